@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+
+#include <map>
+#include <optional>
+
+// Rates of one model, in US dollars per one million tokens.
+struct ModelPricing {
+    double input = 0;
+    double output = 0;
+    std::optional<double> cachedInput;            // absent: 0.1 x the input rate in force
+    std::optional<double> longContextInput;       // absent: input
+    std::optional<double> longContextOutput;      // absent: output
+    std::optional<double> longContextCachedInput; // absent: the standard cached rule
+    std::optional<qint64> longContextThreshold;   // absent: the long-context tier never applies
+
+    bool operator==(const ModelPricing &) const = default;
+
+    // Equal within 1e-6 on every rate, and the same threshold.
+    bool matches(const ModelPricing &other) const;
+};
+
+struct PricingFile {
+    ModelPricing defaultPer1M;
+    std::map<QString, ModelPricing> models;
+
+    bool operator==(const PricingFile &) const = default;
+
+    QJsonObject toJson() const;
+    // Absent when a required key is missing or a value has the wrong type.
+    static std::optional<PricingFile> fromJson(const QByteArray &bytes);
+
+    static const PricingFile &builtInDefault();
+    static const ModelPricing &prototypeDefault();
+};
+
+// The price table of "pricing.json", loaded and upgraded once at startup.
+class PricingTable {
+public:
+    // Loads the file; a missing or undecodable one is replaced by the built-in table
+    // (an undecodable one is first kept aside as "<name>.corrupt-<yyyyMMdd-HHmmss>").
+    explicit PricingTable(QString path);
+
+    const PricingFile &table() const { return m_table; }
+    const QString &path() const { return m_path; }
+
+    // Exact key, else the longest key that is a prefix of the name or has it as a prefix.
+    const ModelPricing &pricing(const std::optional<QString> &model) const;
+
+    // Dollars for one usage; inputTokens include cachedTokens. The tier is chosen by
+    // tierInputTokens when given, else by inputTokens.
+    double cost(const std::optional<QString> &model, qint64 inputTokens, qint64 outputTokens,
+                qint64 cachedTokens, std::optional<qint64> tierInputTokens = std::nullopt) const;
+
+private:
+    void write(const PricingFile &file) const;
+    void keepCorruptFileAside() const;
+
+    QString m_path;
+    PricingFile m_table;
+};

@@ -1,0 +1,52 @@
+#include "App/AppDelegate.h"
+#include "App/CommandLine.h"
+#include "App/SettingsStore.h"
+
+#include <QApplication>
+#include <QStringList>
+
+namespace {
+
+QStringList argumentsOf(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+int runInterface(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvane"));
+    QApplication::setDesktopFileName(QStringLiteral("dev.corvane.Corvane"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QSettingsStore defaults;
+    AppDelegate delegate(defaults);
+    return QApplication::exec() == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    using CommandLine::Mode;
+    const QStringList arguments = argumentsOf(argc, argv);
+    switch (CommandLine::selectMode(arguments)) {
+    case Mode::smokeTest:
+    case Mode::codexStatus:
+    case Mode::installCodexConfig:
+    case Mode::revertCodexConfig:
+    case Mode::adReport:
+        return CommandLine::errorExit(QStringLiteral("this mode is not part of this build yet"));
+    case Mode::help:
+        CommandLine::printLines(CommandLine::usage());
+        return 0;
+    case Mode::version:
+        CommandLine::printLines(QStringLiteral("corvane " CORVANE_VERSION "\n"));
+        return 0;
+    case Mode::interface:
+        break;
+    }
+    return runInterface(argc, argv);
+}

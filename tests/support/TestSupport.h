@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <functional>
+
+namespace TestSupport {
+
+#ifdef CORVANE_FIXTURES_DIR
+// Paths are compiled into each test executable, so it also runs outside ctest.
+// The repository's small test fixtures (tests/fixtures).
+inline QString fixturesDir() { return QStringLiteral(CORVANE_FIXTURES_DIR); }
+// The recordings made from the real agents (tests/fixtures/samples).
+inline QString samplesDir() { return fixturesDir() + QStringLiteral("/samples"); }
+// The built corvane executable.
+inline QString corvaneBinary() { return QStringLiteral(CORVANE_BINARY_PATH); }
+#endif
+
+QByteArray readFile(const QString &path);
+void writeFile(const QString &path, const QByteArray &bytes);
+
+// Spins the Qt event loop until the predicate holds or the timeout passes; returns the predicate.
+bool waitUntil(const std::function<bool()> &predicate,
+               std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+// Runs the event loop for a while, delivering queued calls and timers.
+void spin(std::chrono::milliseconds duration);
+
+} // namespace TestSupport
