@@ -19,6 +19,7 @@ namespace {
 constexpr auto fileEventLatency = 200ms;
 constexpr auto idleCheckInterval = 2000ms;
 constexpr qint64 quietBeforeTurnEndMs = 8000;
+constexpr qint64 readSliceBytes = 1 << 20;
 
 bool isTranscript(const QString &path) { return path.endsWith(QLatin1String(".jsonl")); }
 
@@ -99,7 +100,7 @@ void ClaudeCodeJSONLAdapter::primeOffsets()
 void ClaudeCodeJSONLAdapter::readAppended(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return;
     auto found = m_transcripts.find(path);
     if (found == m_transcripts.end()) // a transcript that appeared since the start: read it all
@@ -116,36 +117,46 @@ void ClaudeCodeJSONLAdapter::readAppended(const QString &path)
     }
     if (!file.seek(previous))
         return;
-    const QByteArray appended = file.read(end - previous);
-    if (appended.isEmpty())
-        return;
-    transcript.offset = previous + appended.size();
-
-    QByteArray buffer = std::exchange(transcript.remainder, {});
-    buffer.append(appended);
-    const qsizetype lastNewline = buffer.lastIndexOf('\n');
-    if (lastNewline < 0) {
-        transcript.remainder = std::move(buffer);
-        return;
-    }
-    transcript.remainder = buffer.sliced(lastNewline + 1);
-    const bool appearedAfterStart = transcript.appearedAfterStart;
+    // In slices, so that a large burst neither needs its size in memory twice nor waits for a
+    // single huge read before its first line is handled.
     const QString fallbackSession = QFileInfo(path).completeBaseName();
-    const QByteArrayView complete(buffer.constData(), lastNewline);
-    qsizetype start = 0;
-    while (start <= complete.size()) {
-        qsizetype newline = complete.indexOf('\n', start);
-        if (newline < 0)
-            newline = complete.size();
-        if (newline > start)
-            handleLine(complete.sliced(start, newline - start), fallbackSession, appearedAfterStart);
-        start = newline + 1;
+    QByteArray slice(std::min(end - previous, readSliceBytes), Qt::Uninitialized);
+    for (qint64 position = previous; position < end;) {
+        const qint64 got = file.read(slice.data(), std::min<qint64>(slice.size(), end - position));
+        if (got <= 0)
+            return;
+        position += got;
+        transcript.offset = position;
+        handleBytes(transcript, QByteArrayView(slice.constData(), got), fallbackSession);
     }
 }
 
-void ClaudeCodeJSONLAdapter::handleLine(QByteArrayView text, const QString &fallbackSession, bool appearedAfterStart)
+// Completes the pending partial line, handles every complete line and keeps the new partial one.
+void ClaudeCodeJSONLAdapter::handleBytes(Transcript &transcript, QByteArrayView bytes, const QString &fallbackSession)
 {
     const QDateTime now = m_now();
+    if (!transcript.remainder.isEmpty()) {
+        const qsizetype newline = bytes.indexOf('\n');
+        if (newline < 0) {
+            transcript.remainder.append(bytes);
+            return;
+        }
+        transcript.remainder.append(bytes.first(newline));
+        const QByteArray line = std::exchange(transcript.remainder, {});
+        handleLine(line, fallbackSession, transcript.appearedAfterStart, now);
+        bytes = bytes.sliced(newline + 1);
+    }
+    qsizetype start = 0;
+    for (qsizetype newline; (newline = bytes.indexOf('\n', start)) >= 0; start = newline + 1) {
+        if (newline > start)
+            handleLine(bytes.sliced(start, newline - start), fallbackSession, transcript.appearedAfterStart, now);
+    }
+    transcript.remainder = bytes.sliced(start).toByteArray();
+}
+
+void ClaudeCodeJSONLAdapter::handleLine(QByteArrayView text, const QString &fallbackSession, bool appearedAfterStart,
+                                        const QDateTime &now)
+{
     ClaudeTranscriptLine line = ClaudeTranscriptLine::parse(text, fallbackSession, now);
     if (line.events.isEmpty() || !keepOnlyNew(line, appearedAfterStart))
         return;

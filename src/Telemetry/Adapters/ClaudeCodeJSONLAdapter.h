@@ -49,7 +49,8 @@ private:
     void stopOnThread();
     void primeOffsets();
     void readAppended(const QString &path);
-    void handleLine(QByteArrayView text, const QString &fallbackSession, bool appearedAfterStart);
+    void handleBytes(Transcript &transcript, QByteArrayView bytes, const QString &fallbackSession);
+    void handleLine(QByteArrayView text, const QString &fallbackSession, bool appearedAfterStart, const QDateTime &now);
     bool keepOnlyNew(ClaudeTranscriptLine &line, bool appearedAfterStart);
     void checkIdle();
 

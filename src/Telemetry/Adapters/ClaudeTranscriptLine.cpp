@@ -7,7 +7,6 @@
 #include <QJsonObject>
 
 #include <cmath>
-#include <functional>
 #include <limits>
 
 namespace {
@@ -51,8 +50,8 @@ std::optional<TokenUsage> tokenUsage(const QJsonObject &usage)
     return result;
 }
 
-void appendAssistantEvents(ClaudeTranscriptLine &line, const QJsonObject &message,
-                           const std::function<void(AgentEventKind)> &add)
+template <typename Add>
+void appendAssistantEvents(ClaudeTranscriptLine &line, const QJsonObject &message, const Add &add)
 {
     const QString model = message.value(QLatin1String("model")).toString();
     if (!model.isEmpty() && model != QLatin1String("<synthetic>"))
@@ -106,8 +105,8 @@ ClaudeTranscriptLine ClaudeTranscriptLine::parse(QByteArrayView text, const QStr
         line.stampedAt = QDateTime::fromString(*stamp, Qt::ISODateWithMs);
     const QDateTime timestamp = line.stampedAt.isValid() ? line.stampedAt : now;
     line.uuid = stringMember(*members, "uuid").value_or(QString());
-    const auto add = [&](AgentEventKind kind) {
-        line.events.append(AgentEvent::make(AgentSource::claudeCodeJsonl, session, std::move(kind), timestamp));
+    const auto add = [&](const AgentEventKind &kind) {
+        line.events.append(AgentEvent::make(AgentSource::claudeCodeJsonl, session, kind, timestamp));
     };
 
     if (isUser) {
