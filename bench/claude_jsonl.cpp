@@ -106,7 +106,6 @@ void BM_AdapterBurst(benchmark::State &state)
         append(dir.path() + "/burst.jsonl", transcript + sentinel);
         QElapsedTimer timer;
         timer.start();
-        fprintf(stderr, "written at %lld\n", QDateTime::currentMSecsSinceEpoch()%100000);
         if (!waitFor([&] { return done; }))
             state.SkipWithError("events did not arrive");
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
