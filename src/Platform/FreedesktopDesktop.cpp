@@ -43,7 +43,7 @@ void FreedesktopDesktop::revealFiles(const QStringList &paths)
     }
     QStringList uris;
     for (const QString &path : paths)
-        uris.append(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString());
+        uris.append(QString::fromLatin1(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded()));
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));

@@ -38,6 +38,7 @@ struct ApplicationWindows {
 
 // What changed about the observed application's windows.
 enum class WindowChange { moved, resized, minimized, restored, focusChanged, mainWindowChanged };
+Q_DECLARE_METATYPE(WindowChange)
 
 // Other applications' windows, as the desktop exposes them. Everything runs on the main thread.
 // Reads that fail give absent values or empty lists; nothing throws.

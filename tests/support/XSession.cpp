@@ -110,9 +110,11 @@ bool XSession::start(QSize screen, bool withWindowManager)
         return false;
     }
     m_root = xcb_setup_roots_iterator(xcb_get_setup(m_x)).data->root;
-    if (!withWindowManager)
-        return true;
+    return !withWindowManager || startWindowManager();
+}
 
+bool XSession::startWindowManager()
+{
     m_windowManager.reset(spawn(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")}));
     m_windowManager->start();
     if (!m_windowManager->waitForStarted(5000)) {
@@ -121,17 +123,39 @@ bool XSession::start(QSize screen, bool withWindowManager)
         return false;
     }
     if (!waitForWindowManager(startTimeout)) {
-        m_error = QStringLiteral("openbox did not publish _NET_SUPPORTED: %1")
+        m_error = QStringLiteral("openbox did not start managing windows: %1")
                       .arg(QString::fromLocal8Bit(m_windowManager->readAllStandardError()));
         return false;
     }
     return true;
 }
 
+// openbox publishes _NET_SUPPORTED before it manages windows, and a window mapped in between can
+// stay unmanaged; so a probe window is mapped until the manager lists it.
 bool XSession::waitForWindowManager(std::chrono::milliseconds timeout)
 {
     const xcb_atom_t supported = atom(m_x, "_NET_SUPPORTED");
-    return waitFor([&] { return !cardinals(m_x, m_root, supported).empty(); }, timeout);
+    if (!waitFor([&] { return !cardinals(m_x, m_root, supported).empty(); }, timeout))
+        return false;
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_x)).data;
+    QDeadlineTimer deadline(timeout);
+    while (!deadline.hasExpired()) {
+        const xcb_window_t probe = xcb_generate_id(m_x);
+        xcb_create_window(m_x, XCB_COPY_FROM_PARENT, probe, m_root, 0, 0, 10, 10, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          screen->root_visual, 0, nullptr);
+        xcb_map_window(m_x, probe);
+        xcb_flush(m_x);
+        auto listed = [&] {
+            const std::vector<quint32> clients = clientWindows();
+            return std::find(clients.begin(), clients.end(), probe) != clients.end();
+        };
+        const bool managed = waitFor(listed, std::chrono::milliseconds(300));
+        xcb_destroy_window(m_x, probe);
+        xcb_flush(m_x);
+        if (managed)
+            return waitFor([&] { return !listed(); }, timeout);
+    }
+    return false;
 }
 
 QProcessEnvironment XSession::environment() const
@@ -174,6 +198,8 @@ XSession::Client XSession::startXterm(const QStringList &arguments)
                       .arg(process->errorString());
         return client;
     }
+    if (!m_windowManager)
+        return client;
     if (!waitFor([&] { return (client.window = windowOfPid(process->processId())) != 0; }, startTimeout))
         m_error = QStringLiteral("the window manager never listed the xterm's window");
     return client;

@@ -43,8 +43,8 @@ public:
     QProcessEnvironment environment() const;             // this environment with DISPLAY set
     QSize screenSize() const { return m_screen; }
 
-    // Starts an xterm (running "sleep" so no shell is needed) and waits until the window manager
-    // lists its window.
+    // Starts an xterm (running "sleep" so no shell is needed) and, with a window manager running,
+    // waits until the window manager lists its window.
     Client startXterm(const QStringList &arguments = {});
     // Ends the client and waits until the window manager has dropped its window.
     bool stopClient(Client &client);
@@ -61,6 +61,8 @@ public:
     // The windows the window manager lists (_NET_CLIENT_LIST).
     std::vector<quint32> clientWindows();
 
+    // Starts openbox and waits until it publishes _NET_SUPPORTED (start() does this by default).
+    bool startWindowManager();
     void stopWindowManager();
     void stopServer();
 

@@ -35,6 +35,7 @@ double X11InputIdle::secondsSinceLastInput() const
     std::free(error);
     const double seconds = info ? info->ms_since_user_input / 1000.0 : 0;
     std::free(info);
+    m_x->scheduleDispatch();
     return seconds;
 }
 
@@ -48,5 +49,6 @@ bool X11InputIdle::isDisplayAwake() const
     // With DPMS disabled the server never powers the display down.
     const bool awake = !info || !info->state || info->power_level == XCB_DPMS_DPMS_MODE_ON;
     std::free(info);
+    m_x->scheduleDispatch();
     return awake;
 }

@@ -55,6 +55,7 @@ struct X11WindowSystem::Impl {
         x->setEventHandler([this](const xcb_generic_event_t &event) { handle(event); });
         x->setErrorHandler([this] { lose(); });
         recheckAccess(false);
+        x->scheduleDispatch();
     }
 
     void selectInput(xcb_window_t window, uint32_t mask)
@@ -365,6 +366,7 @@ ApplicationWindows X11WindowSystem::windows(const RunningApplication &applicatio
 
     // The focused and main windows are among the listed ones, so each window is read once.
     const std::vector<WindowInfo> infos = X11WindowReader::readWindows(*d->x, listed);
+    d->x->scheduleDispatch();
     auto infoOf = [&](std::optional<xcb_window_t> window) -> std::optional<WindowInfo> {
         const auto it = window ? std::find(listed.begin(), listed.end(), *window) : listed.end();
         if (it == listed.end())
@@ -393,6 +395,7 @@ bool X11WindowSystem::observe(const RunningApplication &application)
         if (d->ownerOf(window) == application)
             d->watch(window);
     }
+    d->x->scheduleDispatch();
     return true;
 }
 

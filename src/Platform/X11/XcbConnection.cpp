@@ -75,6 +75,20 @@ void XcbConnection::dispatchEvents(bool readSocket)
         handleError();
 }
 
+void XcbConnection::scheduleDispatch()
+{
+    if (m_dispatchScheduled || m_errorReported)
+        return;
+    m_dispatchScheduled = true;
+    QMetaObject::invokeMethod(
+        m_notifier.get(),
+        [this] {
+            m_dispatchScheduled = false;
+            dispatchEvents(false);
+        },
+        Qt::QueuedConnection);
+}
+
 void XcbConnection::handleError()
 {
     if (m_errorReported)

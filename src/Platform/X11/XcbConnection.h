@@ -38,6 +38,10 @@ public:
 
     // Hands every pending event to the handler; reads the socket only when asked to.
     void dispatchEvents(bool readSocket);
+    // After replies were awaited outside the event handler: events that arrived with them wait
+    // in XCB's queue, where the socket notifier cannot see them, so hand them over on the next
+    // turn of the event loop.
+    void scheduleDispatch();
 
     std::optional<std::vector<xcb_window_t>> windowListProperty(xcb_window_t window, xcb_atom_t property);
 
@@ -57,4 +61,5 @@ private:
     std::function<void()> m_onError;
     bool m_errorReported = false;
     bool m_dispatching = false;
+    bool m_dispatchScheduled = false;
 };
