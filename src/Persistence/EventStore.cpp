@@ -362,12 +362,14 @@ std::map<AgentSource, double> EventStore::activeTurnSeconds(const QDateTime &sin
 {
     const double windowStart = secondsSince1970(since);
     const double windowEnd = secondsSince1970(until);
+    // Edges from a little before the window are read too, so a turn that began before it
+    // counts from the window start; older starts are taken as abandoned.
     SqliteStatement statement(m_db, R"sql(SELECT source, ts, kind
 FROM events
 WHERE kind IN ('turnStarted','turnEnded')
   AND ts >= ? AND ts <= ?
 ORDER BY source, ts ASC)sql");
-    statement.bind(1, windowStart);
+    statement.bind(1, windowStart - turnLookBackSeconds);
     statement.bind(2, windowEnd);
 
     std::map<AgentSource, double> totals;
@@ -377,13 +379,16 @@ ORDER BY source, ts ASC)sql");
         if (!source)
             continue;
         const double ts = statement.real(1);
+        const bool inWindow = ts >= windowStart;
         const auto open = openStarts.find(*source);
         if (statement.textView(2) == "turnStarted") {
             if (open == openStarts.end()) // a second start keeps the first
                 openStarts.emplace(*source, std::max(windowStart, ts));
-            totals.try_emplace(*source, 0.0);
+            if (inWindow)
+                totals.try_emplace(*source, 0.0);
         } else if (open != openStarts.end()) {
-            totals[*source] += std::max(std::min(windowEnd, ts) - open->second, 0.0);
+            if (inWindow) // a turn that ended before the window is not counted
+                totals[*source] += std::max(std::min(windowEnd, ts) - open->second, 0.0);
             openStarts.erase(open);
         }
     }

@@ -25,6 +25,8 @@ class PricingTable;
 class EventStore final : public MetricsHistory {
 public:
     static constexpr int busyTimeoutMs = 5000;
+    // How far before a report window a turn start may lie and still count from the window start.
+    static constexpr double turnLookBackSeconds = 24 * 3600;
 
     // Opens (creating if needed) and migrates the database; null when it cannot be used.
     // The clock and calendar decide what "today" is for the day aggregates.
@@ -48,7 +50,8 @@ public:
     // Per source, between since and until inclusive.
     std::map<AgentSource, EventStoreReportSummary> reportSummaries(const QDateTime &since,
                                                                    const QDateTime &until) const;
-    // Seconds each source spent inside turns, clipped to the window.
+    // Seconds each source spent inside turns, clipped to the window; a source appears once a
+    // turn starts in the window or one begun before it is still open inside it.
     std::map<AgentSource, double> activeTurnSeconds(const QDateTime &since, const QDateTime &until) const;
     // Rows held; 0 when the query cannot run.
     qint64 eventCount() const;
