@@ -1,6 +1,7 @@
 #include "Persistence/EventStore.h"
 
 #include "Persistence/SqliteStatement.h"
+#include "Telemetry/SaturatingMath.h"
 #include "Telemetry/PricingTable.h"
 
 #include <QSet>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -45,6 +47,15 @@ CREATE UNIQUE INDEX IF NOT EXISTS idx_events_fingerprint ON events(
     COALESCE(tool, ''), COALESCE(model, ''), COALESCE(duration_ms, -1)
 );
 )sql";
+
+// With both indexes in place the script changes nothing: the unique index already rules out
+// every group its DELETE would fold. Skipping it spares a full grouping of the table per open.
+bool schemaIsCurrent(sqlite3 *db)
+{
+    SqliteStatement statement(db, "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = 'events' "
+                                  "AND name IN ('idx_events_ts', 'idx_events_fingerprint')");
+    return statement.nextRow() && statement.integer(0) == 2;
+}
 
 constexpr const char *eventColumns =
     "id, source, session, ts, kind, input, output, cached, tool, model, duration_ms";
@@ -165,7 +176,7 @@ std::unique_ptr<EventStore> EventStore::open(const QString &path, Clock clock, C
     if (opened == SQLITE_OK) {
         sqlite3_busy_timeout(db, busyTimeoutMs);
         if (sqlite3_exec(db, connectionPragmas, nullptr, nullptr, nullptr) == SQLITE_OK
-            && sqlite3_exec(db, schemaScript, nullptr, nullptr, nullptr) == SQLITE_OK)
+            && (schemaIsCurrent(db) || sqlite3_exec(db, schemaScript, nullptr, nullptr, nullptr) == SQLITE_OK))
             return std::unique_ptr<EventStore>(new EventStore(db, std::move(clock), std::move(calendar)));
     }
     sqlite3_close(db);
@@ -254,57 +265,145 @@ QList<StoredAgentEvent> EventStore::recentEvents(int limit) const
     return events;
 }
 
-QList<DayAgg> EventStore::dailyAggregates(int days, const PricingTable &pricing,
-                                          std::span<const AgentSource> sources) const
+struct EventStore::DayRange {
+    std::vector<double> bounds; // day starts in seconds since 1970, then the start of tomorrow
+    QList<DayAgg> days;
+
+    // The index of the day holding ts; -1 outside the range.
+    qsizetype dayOf(double ts) const
+    {
+        const auto next = std::upper_bound(bounds.begin(), bounds.end(), ts);
+        const auto day = std::distance(bounds.begin(), next) - 1;
+        return day < days.size() ? day : -1;
+    }
+};
+
+std::optional<EventStore::DayRange> EventStore::dayRange(int days) const
 {
     if (days < 1)
-        return {};
+        return std::nullopt;
     const QDateTime now = m_clock();
-    QList<DayAgg> result;
-    std::vector<double> bounds; // day starts in seconds, plus the start of tomorrow
+    DayRange range;
     for (int i = 0; i <= days; ++i) {
         const QDateTime start = m_calendar.startOfDay(now, i - days + 1);
         if (!start.isValid())
-            return {};
-        bounds.push_back(secondsSince1970(start));
+            return std::nullopt;
+        range.bounds.push_back(secondsSince1970(start));
         if (i < days)
-            result.append(DayAgg{start, 0, 0, 0});
+            range.days.append(DayAgg{start, 0, 0, 0});
+    }
+    return range;
+}
+
+namespace {
+
+// Adds the token rows of one query (ts, input, output, cached, model, ...) to day lists.
+class DayAccumulator {
+public:
+    DayAccumulator(const PricingTable &pricing, const SqliteStatement &row) : m_pricing(pricing), m_row(row) {}
+
+    // The day index of the current row, -1 when it is after today; reads its tokens and cost.
+    qsizetype read(const std::function<qsizetype(double)> &dayOf)
+    {
+        m_day = dayOf(m_row.real(0));
+        if (m_day < 0)
+            return m_day;
+        m_input = m_row.integer(1);
+        m_output = m_row.integer(2);
+        m_cost = m_pricing.cost(m_models.read(m_row, 4), m_input, m_output, m_row.integer(3));
+        return m_day;
     }
 
-    QByteArray sql = "SELECT ts, input, output, cached, model FROM events WHERE kind = 'tokenUsage' AND ts >= ?";
+    void addTo(QList<DayAgg> &days) const
+    {
+        DayAgg &entry = days[m_day];
+        entry.input = saturatingAdd(entry.input, m_input);
+        entry.output = saturatingAdd(entry.output, m_output);
+        entry.cost += m_cost;
+    }
+
+private:
+    const PricingTable &m_pricing;
+    const SqliteStatement &m_row;
+    ModelColumnCache m_models;
+    qsizetype m_day = -1;
+    qint64 m_input = 0;
+    qint64 m_output = 0;
+    double m_cost = 0;
+};
+
+// The time index must drive these queries: "+source" keeps SQLite from choosing the
+// fingerprint index for a source filter, which would read every day of those sources.
+constexpr const char *tokenRowsSql =
+    "SELECT ts, input, output, cached, model, source FROM events WHERE kind = 'tokenUsage' AND ts >= ?";
+
+} // namespace
+
+QList<DayAgg> EventStore::dailyAggregates(int days, const PricingTable &pricing,
+                                          std::span<const AgentSource> sources) const
+{
+    std::optional<DayRange> range = dayRange(days);
+    if (!range)
+        return {};
+    QByteArray sql = tokenRowsSql;
     if (!sources.empty())
-        sql += " AND source IN (" + placeholders(sources.size()) + ")";
+        sql += " AND +source IN (" + placeholders(sources.size()) + ")";
     SqliteStatement statement(m_db, sql);
     if (!statement.isValid())
-        return result;
-    statement.bind(1, bounds.front());
+        return range->days;
+    statement.bind(1, range->bounds.front());
     bindSources(statement, 2, sources);
 
-    ModelColumnCache models;
+    DayAccumulator rows(pricing, statement);
+    const auto dayOf = [&range](double ts) { return range->dayOf(ts); };
     while (statement.nextRow()) {
-        const auto next = std::upper_bound(bounds.begin(), bounds.end(), statement.real(0));
-        const auto day = std::distance(bounds.begin(), next) - 1;
-        if (day < 0 || day >= days)
-            continue; // after today
-        const qint64 input = statement.integer(1);
-        const qint64 output = statement.integer(2);
-        DayAgg &entry = result[day];
-        entry.input += input;
-        entry.output += output;
-        entry.cost += pricing.cost(models.read(statement, 4), input, output, statement.integer(3));
+        if (rows.read(dayOf) >= 0)
+            rows.addTo(range->days);
     }
-    return result;
+    return range->days;
+}
+
+DailyTotals EventStore::dailyTotals(int days, const PricingTable &pricing) const
+{
+    std::optional<DayRange> range = dayRange(days);
+    if (!range)
+        return {};
+    DailyTotals totals{range->days, {}};
+    for (DisplayAgent agent : allDisplayAgents)
+        totals.byAgent[agent] = range->days;
+    SqliteStatement statement(m_db, tokenRowsSql);
+    if (!statement.isValid())
+        return totals;
+    statement.bind(1, range->bounds.front());
+
+    DayAccumulator rows(pricing, statement);
+    const auto dayOf = [&range](double ts) { return range->dayOf(ts); };
+    while (statement.nextRow()) {
+        if (rows.read(dayOf) < 0)
+            continue;
+        rows.addTo(totals.all);
+        if (const auto source = agentSourceFromRaw(QString::fromUtf8(statement.textView(5))))
+            rows.addTo(totals.byAgent[displayAgent(*source)]);
+    }
+    return totals;
 }
 
 std::optional<QDateTime> EventStore::latestEventTimestamp(std::span<const AgentSource> sources) const
 {
     if (sources.empty())
         return std::nullopt;
-    SqliteStatement statement(m_db, "SELECT MAX(ts) FROM events WHERE source IN (" + placeholders(sources.size()) + ")");
-    bindSources(statement, 1, sources);
-    if (!statement.nextRow() || statement.isNull(0))
+    const QByteArray list = placeholders(sources.size());
+    // MAX(ts) over a source filter reads every row of those sources. Ask the fingerprint
+    // index whether any row exists, then walk the time index back to the newest one.
+    SqliteStatement any(m_db, "SELECT 1 FROM events WHERE source IN (" + list + ") LIMIT 1");
+    bindSources(any, 1, sources);
+    if (!any.nextRow())
         return std::nullopt;
-    return timeFromSeconds(statement.real(0));
+    SqliteStatement newest(m_db, "SELECT ts FROM events WHERE +source IN (" + list + ") ORDER BY ts DESC LIMIT 1");
+    bindSources(newest, 1, sources);
+    if (!newest.nextRow() || newest.isNull(0))
+        return std::nullopt;
+    return timeFromSeconds(newest.real(0));
 }
 
 std::map<AgentSource, EventStoreReportSummary> EventStore::reportSummaries(const QDateTime &since,

@@ -45,6 +45,8 @@ public:
     QList<StoredAgentEvent> recentEvents(int limit) const;
     QList<DayAgg> dailyAggregates(int days, const PricingTable &pricing,
                                   std::span<const AgentSource> sources = {}) const override;
+    // The same lists as dailyAggregates per agent, from one pass over the rows.
+    DailyTotals dailyTotals(int days, const PricingTable &pricing) const override;
     // The newest event time of these sources; absent for an empty list or no rows.
     std::optional<QDateTime> latestEventTimestamp(std::span<const AgentSource> sources) const;
     // Per source, between since and until inclusive.
@@ -57,7 +59,10 @@ public:
     qint64 eventCount() const;
 
 private:
+    struct DayRange;
+
     EventStore(sqlite3 *db, Clock clock, Calendar calendar);
+    std::optional<DayRange> dayRange(int days) const;
 
     sqlite3 *m_db;
     Clock m_clock;

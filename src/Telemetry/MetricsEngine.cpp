@@ -282,9 +282,10 @@ void MetricsEngine::refreshFromStore()
         }
         return;
     }
-    m_dailyAll = m_store->dailyAggregates(dayCount, m_pricing);
+    DailyTotals totals = m_store->dailyTotals(dayCount, m_pricing);
+    m_dailyAll = std::move(totals.all);
     for (DisplayAgent agent : allDisplayAgents)
-        m_dailyByAgent[agent] = m_store->dailyAggregates(dayCount, m_pricing, sources(agent));
+        m_dailyByAgent[agent] = std::move(totals.byAgent[agent]);
     Q_EMIT dailyAllChanged();
     Q_EMIT dailyByAgentChanged();
     Q_EMIT changed();

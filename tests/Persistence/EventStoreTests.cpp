@@ -179,6 +179,12 @@ TEST_F(Store, DailyAggregatesCoverSevenDaysEndingToday)
     EXPECT_EQ(store->dailyAggregates(7, pricing, codex)[6].input, 2000);
     EXPECT_EQ(store->dailyAggregates(1, pricing).size(), 1);
     EXPECT_TRUE(store->dailyAggregates(0, pricing).isEmpty());
+
+    // The one-pass lists the engine reloads agree with the separate queries.
+    const DailyTotals totals = store->dailyTotals(7, pricing);
+    EXPECT_EQ(totals.all, all);
+    for (DisplayAgent agent : allDisplayAgents)
+        EXPECT_EQ(totals.byAgent.at(agent), store->dailyAggregates(7, pricing, sources(agent))) << rawValue(agent).toStdString();
 }
 
 TEST_F(Store, DailyAggregatesFollowTheClockPastMidnight)
