@@ -193,14 +193,18 @@ void BM_EngineConstructionWithStore(benchmark::State &state)
     }
 }
 
+// range(0) 0: through the time index only, as with the specified indexes; 1: the planner's choice.
 void BM_BareDailyTokenQuery(benchmark::State &state)
 {
     sqlite3 *db = fixture->bareConnection();
     const double start = fixture->now.addDays(-7).toMSecsSinceEpoch() / 1000.0;
+    const char *sql = state.range(0) == 0
+        ? "SELECT ts, input, output, cached, model FROM events INDEXED BY idx_events_ts WHERE kind = 'tokenUsage' AND ts >= ?"
+        : "SELECT ts, input, output, cached, model FROM events WHERE kind = 'tokenUsage' AND ts >= ?";
+    state.SetLabel(state.range(0) == 0 ? "ts index" : "planner");
     for (auto _ : state) {
         sqlite3_stmt *statement = nullptr;
-        sqlite3_prepare_v2(db, "SELECT ts, input, output, cached, model FROM events WHERE kind = 'tokenUsage' AND ts >= ?",
-                           -1, &statement, nullptr);
+        sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
         sqlite3_bind_double(statement, 1, start);
         benchmark::DoNotOptimize(drain(statement));
         sqlite3_finalize(statement);
@@ -240,28 +244,54 @@ void BM_Scoped(benchmark::State &state)
     state.SetLabel(state.range(0) == 0 ? "aggregate" : "codex");
 }
 
+void BM_LatestCodexTimestamp(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(fixture->store->latestEventTimestamp(sources(DisplayAgent::codex)));
+}
+
+void BM_BareLatestCodexTimestamp(benchmark::State &state)
+{
+    sqlite3 *db = fixture->bareConnection();
+    for (auto _ : state) {
+        sqlite3_stmt *statement = nullptr;
+        sqlite3_prepare_v2(db, "SELECT MAX(ts) FROM events WHERE source IN ('codexOtel','codexNotify','codexDesktopSession')",
+                           -1, &statement, nullptr);
+        benchmark::DoNotOptimize(drain(statement));
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+}
+
 void BM_Open(benchmark::State &state)
 {
     for (auto _ : state)
         benchmark::DoNotOptimize(EventStore::open(fixture->path));
 }
 
-// One implicit transaction per row, the statement prepared once: the fastest way to do it.
+constexpr const char *insertSql = "INSERT OR IGNORE INTO events (id, source, session, ts, kind, input, output, "
+                                  "cached, tool, model, duration_ms) VALUES (?,?,?,?,?,?,?,?,?,?,?)";
+
+// One implicit transaction per row; range(0) 1: the statement prepared once (the fastest way),
+// 0: prepared and finalized per row as the store does.
 void BM_BareInsert(benchmark::State &state)
 {
+    const bool prepareOnce = state.range(0) == 1;
     sqlite3 *db = fixture->bareConnection();
     sqlite3_stmt *insert = nullptr;
-    sqlite3_prepare_v2(db, "INSERT OR IGNORE INTO events (id, source, session, ts, kind, input, output, cached, tool, "
-                           "model, duration_ms) VALUES (?,?,?,?,?,?,?,?,?,?,?)", -1, &insert, nullptr);
+    if (prepareOnce)
+        sqlite3_prepare_v2(db, insertSql, -1, &insert, nullptr);
     std::vector<QByteArray> ids;
     for (int i = 0; i < insertCount; ++i)
         ids.push_back(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toLatin1());
     double ts = fixture->now.toMSecsSinceEpoch() / 1000.0;
     int n = 0;
     for (auto _ : state) {
+        if (!prepareOnce)
+            sqlite3_prepare_v2(db, insertSql, -1, &insert, nullptr);
         sqlite3_bind_text(insert, 1, ids[n].constData(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(insert, 2, "codexOtel", -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 3, "bare-insert", -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 3, prepareOnce ? "bare-insert" : "bare-insert-prepared", -1, SQLITE_TRANSIENT);
         sqlite3_bind_double(insert, 4, ts + n * 0.25);
         sqlite3_bind_text(insert, 5, "tokenUsage", -1, SQLITE_TRANSIENT);
         sqlite3_bind_int64(insert, 6, 12000 + n);
@@ -272,10 +302,16 @@ void BM_BareInsert(benchmark::State &state)
         sqlite3_bind_null(insert, 11);
         if (sqlite3_step(insert) != SQLITE_DONE)
             state.SkipWithError("insert failed");
-        sqlite3_reset(insert);
+        if (prepareOnce) {
+            sqlite3_reset(insert);
+        } else {
+            sqlite3_finalize(insert);
+            insert = nullptr;
+        }
         ++n;
     }
     state.SetItemsProcessed(n);
+    state.SetLabel(prepareOnce ? "prepared once" : "prepared per row");
     sqlite3_finalize(insert);
     sqlite3_close(db);
 }
@@ -302,14 +338,18 @@ void BM_StoreInsert(benchmark::State &state)
 BENCHMARK(BM_BareRecentSessionsQuery)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_RecentSessionsAndReplay)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_EngineConstructionWithStore)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_BareDailyTokenQuery)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_BareDailyTokenQuery)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_DailyAggregates7)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_EngineRefreshFromStore)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ReportSummaries7)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_Scoped)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LatestCodexTimestamp)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareLatestCodexTimestamp)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_Open)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_BareInsert)->Iterations(insertCount);
-BENCHMARK(BM_StoreInsert)->Iterations(insertCount);
+// Rates in wall time: an insert includes its write to the WAL.
+BENCHMARK(BM_BareInsert)->Arg(1)->Iterations(insertCount)->UseRealTime();
+BENCHMARK(BM_BareInsert)->Arg(0)->Iterations(insertCount)->UseRealTime();
+BENCHMARK(BM_StoreInsert)->Iterations(insertCount)->UseRealTime();
 
 int main(int argc, char **argv)
 {

@@ -48,14 +48,28 @@ CREATE UNIQUE INDEX IF NOT EXISTS idx_events_fingerprint ON events(
 );
 )sql";
 
-// With both indexes in place the script changes nothing: the unique index already rules out
+// Token rows by day are read from this index alone, without visiting the table.
+constexpr const char *tokenIndex =
+    "CREATE INDEX IF NOT EXISTS idx_events_kind_ts ON events(kind, ts, source, input, output, cached, model);";
+
+// With every index in place the script changes nothing: the unique index already rules out
 // every group its DELETE would fold. Skipping it spares a full grouping of the table per open.
 bool schemaIsCurrent(sqlite3 *db)
 {
     SqliteStatement statement(db, "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = 'events' "
-                                  "AND name IN ('idx_events_ts', 'idx_events_fingerprint')");
-    return statement.nextRow() && statement.integer(0) == 2;
+                                  "AND name IN ('idx_events_ts', 'idx_events_fingerprint', 'idx_events_kind_ts')");
+    return statement.nextRow() && statement.integer(0) == 3;
 }
+
+bool migrate(sqlite3 *db)
+{
+    return schemaIsCurrent(db)
+        || (sqlite3_exec(db, schemaScript, nullptr, nullptr, nullptr) == SQLITE_OK
+            && sqlite3_exec(db, tokenIndex, nullptr, nullptr, nullptr) == SQLITE_OK);
+}
+
+constexpr const char *insertSql = "INSERT OR IGNORE INTO events (id, source, session, ts, kind, input, output, "
+                                  "cached, tool, model, duration_ms) VALUES (?,?,?,?,?,?,?,?,?,?,?)";
 
 constexpr const char *eventColumns =
     "id, source, session, ts, kind, input, output, cached, tool, model, duration_ms";
@@ -175,8 +189,7 @@ std::unique_ptr<EventStore> EventStore::open(const QString &path, Clock clock, C
     const int opened = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (opened == SQLITE_OK) {
         sqlite3_busy_timeout(db, busyTimeoutMs);
-        if (sqlite3_exec(db, connectionPragmas, nullptr, nullptr, nullptr) == SQLITE_OK
-            && (schemaIsCurrent(db) || sqlite3_exec(db, schemaScript, nullptr, nullptr, nullptr) == SQLITE_OK))
+        if (sqlite3_exec(db, connectionPragmas, nullptr, nullptr, nullptr) == SQLITE_OK && migrate(db))
             return std::unique_ptr<EventStore>(new EventStore(db, std::move(clock), std::move(calendar)));
     }
     sqlite3_close(db);
@@ -187,10 +200,15 @@ EventStore::EventStore(sqlite3 *db, Clock clock, Calendar calendar)
     : m_db(db)
     , m_clock(clock ? std::move(clock) : Clock(systemNow))
     , m_calendar(std::move(calendar))
+    , m_insert(std::make_unique<SqliteStatement>(db, insertSql))
 {
 }
 
-EventStore::~EventStore() { sqlite3_close(m_db); }
+EventStore::~EventStore()
+{
+    m_insert.reset(); // finalized before the connection closes
+    sqlite3_close(m_db);
+}
 
 bool EventStore::insert(const AgentEvent &event, const std::optional<QString> &modelAtEvent)
 {
@@ -198,8 +216,11 @@ bool EventStore::insert(const AgentEvent &event, const std::optional<QString> &m
     if (std::holds_alternative<SessionSnapshot>(kind) || std::holds_alternative<StateText>(kind))
         return true;
 
-    SqliteStatement statement(m_db, "INSERT OR IGNORE INTO events (id, source, session, ts, kind, input, output, "
-                                    "cached, tool, model, duration_ms) VALUES (?,?,?,?,?,?,?,?,?,?,?)");
+    // Preparing this INSERT compiles the expression index each time, which costs about as
+    // much as the insert itself; the statement is kept and reset instead.
+    if (!m_insert->isValid())
+        m_insert = std::make_unique<SqliteStatement>(m_db, insertSql);
+    SqliteStatement &statement = *m_insert;
     if (!statement.isValid())
         return false;
     statement.bind(1, canonicalId(event.id));
@@ -219,7 +240,9 @@ bool EventStore::insert(const AgentEvent &event, const std::optional<QString> &m
         model = info->model;
     }
     statement.bind(10, model);
-    return statement.run();
+    const bool stored = statement.run();
+    statement.reset();
+    return stored;
 }
 
 QList<StoredAgentEvent> EventStore::recentSessionEvents(int sessionLimit) const

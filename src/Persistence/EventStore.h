@@ -17,6 +17,7 @@
 
 struct sqlite3;
 class PricingTable;
+class SqliteStatement;
 
 // Agent events in "events.sqlite": turns, approvals, token usage, tool calls and model
 // changes, each with the model in force, without duplicates. Several connections may use
@@ -67,4 +68,5 @@ private:
     sqlite3 *m_db;
     Clock m_clock;
     Calendar m_calendar;
+    std::unique_ptr<SqliteStatement> m_insert; // the one statement kept: inserts are the hot path
 };

@@ -52,6 +52,12 @@ bool SqliteStatement::run()
     return result == SQLITE_DONE;
 }
 
+void SqliteStatement::reset()
+{
+    sqlite3_reset(m_statement);
+    sqlite3_clear_bindings(m_statement);
+}
+
 bool SqliteStatement::isNull(int column) const { return sqlite3_column_type(m_statement, column) == SQLITE_NULL; }
 
 qint64 SqliteStatement::integer(int column) const { return sqlite3_column_int64(m_statement, column); }

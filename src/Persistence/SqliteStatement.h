@@ -31,6 +31,8 @@ public:
     bool nextRow();
     // True when the statement ran to completion without an error.
     bool run();
+    // Makes the statement ready to run again, with every parameter NULL.
+    void reset();
 
     bool isNull(int column) const;
     qint64 integer(int column) const;
