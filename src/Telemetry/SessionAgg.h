@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Telemetry/AgentEvent.h"
+#include "Telemetry/SaturatingMath.h"
 
 #include <QDateTime>
 #include <QString>
@@ -22,7 +23,7 @@ struct SessionAgg {
     QDateTime lastActivity = distantPast();
 
     // A placeholder that never saw tokens or cost.
-    bool isEmpty() const { return sessionTokens < 1 && input + output < 1 && !(cost > 0); }
+    bool isEmpty() const { return sessionTokens < 1 && saturatingAdd(input, output) < 1 && !(cost > 0); }
 
     static QDateTime distantPast() { return QDateTime::fromMSecsSinceEpoch(-62135596800000LL, Qt::UTC); }
 
