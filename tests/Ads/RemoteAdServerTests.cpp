@@ -152,7 +152,7 @@ TEST_F(RemoteAdServerTest, StalledServeTimesOutIntoTheFallback)
     QElapsedTimer elapsed;
     elapsed.start();
     const ServeOutcome outcome = serve(*server);
-    EXPECT_GE(elapsed.elapsed(), RemoteAdServer::serveTimeoutMs - 100);
+    EXPECT_GE(elapsed.elapsed(), RemoteAdServer::serveTimeoutMs * 3 / 4); // gave up at the timeout, on a coarse timer
     EXPECT_EQ(outcome.creative->id, QStringLiteral("c-top"));
     EXPECT_EQ(server->health().status, Status::remoteFallback);
 }
