@@ -1,6 +1,7 @@
 #include "Ads/AdEvent.h"
 
 #include "Ads/AdJson.h"
+#include "Telemetry/EnumNames.h"
 
 #include <QJsonDocument>
 
@@ -12,16 +13,12 @@ constexpr std::array<const char *, 3> typeNames{"viewTick", "impressionRendered"
 
 QString rawValue(AdEventType type)
 {
-    return QLatin1String(typeNames.at(static_cast<std::size_t>(type)));
+    return enumName(typeNames, type);
 }
 
 std::optional<AdEventType> adEventTypeFromRaw(QStringView raw)
 {
-    for (std::size_t i = 0; i < typeNames.size(); ++i) {
-        if (raw == QLatin1String(typeNames[i]))
-            return static_cast<AdEventType>(i);
-    }
-    return std::nullopt;
+    return enumFromName<AdEventType>(typeNames, raw);
 }
 
 AdEvent AdEvent::make(QString campaignId, AdEventType type, QDateTime timestamp, QString agentSource)

@@ -1,5 +1,7 @@
 #include "Ads/AdServerHealth.h"
 
+#include "Telemetry/EnumNames.h"
+
 #include <array>
 
 AdServerHealth AdServerHealth::localMock()
@@ -10,5 +12,5 @@ AdServerHealth AdServerHealth::localMock()
 QString rawValue(AdServerHealth::Status status)
 {
     static constexpr std::array<const char *, 4> names{"localMock", "remoteReady", "remoteFallback", "remoteError"};
-    return QLatin1String(names.at(static_cast<std::size_t>(status)));
+    return enumName(names, status);
 }
