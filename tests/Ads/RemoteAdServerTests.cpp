@@ -1,3 +1,5 @@
+#include "Ads/AdLedger.h"
+#include "Ads/ImpressionEngine.h"
 #include "Ads/MockAdServer.h"
 #include "Ads/RemoteAdServer.h"
 
@@ -311,6 +313,28 @@ TEST_F(RemoteAdServerTest, OnlyEventFieldsAndPublisherAndPlacementIdsLeaveTheMac
             }
         }
     }
+}
+
+TEST_F(RemoteAdServerTest, TheEngineShowsARemoteCreativeAndReportsItsRender)
+{
+    const AdCreative served = creative(QStringLiteral("r-1"), 30);
+    http.handler = [&](const LoopbackHttpServer::Request &request) {
+        return request.method == "GET" ? Response{200, json({{"creative", served.toJson()}})} : Response{200, {}};
+    };
+    AdLedger ledger(dir.filePath(QStringLiteral("ad-ledger.jsonl")));
+    std::shared_ptr<RemoteAdServer> server = remote(http.baseUrl());
+    ImpressionEngine engine(server, ledger, nullptr, [this] { return now; }, QTimeZone::utc());
+    engine.turnInFlightProvider = [] { return true; };
+    engine.evaluate();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return engine.currentCreative().has_value(); }));
+    EXPECT_EQ(*engine.currentCreative(), served);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return http.requests.size() == 2; }));
+    const QJsonArray posted = QJsonDocument::fromJson(http.requests[1].body)["events"].toArray();
+    ASSERT_EQ(posted.size(), 1);
+    EXPECT_EQ(posted[0]["type"].toString(), QStringLiteral("impressionRendered"));
+    EXPECT_EQ(ledger.loadEvents().size(), 1);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return engine.backendHealth().message == "Remote event queue flushed"; }));
+    EXPECT_FALSE(QFile::exists(queuePath));
 }
 
 } // namespace
