@@ -40,7 +40,7 @@ int main(int argc, char **argv)
     case Mode::revertCodexConfig:
         return CommandLine::errorExit(QStringLiteral("this mode is not part of this build yet"));
     case Mode::adReport:
-        return AdReportMode::run(arguments, {});
+        return AdReportMode::run(arguments);
     case Mode::help:
         CommandLine::printLines(CommandLine::usage());
         return 0;

@@ -1,5 +1,6 @@
 #include "App/AdReportMode.h"
 
+#include "Ads/EventStoreTelemetry.h"
 #include "App/AppPaths.h"
 #include "App/CommandLine.h"
 
@@ -27,7 +28,7 @@ QString resultLines(const AdPilotReport::Result &result)
            + QStringLiteral("\ncompany share: ") + QString::asprintf("$%.3f", s.companyShare) + u'\n';
 }
 
-int run(const QStringList &arguments, const AdPilotReport::TelemetryReader &telemetry)
+int run(const QStringList &arguments)
 {
     AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), AppPaths::campaignsFile());
     const QDateTime now = QDateTime::currentDateTime();
@@ -36,7 +37,8 @@ int run(const QStringList &arguments, const AdPilotReport::TelemetryReader &tele
                                      AppPaths::remoteAdEventsFile(),    AppPaths::remoteAdCreativesFile(),
                                      AppPaths::eventsDatabase(),        AppPaths::reportsDir()};
     try {
-        const AdPilotReport::Result result = AdPilotReport::generate(since, now, files, telemetry, now);
+        const AdPilotReport::Result result = AdPilotReport::generate(
+            since, now, files, AdPilotReport::eventStoreTelemetry(files.eventsDatabase), now);
         CommandLine::printLines(resultLines(result));
         return 0;
     } catch (const AdPilotReport::ReportError &error) {

@@ -19,6 +19,6 @@ QDateTime windowStart(const QDateTime &now, std::optional<qint64> days);
 QString resultLines(const AdPilotReport::Result &result);
 
 // Runs the mode; returns the exit status.
-int run(const QStringList &arguments, const AdPilotReport::TelemetryReader &telemetry);
+int run(const QStringList &arguments);
 
 } // namespace AdReportMode
