@@ -1,3 +1,4 @@
+#include "App/AdReportMode.h"
 #include "App/AppDelegate.h"
 #include "App/AppPaths.h"
 #include "App/CodexModes.h"
@@ -43,8 +44,9 @@ int main(int argc, char **argv)
     case Mode::revertCodexConfig:
         return CodexModes::runRevert(AppPaths::codexConfigFile());
     case Mode::smokeTest:
-    case Mode::adReport:
         return CommandLine::errorExit(QStringLiteral("this mode is not part of this build yet"));
+    case Mode::adReport:
+        return AdReportMode::run(arguments);
     case Mode::help:
         CommandLine::printLines(CommandLine::usage());
         return 0;
