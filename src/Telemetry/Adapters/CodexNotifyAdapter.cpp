@@ -88,6 +88,8 @@ void CodexNotifyAdapter::listen()
         delete listener;
         return;
     }
+    // Owner read and write is all a Unix socket needs; the listener is created with owner access.
+    QFile::setPermissions(m_socketPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     m_listener = listener;
     QObject::connect(listener, &QLocalServer::newConnection, listener, [this] { acceptPending(); });
     m_isListening = true;
