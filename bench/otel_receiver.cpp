@@ -226,6 +226,27 @@ void BM_DeliveryLatency(benchmark::State &state)
 }
 BENCHMARK(BM_DeliveryLatency)->Arg(1000)->Iterations(1)->Unit(benchmark::kSecond);
 
+// The receiver's own work per request, without sockets: framing, then mapping.
+void BM_FrameAndMapRecordedRequest(benchmark::State &state)
+{
+    const QByteArray request = withSeq(requestFor(recordedBodyTemplate()), 1002);
+    for (auto _ : state) {
+        const std::optional<HTTPRequest> framed = CodexOTelAdapter::parseHTTPRequest(request);
+        benchmark::DoNotOptimize(CodexOTelAdapter::events(framed->body));
+    }
+    state.SetBytesProcessed(qint64(state.iterations()) * request.size());
+}
+BENCHMARK(BM_FrameAndMapRecordedRequest)->Unit(benchmark::kMicrosecond);
+
+// The floor under the mapping: Qt's JSON parse of the same body.
+void BM_QtJsonParseOfRecordedBody(benchmark::State &state)
+{
+    const QByteArray body = recordedBodyTemplate();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(QJsonDocument::fromJson(body));
+}
+BENCHMARK(BM_QtJsonParseOfRecordedBody)->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 int main(int argc, char **argv)

@@ -116,18 +116,20 @@ void CodexOTelAdapter::publish(const QList<AgentEvent> &events)
 
 void CodexOTelAdapter::scheduleTurnEnd(const QString &sessionId)
 {
-    cancelTurnEnd(sessionId);
-    auto *timer = new QTimer(m_thread.context());
-    timer->setSingleShot(true);
-    timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(turnEndDelay);
-    QObject::connect(timer, &QTimer::timeout, timer, [this, timer, sessionId] {
-        m_turnEndTimers.remove(sessionId);
-        timer->deleteLater();
-        m_bus->publish(AgentEvent::make(AgentSource::codexOtel, sessionId, TurnEnded{}));
-    });
+    // Re-arming restarts the session's pending timer: the same as cancelling it and starting anew.
+    QTimer *&timer = m_turnEndTimers[sessionId];
+    if (!timer) {
+        timer = new QTimer(m_thread.context());
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+        timer->setInterval(turnEndDelay);
+        QObject::connect(timer, &QTimer::timeout, timer, [this, timer, sessionId] {
+            m_turnEndTimers.remove(sessionId);
+            timer->deleteLater();
+            m_bus->publish(AgentEvent::make(AgentSource::codexOtel, sessionId, TurnEnded{}));
+        });
+    }
     timer->start();
-    m_turnEndTimers.insert(sessionId, timer);
 }
 
 void CodexOTelAdapter::cancelTurnEnd(const QString &sessionId)

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 #include <cmath>
 #include <limits>
@@ -15,6 +16,13 @@ namespace OTLPLogMapping {
 namespace {
 
 using AttributeMap = QHash<QString, QJsonValue>;
+
+// The only attributes the mapping reads.
+const QSet<QString> usedAttributes{
+    QStringLiteral("conversation.id"), QStringLiteral("model"), QStringLiteral("event.name"),
+    QStringLiteral("event.kind"), QStringLiteral("input_token_count"), QStringLiteral("output_token_count"),
+    QStringLiteral("reasoning_token_count"), QStringLiteral("cached_token_count"), QStringLiteral("tool_name"),
+    QStringLiteral("tool"), QStringLiteral("duration_ms")};
 
 const QString streamingText = QStringLiteral(u"Streaming\u2026");
 const QString thinkingText = QStringLiteral(u"Thinking\u2026");
@@ -43,6 +51,8 @@ AttributeMap attributeMap(const QJsonObject &record)
         const QJsonValue value = entry.value(QLatin1String("value"));
         if (!key.isString() || !value.isObject())
             continue;
+        if (!usedAttributes.contains(key.toString()))
+            continue; // never read, so not kept
         const QJsonObject valueObject = value.toObject();
         bool found = false;
         for (const char *member : {"stringValue", "intValue", "doubleValue", "boolValue"}) {

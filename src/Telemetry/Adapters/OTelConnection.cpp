@@ -4,6 +4,8 @@
 
 #include <QTcpSocket>
 
+#include <algorithm>
+
 OTelConnection::OTelConnection(QTcpSocket *socket, qsizetype maxBuffer, BodyHandler handler, QObject *parent)
     : QObject(parent)
     , m_socket(socket)
@@ -34,17 +36,21 @@ const QByteArray &OTelConnection::fixedResponse()
 
 void OTelConnection::receive()
 {
-    const QByteArray chunk = m_socket->readAll();
-    if (m_buffer.size() - m_offset + chunk.size() > m_maxBuffer)
+    const qint64 available = m_socket->bytesAvailable();
+    if (m_buffer.size() - m_offset + available > m_maxBuffer)
         return drop();
     if (m_offset > 0 && m_offset == m_buffer.size()) {
-        m_buffer.clear();
+        m_buffer.resize(0); // keeps the allocation for the next request
         m_offset = 0;
     } else if (m_offset > 0 && m_offset >= m_buffer.size() / 2) {
         m_buffer.remove(0, m_offset);
         m_offset = 0;
     }
-    m_buffer.append(chunk);
+    // Read straight into the buffer: no chunk to allocate and copy per read.
+    const qsizetype size = m_buffer.size();
+    m_buffer.resize(size + qsizetype(available));
+    const qint64 read = m_socket->read(m_buffer.data() + size, available);
+    m_buffer.resize(size + qsizetype(std::max<qint64>(read, 0)));
     serveBuffered();
 }
 
@@ -60,11 +66,11 @@ bool OTelConnection::serveBuffered()
             drop();
             return false;
         }
-        const std::optional<HTTPRequest> request = HTTPRequest::complete(pending, *head);
-        if (!request)
+        if (pending.size() - head->bodyOffset < head->contentLength)
             return true;
-        m_offset += request->totalLength;
-        m_handler(request->body, request->contentType);
+        m_offset += head->bodyOffset + head->contentLength;
+        // The body is lent from the buffer, which nothing touches until the handler returns.
+        m_handler(QByteArray::fromRawData(pending.data() + head->bodyOffset, head->contentLength), head->contentType);
         m_socket->write(fixedResponse());
     }
     return true;
