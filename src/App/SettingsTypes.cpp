@@ -1,29 +1,22 @@
 #include "App/SettingsTypes.h"
 
+#include "Telemetry/EnumNames.h"
+
 namespace {
 constexpr std::array<const char *, 4> dockEdgeNames{"above", "below", "left", "right"};
 constexpr std::array<const char *, 2> backendNames{"localMock", "remoteREST"};
 
-template <typename Enum, std::size_t N>
-std::optional<Enum> fromName(const std::array<const char *, N> &names, QStringView raw)
-{
-    for (std::size_t i = 0; i < N; ++i) {
-        if (raw == QLatin1String(names[i]))
-            return static_cast<Enum>(i);
-    }
-    return std::nullopt;
-}
 
 const QString pinPrefix = QStringLiteral("pin:");
 } // namespace
 
-QString rawValue(DockEdge edge) { return QLatin1String(dockEdgeNames[static_cast<std::size_t>(edge)]); }
-std::optional<DockEdge> dockEdgeFromRaw(QStringView raw) { return fromName<DockEdge>(dockEdgeNames, raw); }
+QString rawValue(DockEdge edge) { return enumName(dockEdgeNames, edge); }
+std::optional<DockEdge> dockEdgeFromRaw(QStringView raw) { return enumFromName<DockEdge>(dockEdgeNames, raw); }
 
-QString rawValue(AdBackendMode mode) { return QLatin1String(backendNames[static_cast<std::size_t>(mode)]); }
+QString rawValue(AdBackendMode mode) { return enumName(backendNames, mode); }
 std::optional<AdBackendMode> adBackendModeFromRaw(QStringView raw)
 {
-    return fromName<AdBackendMode>(backendNames, raw);
+    return enumFromName<AdBackendMode>(backendNames, raw);
 }
 
 DisplayMode DisplayMode::fromRaw(QStringView raw)

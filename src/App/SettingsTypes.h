@@ -50,7 +50,8 @@ struct KnownTarget {
     const char *appId;
 };
 
-// Applications offered as HUD targets, macOS bundle ids first, then Linux app ids.
+// Applications offered as HUD targets, macOS bundle ids first, then Linux app ids (the id a
+// window announces: _GTK_APPLICATION_ID, _KDE_NET_WM_DESKTOP_FILE, else the WM_CLASS class).
 inline constexpr std::array<KnownTarget, 16> knownTargets{{
     {"Codex", "com.openai.codex"},
     {"Terminal", "com.apple.Terminal"},
@@ -59,7 +60,7 @@ inline constexpr std::array<KnownTarget, 16> knownTargets{{
     {"Terminal", "org.gnome.Terminal"},
     {"Console", "org.gnome.Console"},
     {"Konsole", "org.kde.konsole"},
-    {"Xfce Terminal", "xfce4-terminal"},
+    {"Xfce Terminal", "Xfce4-terminal"},
     {"kitty", "kitty"},
     {"Alacritty", "Alacritty"},
     {"Ghostty", "com.mitchellh.ghostty"},

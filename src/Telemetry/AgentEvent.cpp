@@ -1,5 +1,7 @@
 #include "Telemetry/AgentEvent.h"
 
+#include "Telemetry/EnumNames.h"
+
 #include <QJsonValue>
 
 
@@ -13,15 +15,6 @@ constexpr std::array<const char *, 8> kindNames{"turnStarted", "turnEnded", "tok
                                                 "sessionSnapshot", "toolCall", "modelInfo",
                                                 "approvalRequested", "stateText"};
 
-template <typename Enum, std::size_t N>
-std::optional<Enum> fromName(const std::array<const char *, N> &names, QStringView raw)
-{
-    for (std::size_t i = 0; i < N; ++i) {
-        if (raw == QLatin1String(names[i]))
-            return static_cast<Enum>(i);
-    }
-    return std::nullopt;
-}
 
 constexpr std::array<AgentSource, 1> claudeSources{AgentSource::claudeCodeJsonl};
 constexpr std::array<AgentSource, 3> codexSources{AgentSource::codexOtel, AgentSource::codexNotify,
@@ -163,8 +156,8 @@ QString requireString(const QJsonObject &object, const char *key)
 
 } // namespace
 
-QString rawValue(AgentSource source) { return QLatin1String(sourceNames[static_cast<std::size_t>(source)]); }
-std::optional<AgentSource> agentSourceFromRaw(QStringView raw) { return fromName<AgentSource>(sourceNames, raw); }
+QString rawValue(AgentSource source) { return enumName(sourceNames, source); }
+std::optional<AgentSource> agentSourceFromRaw(QStringView raw) { return enumFromName<AgentSource>(sourceNames, raw); }
 
 bool isCodexSource(AgentSource source)
 {
@@ -172,11 +165,11 @@ bool isCodexSource(AgentSource source)
         || source == AgentSource::codexDesktopSession;
 }
 
-QString rawValue(AgentState state) { return QLatin1String(stateNames[static_cast<std::size_t>(state)]); }
-std::optional<AgentState> agentStateFromRaw(QStringView raw) { return fromName<AgentState>(stateNames, raw); }
+QString rawValue(AgentState state) { return enumName(stateNames, state); }
+std::optional<AgentState> agentStateFromRaw(QStringView raw) { return enumFromName<AgentState>(stateNames, raw); }
 
-QString rawValue(DisplayAgent agent) { return QLatin1String(agentNames[static_cast<std::size_t>(agent)]); }
-std::optional<DisplayAgent> displayAgentFromRaw(QStringView raw) { return fromName<DisplayAgent>(agentNames, raw); }
+QString rawValue(DisplayAgent agent) { return enumName(agentNames, agent); }
+std::optional<DisplayAgent> displayAgentFromRaw(QStringView raw) { return enumFromName<DisplayAgent>(agentNames, raw); }
 
 std::span<const AgentSource> sources(DisplayAgent agent)
 {

@@ -1,0 +1,526 @@
+#include "Persistence/EventStore.h"
+
+#include "Persistence/SqliteStatement.h"
+#include "Telemetry/SaturatingMath.h"
+#include "Telemetry/PricingTable.h"
+
+#include <QSet>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+namespace {
+
+// Pragmas first: WAL lets a reader and the writer work side by side, and NORMAL
+// syncing is safe in WAL mode (a power cut may lose the last commits, never the file).
+constexpr const char *connectionPragmas = "PRAGMA journal_mode=WAL;\nPRAGMA synchronous=NORMAL;";
+
+// Run on every open; the DELETE folds duplicates left by builds without the unique index.
+constexpr const char *schemaScript = R"sql(CREATE TABLE IF NOT EXISTS events (
+    id TEXT PRIMARY KEY,
+    source TEXT NOT NULL,
+    session TEXT NOT NULL,
+    ts REAL NOT NULL,
+    kind TEXT NOT NULL,
+    input INTEGER,
+    output INTEGER,
+    cached INTEGER,
+    tool TEXT,
+    model TEXT,
+    duration_ms INTEGER
+);
+CREATE INDEX IF NOT EXISTS idx_events_ts ON events(ts);
+DELETE FROM events
+WHERE rowid NOT IN (
+    SELECT MIN(rowid)
+    FROM events
+    GROUP BY source, session, ts, kind,
+             COALESCE(input, -1), COALESCE(output, -1), COALESCE(cached, -1),
+             COALESCE(tool, ''), COALESCE(model, ''), COALESCE(duration_ms, -1)
+);
+CREATE UNIQUE INDEX IF NOT EXISTS idx_events_fingerprint ON events(
+    source, session, ts, kind,
+    COALESCE(input, -1), COALESCE(output, -1), COALESCE(cached, -1),
+    COALESCE(tool, ''), COALESCE(model, ''), COALESCE(duration_ms, -1)
+);
+)sql";
+
+// Token rows by day are read from this index alone, without visiting the table.
+constexpr const char *tokenIndex =
+    "CREATE INDEX IF NOT EXISTS idx_events_kind_ts ON events(kind, ts, source, input, output, cached, model);";
+
+// With every index in place the script changes nothing: the unique index already rules out
+// every group its DELETE would fold. Skipping it spares a full grouping of the table per open.
+bool schemaIsCurrent(sqlite3 *db)
+{
+    SqliteStatement statement(db, "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = 'events' "
+                                  "AND name IN ('idx_events_ts', 'idx_events_fingerprint', 'idx_events_kind_ts')");
+    return statement.nextRow() && statement.integer(0) == 3;
+}
+
+bool migrate(sqlite3 *db)
+{
+    return schemaIsCurrent(db)
+        || (sqlite3_exec(db, schemaScript, nullptr, nullptr, nullptr) == SQLITE_OK
+            && sqlite3_exec(db, tokenIndex, nullptr, nullptr, nullptr) == SQLITE_OK);
+}
+
+constexpr const char *insertSql = "INSERT OR IGNORE INTO events (id, source, session, ts, kind, input, output, "
+                                  "cached, tool, model, duration_ms) VALUES (?,?,?,?,?,?,?,?,?,?,?)";
+
+constexpr const char *eventColumns =
+    "id, source, session, ts, kind, input, output, cached, tool, model, duration_ms";
+
+double secondsSince1970(const QDateTime &time) { return static_cast<double>(time.toMSecsSinceEpoch()) / 1000.0; }
+
+QDateTime timeFromSeconds(double seconds)
+{
+    return QDateTime::fromMSecsSinceEpoch(std::llround(seconds * 1000.0), Qt::UTC);
+}
+
+QString canonicalId(const QUuid &id) { return id.toString(QUuid::WithoutBraces).toUpper(); }
+
+std::optional<QUuid> uuidFrom(const std::optional<QString> &text)
+{
+    if (!text)
+        return std::nullopt;
+    const QUuid id = QUuid::fromString(*text);
+    if (id.isNull() && text->compare(QLatin1String("00000000-0000-0000-0000-000000000000"), Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    return id;
+}
+
+// The payload of a stored row, or nothing when the row is not a stored kind.
+std::optional<AgentEventKind> kindFromRow(const SqliteStatement &row, QByteArrayView kind)
+{
+    if (kind == "tokenUsage")
+        return TokenUsage{row.optionalInteger(5).value_or(0), row.optionalInteger(6).value_or(0), row.optionalInteger(7)};
+    if (kind == "toolCall") {
+        const auto tool = row.optionalText(8);
+        if (!tool)
+            return std::nullopt;
+        return ToolCall{*tool, row.optionalInteger(10)};
+    }
+    if (kind == "modelInfo") {
+        const auto model = row.optionalText(9);
+        if (!model)
+            return std::nullopt;
+        return ModelInfo{*model};
+    }
+    if (kind == "turnStarted")
+        return TurnStarted{};
+    if (kind == "turnEnded")
+        return TurnEnded{};
+    if (kind == "approvalRequested")
+        return ApprovalRequested{};
+    return std::nullopt;
+}
+
+// A row of eventColumns as an event; absent when the row is damaged.
+std::optional<StoredAgentEvent> storedEvent(const SqliteStatement &row)
+{
+    const auto id = uuidFrom(row.optionalText(0));
+    const auto sourceText = row.optionalText(1);
+    const auto source = sourceText ? agentSourceFromRaw(*sourceText) : std::nullopt;
+    const auto session = row.optionalText(2);
+    if (!id || !source || !session || row.isNull(4))
+        return std::nullopt;
+    const auto kind = kindFromRow(row, row.textView(4));
+    if (!kind)
+        return std::nullopt;
+    return StoredAgentEvent{AgentEvent{*id, *source, *session, timeFromSeconds(row.real(3)), *kind},
+                            row.optionalText(9)};
+}
+
+QList<StoredAgentEvent> storedEvents(SqliteStatement &statement)
+{
+    QList<StoredAgentEvent> events;
+    while (statement.nextRow()) {
+        if (auto event = storedEvent(statement))
+            events.append(std::move(*event));
+    }
+    return events;
+}
+
+QByteArray placeholders(std::size_t count)
+{
+    QByteArray list;
+    for (std::size_t i = 0; i < count; ++i)
+        list += i == 0 ? "?" : ",?";
+    return list;
+}
+
+void bindSources(SqliteStatement &statement, int firstIndex, std::span<const AgentSource> sources)
+{
+    for (std::size_t i = 0; i < sources.size(); ++i)
+        statement.bind(firstIndex + static_cast<int>(i), rawValue(sources[i]));
+}
+
+// The model column of consecutive rows usually repeats; decode it only when it changes.
+class ModelColumnCache {
+public:
+    const std::optional<QString> &read(const SqliteStatement &row, int column)
+    {
+        const bool null = row.isNull(column);
+        const QByteArrayView bytes = row.textView(column);
+        if (!m_valid || null != !m_model.has_value() || (!null && bytes != m_bytes)) {
+            m_valid = true;
+            m_bytes = null ? QByteArray() : bytes.toByteArray();
+            m_model = null ? std::nullopt : std::optional<QString>(QString::fromUtf8(m_bytes));
+        }
+        return m_model;
+    }
+
+private:
+    bool m_valid = false;
+    QByteArray m_bytes;
+    std::optional<QString> m_model;
+};
+
+} // namespace
+
+std::unique_ptr<EventStore> EventStore::open(const QString &path, Clock clock, Calendar calendar)
+{
+    sqlite3 *db = nullptr;
+    const QByteArray file = path.toUtf8();
+    const int opened = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (opened == SQLITE_OK) {
+        sqlite3_busy_timeout(db, busyTimeoutMs);
+        if (sqlite3_exec(db, connectionPragmas, nullptr, nullptr, nullptr) == SQLITE_OK && migrate(db))
+            return std::unique_ptr<EventStore>(new EventStore(db, std::move(clock), std::move(calendar)));
+    }
+    sqlite3_close(db);
+    return nullptr;
+}
+
+EventStore::EventStore(sqlite3 *db, Clock clock, Calendar calendar)
+    : m_db(db)
+    , m_clock(clock ? std::move(clock) : Clock(systemNow))
+    , m_calendar(std::move(calendar))
+    , m_insert(std::make_unique<SqliteStatement>(db, insertSql))
+{
+}
+
+EventStore::~EventStore()
+{
+    m_insert.reset(); // finalized before the connection closes
+    sqlite3_close(m_db);
+}
+
+bool EventStore::insert(const AgentEvent &event, const std::optional<QString> &modelAtEvent)
+{
+    const AgentEventKind &kind = event.kind;
+    if (std::holds_alternative<SessionSnapshot>(kind) || std::holds_alternative<StateText>(kind))
+        return true;
+
+    // Preparing this INSERT compiles the expression index each time, which costs about as
+    // much as the insert itself; the statement is kept and reset instead.
+    if (!m_insert->isValid())
+        m_insert = std::make_unique<SqliteStatement>(m_db, insertSql);
+    SqliteStatement &statement = *m_insert;
+    if (!statement.isValid())
+        return false;
+    statement.bind(1, canonicalId(event.id));
+    statement.bind(2, rawValue(event.source));
+    statement.bind(3, event.sessionId);
+    statement.bind(4, secondsSince1970(event.timestamp));
+    statement.bind(5, caseName(kind));
+    std::optional<QString> model = modelAtEvent;
+    if (const auto *usage = std::get_if<TokenUsage>(&kind)) {
+        statement.bind(6, usage->inputTokens);
+        statement.bind(7, usage->outputTokens);
+        statement.bind(8, usage->cachedTokens);
+    } else if (const auto *call = std::get_if<ToolCall>(&kind)) {
+        statement.bind(9, call->name);
+        statement.bind(11, call->durationMs);
+    } else if (const auto *info = std::get_if<ModelInfo>(&kind)) {
+        model = info->model;
+    }
+    statement.bind(10, model);
+    const bool stored = statement.run();
+    statement.reset();
+    return stored;
+}
+
+QList<StoredAgentEvent> EventStore::recentSessionEvents(int sessionLimit) const
+{
+    // Walking the time index backwards, a session is first met at its latest event, so the
+    // first n distinct sessions are the n most recently active ones. This stops after a few
+    // thousand rows instead of grouping the whole table.
+    const qsizetype limit = std::max(sessionLimit, 1);
+    QList<std::pair<QString, QString>> recent;
+    {
+        QSet<std::pair<QString, QString>> seen;
+        SqliteStatement walk(m_db, "SELECT source, session FROM events ORDER BY ts DESC");
+        while (recent.size() < limit && walk.nextRow()) {
+            std::pair<QString, QString> key{QString::fromUtf8(walk.textView(0)), QString::fromUtf8(walk.textView(1))};
+            if (!seen.contains(key)) {
+                seen.insert(key);
+                recent.append(std::move(key));
+            }
+        }
+    }
+    if (recent.isEmpty())
+        return {};
+
+    // Each (source, session) term is one lookup in the fingerprint index, which leads with them.
+    QByteArray sql = QByteArray("SELECT ") + eventColumns + " FROM events WHERE ";
+    for (qsizetype i = 0; i < recent.size(); ++i)
+        sql += i == 0 ? "(source = ? AND session = ?)" : " OR (source = ? AND session = ?)";
+    sql += " ORDER BY ts ASC";
+    SqliteStatement statement(m_db, sql);
+    for (qsizetype i = 0; i < recent.size(); ++i) {
+        statement.bind(static_cast<int>(2 * i + 1), recent[i].first);
+        statement.bind(static_cast<int>(2 * i + 2), recent[i].second);
+    }
+    return storedEvents(statement);
+}
+
+QList<StoredAgentEvent> EventStore::recentEvents(int limit) const
+{
+    SqliteStatement statement(m_db, QByteArray("SELECT ") + eventColumns + " FROM events ORDER BY ts DESC LIMIT ?");
+    statement.bind(1, static_cast<qint64>(std::max(limit, 1)));
+    QList<StoredAgentEvent> events = storedEvents(statement);
+    std::reverse(events.begin(), events.end());
+    return events;
+}
+
+struct EventStore::DayRange {
+    std::vector<double> bounds; // day starts in seconds since 1970, then the start of tomorrow
+    QList<DayAgg> days;
+
+    // The index of the day holding ts; -1 outside the range.
+    qsizetype dayOf(double ts) const
+    {
+        const auto next = std::upper_bound(bounds.begin(), bounds.end(), ts);
+        const auto day = std::distance(bounds.begin(), next) - 1;
+        return day < days.size() ? day : -1;
+    }
+};
+
+std::optional<EventStore::DayRange> EventStore::dayRange(int days) const
+{
+    if (days < 1)
+        return std::nullopt;
+    const QDateTime now = m_clock();
+    DayRange range;
+    for (int i = 0; i <= days; ++i) {
+        const QDateTime start = m_calendar.startOfDay(now, i - days + 1);
+        if (!start.isValid())
+            return std::nullopt;
+        range.bounds.push_back(secondsSince1970(start));
+        if (i < days)
+            range.days.append(DayAgg{start, 0, 0, 0});
+    }
+    return range;
+}
+
+namespace {
+
+// Adds the token rows of one query (ts, input, output, cached, model, ...) to day lists.
+class DayAccumulator {
+public:
+    DayAccumulator(const PricingTable &pricing, const SqliteStatement &row) : m_pricing(pricing), m_row(row) {}
+
+    // The day index of the current row, -1 when it is after today; reads its tokens and cost.
+    qsizetype read(const std::function<qsizetype(double)> &dayOf)
+    {
+        m_day = dayOf(m_row.real(0));
+        if (m_day < 0)
+            return m_day;
+        m_input = m_row.integer(1);
+        m_output = m_row.integer(2);
+        m_cost = m_pricing.cost(m_models.read(m_row, 4), m_input, m_output, m_row.integer(3));
+        return m_day;
+    }
+
+    void addTo(QList<DayAgg> &days) const
+    {
+        DayAgg &entry = days[m_day];
+        entry.input = saturatingAdd(entry.input, m_input);
+        entry.output = saturatingAdd(entry.output, m_output);
+        entry.cost += m_cost;
+    }
+
+private:
+    const PricingTable &m_pricing;
+    const SqliteStatement &m_row;
+    ModelColumnCache m_models;
+    qsizetype m_day = -1;
+    qint64 m_input = 0;
+    qint64 m_output = 0;
+    double m_cost = 0;
+};
+
+// The time index must drive these queries: "+source" keeps SQLite from choosing the
+// fingerprint index for a source filter, which would read every day of those sources.
+constexpr const char *tokenRowsSql =
+    "SELECT ts, input, output, cached, model, source FROM events WHERE kind = 'tokenUsage' AND ts >= ?";
+
+} // namespace
+
+QList<DayAgg> EventStore::dailyAggregates(int days, const PricingTable &pricing,
+                                          std::span<const AgentSource> sources) const
+{
+    std::optional<DayRange> range = dayRange(days);
+    if (!range)
+        return {};
+    QByteArray sql = tokenRowsSql;
+    if (!sources.empty())
+        sql += " AND +source IN (" + placeholders(sources.size()) + ")";
+    SqliteStatement statement(m_db, sql);
+    if (!statement.isValid())
+        return range->days;
+    statement.bind(1, range->bounds.front());
+    bindSources(statement, 2, sources);
+
+    DayAccumulator rows(pricing, statement);
+    const auto dayOf = [&range](double ts) { return range->dayOf(ts); };
+    while (statement.nextRow()) {
+        if (rows.read(dayOf) >= 0)
+            rows.addTo(range->days);
+    }
+    return range->days;
+}
+
+DailyTotals EventStore::dailyTotals(int days, const PricingTable &pricing) const
+{
+    std::optional<DayRange> range = dayRange(days);
+    if (!range)
+        return {};
+    DailyTotals totals{range->days, {}};
+    for (DisplayAgent agent : allDisplayAgents)
+        totals.byAgent[agent] = range->days;
+    SqliteStatement statement(m_db, tokenRowsSql);
+    if (!statement.isValid())
+        return totals;
+    statement.bind(1, range->bounds.front());
+
+    DayAccumulator rows(pricing, statement);
+    const auto dayOf = [&range](double ts) { return range->dayOf(ts); };
+    while (statement.nextRow()) {
+        if (rows.read(dayOf) < 0)
+            continue;
+        rows.addTo(totals.all);
+        if (const auto source = agentSourceFromRaw(QString::fromUtf8(statement.textView(5))))
+            rows.addTo(totals.byAgent[displayAgent(*source)]);
+    }
+    return totals;
+}
+
+std::optional<QDateTime> EventStore::latestEventTimestamp(std::span<const AgentSource> sources) const
+{
+    if (sources.empty())
+        return std::nullopt;
+    const QByteArray list = placeholders(sources.size());
+    // MAX(ts) over a source filter reads every row of those sources. Ask the fingerprint
+    // index whether any row exists, then walk the time index back to the newest one.
+    SqliteStatement any(m_db, "SELECT 1 FROM events WHERE source IN (" + list + ") LIMIT 1");
+    bindSources(any, 1, sources);
+    if (!any.nextRow())
+        return std::nullopt;
+    SqliteStatement newest(m_db, "SELECT ts FROM events WHERE +source IN (" + list + ") ORDER BY ts DESC LIMIT 1");
+    bindSources(newest, 1, sources);
+    if (!newest.nextRow() || newest.isNull(0))
+        return std::nullopt;
+    return timeFromSeconds(newest.real(0));
+}
+
+std::map<AgentSource, EventStoreReportSummary> EventStore::reportSummaries(const QDateTime &since,
+                                                                           const QDateTime &until) const
+{
+    std::map<AgentSource, EventStoreReportSummary> summaries;
+    const auto summaryOf = [&summaries](AgentSource source) -> EventStoreReportSummary & {
+        auto [entry, created] = summaries.try_emplace(source);
+        entry->second.source = source;
+        return entry->second;
+    };
+
+    SqliteStatement tokens(m_db, R"sql(SELECT source,
+       COUNT(DISTINCT session),
+       COUNT(*),
+       SUM(COALESCE(input,0)),
+       SUM(COALESCE(output,0)),
+       SUM(COALESCE(cached,0)),
+       MIN(ts),
+       MAX(ts)
+FROM events
+WHERE kind = 'tokenUsage' AND ts >= ? AND ts <= ?
+GROUP BY source)sql");
+    tokens.bind(1, secondsSince1970(since));
+    tokens.bind(2, secondsSince1970(until));
+    while (tokens.nextRow()) {
+        const auto source = agentSourceFromRaw(QString::fromUtf8(tokens.textView(0)));
+        if (!source)
+            continue;
+        EventStoreReportSummary &summary = summaryOf(*source);
+        summary.sessions = tokens.integer(1);
+        summary.tokenRows = tokens.integer(2);
+        summary.inputTokens = tokens.integer(3);
+        summary.outputTokens = tokens.integer(4);
+        summary.cachedTokens = tokens.integer(5);
+        summary.firstActivity = timeFromSeconds(tokens.real(6));
+        summary.lastActivity = timeFromSeconds(tokens.real(7));
+    }
+
+    SqliteStatement tools(m_db, "SELECT source, COUNT(*) FROM events "
+                                "WHERE kind = 'toolCall' AND ts >= ? AND ts <= ? GROUP BY source");
+    tools.bind(1, secondsSince1970(since));
+    tools.bind(2, secondsSince1970(until));
+    while (tools.nextRow()) {
+        if (const auto source = agentSourceFromRaw(QString::fromUtf8(tools.textView(0))))
+            summaryOf(*source).toolCalls = tools.integer(1);
+    }
+
+    for (const auto &[source, seconds] : activeTurnSeconds(since, until))
+        summaryOf(source).activeTurnSeconds = seconds;
+    return summaries;
+}
+
+std::map<AgentSource, double> EventStore::activeTurnSeconds(const QDateTime &since, const QDateTime &until) const
+{
+    const double windowStart = secondsSince1970(since);
+    const double windowEnd = secondsSince1970(until);
+    // Edges from a little before the window are read too, so a turn that began before it
+    // counts from the window start; older starts are taken as abandoned.
+    SqliteStatement statement(m_db, R"sql(SELECT source, ts, kind
+FROM events
+WHERE kind IN ('turnStarted','turnEnded')
+  AND ts >= ? AND ts <= ?
+ORDER BY source, ts ASC)sql");
+    statement.bind(1, windowStart - turnLookBackSeconds);
+    statement.bind(2, windowEnd);
+
+    std::map<AgentSource, double> totals;
+    std::map<AgentSource, double> openStarts;
+    while (statement.nextRow()) {
+        const auto source = agentSourceFromRaw(QString::fromUtf8(statement.textView(0)));
+        if (!source)
+            continue;
+        const double ts = statement.real(1);
+        const bool inWindow = ts >= windowStart;
+        const auto open = openStarts.find(*source);
+        if (statement.textView(2) == "turnStarted") {
+            if (open == openStarts.end()) // a second start keeps the first
+                openStarts.emplace(*source, std::max(windowStart, ts));
+            if (inWindow)
+                totals.try_emplace(*source, 0.0);
+        } else if (open != openStarts.end()) {
+            if (inWindow) // a turn that ended before the window is not counted
+                totals[*source] += std::max(std::min(windowEnd, ts) - open->second, 0.0);
+            openStarts.erase(open);
+        }
+    }
+    for (const auto &[source, start] : openStarts)
+        totals[source] += std::max(windowEnd - start, 0.0);
+    return totals;
+}
+
+qint64 EventStore::eventCount() const
+{
+    SqliteStatement statement(m_db, "SELECT COUNT(*) FROM events");
+    return statement.nextRow() ? statement.integer(0) : 0;
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "Persistence/EventStoreReportSummary.h"
+#include "Telemetry/Calendar.h"
+#include "Telemetry/Clock.h"
+#include "Telemetry/MetricsHistory.h"
+#include "Telemetry/StoredAgentEvent.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+
+struct sqlite3;
+class PricingTable;
+class SqliteStatement;
+
+// Agent events in "events.sqlite": turns, approvals, token usage, tool calls and model
+// changes, each with the model in force, without duplicates. Several connections may use
+// one file (the application's and a report's): the database runs in WAL mode and waits
+// up to busyTimeoutMs for a lock instead of failing.
+class EventStore final : public MetricsHistory {
+public:
+    static constexpr int busyTimeoutMs = 5000;
+    // How far before a report window a turn start may lie and still count from the window start.
+    static constexpr double turnLookBackSeconds = 24 * 3600;
+
+    // Opens (creating if needed) and migrates the database; null when it cannot be used.
+    // The clock and calendar decide what "today" is for the day aggregates.
+    static std::unique_ptr<EventStore> open(const QString &path, Clock clock = systemNow,
+                                            Calendar calendar = Calendar());
+    ~EventStore() override;
+    EventStore(const EventStore &) = delete;
+    EventStore &operator=(const EventStore &) = delete;
+
+    // Stores one event. Snapshots and state texts are not stored; an event already held
+    // (same id, or same content) is ignored. False only when the database refused the row.
+    bool insert(const AgentEvent &event, const std::optional<QString> &modelAtEvent);
+
+    QList<StoredAgentEvent> recentSessionEvents(int sessionLimit) const override;
+    // The `limit` latest events, oldest first.
+    QList<StoredAgentEvent> recentEvents(int limit) const;
+    QList<DayAgg> dailyAggregates(int days, const PricingTable &pricing,
+                                  std::span<const AgentSource> sources = {}) const override;
+    // The same lists as dailyAggregates per agent, from one pass over the rows.
+    DailyTotals dailyTotals(int days, const PricingTable &pricing) const override;
+    // The newest event time of these sources; absent for an empty list or no rows.
+    std::optional<QDateTime> latestEventTimestamp(std::span<const AgentSource> sources) const;
+    // Per source, between since and until inclusive.
+    std::map<AgentSource, EventStoreReportSummary> reportSummaries(const QDateTime &since,
+                                                                   const QDateTime &until) const;
+    // Seconds each source spent inside turns, clipped to the window; a source appears once a
+    // turn starts in the window or one begun before it is still open inside it.
+    std::map<AgentSource, double> activeTurnSeconds(const QDateTime &since, const QDateTime &until) const;
+    // Rows held; 0 when the query cannot run.
+    qint64 eventCount() const;
+
+private:
+    struct DayRange;
+
+    EventStore(sqlite3 *db, Clock clock, Calendar calendar);
+    std::optional<DayRange> dayRange(int days) const;
+
+    sqlite3 *m_db;
+    Clock m_clock;
+    Calendar m_calendar;
+    std::unique_ptr<SqliteStatement> m_insert; // the one statement kept: inserts are the hot path
+};

@@ -1,0 +1,122 @@
+#include "Telemetry/Adapters/ClaudeTranscriptLine.h"
+
+#include "Telemetry/Adapters/JsonMemberScanner.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// An integer as is, a fraction truncated toward zero, anything else 0.
+qint64 intValue(const QJsonValue &value)
+{
+    if (!value.isDouble())
+        return 0;
+    constexpr qint64 notIntegral = std::numeric_limits<qint64>::min();
+    const qint64 integer = value.toInteger(notIntegral);
+    if (integer != notIntegral)
+        return integer;
+    const double truncated = std::trunc(value.toDouble());
+    if (!(std::abs(truncated) < 9.2e18))
+        return 0;
+    return static_cast<qint64>(truncated);
+}
+
+std::optional<QString> stringMember(const std::vector<JsonMemberScanner::Member> &members, QByteArrayView key)
+{
+    const auto raw = JsonMemberScanner::find(members, key);
+    return raw ? JsonMemberScanner::stringValue(*raw) : std::nullopt;
+}
+
+// Claude Code's counts are disjoint (uncached, read from cache, written to cache); ours count
+// every input token and say how many of them came from the cache.
+std::optional<TokenUsage> tokenUsage(const QJsonObject &usage)
+{
+    const qint64 uncached = intValue(usage.value(QLatin1String("input_tokens")));
+    const qint64 output = intValue(usage.value(QLatin1String("output_tokens")));
+    const qint64 cacheRead = intValue(usage.value(QLatin1String("cache_read_input_tokens")));
+    const qint64 cacheWrite = intValue(usage.value(QLatin1String("cache_creation_input_tokens")));
+    if (uncached + output + cacheRead + cacheWrite < 1)
+        return std::nullopt;
+    TokenUsage result;
+    result.inputTokens = uncached + cacheRead + cacheWrite;
+    result.outputTokens = output;
+    if (cacheRead >= 1)
+        result.cachedTokens = cacheRead;
+    return result;
+}
+
+template <typename Add>
+void appendAssistantEvents(ClaudeTranscriptLine &line, const QJsonObject &message, const Add &add)
+{
+    const QString model = message.value(QLatin1String("model")).toString();
+    if (!model.isEmpty() && model != QLatin1String("<synthetic>"))
+        add(ModelInfo{model});
+    const QJsonValue usage = message.value(QLatin1String("usage"));
+    if (usage.isObject()) {
+        if (auto tokens = tokenUsage(usage.toObject()))
+            add(*tokens);
+    }
+    const QJsonValue content = message.value(QLatin1String("content"));
+    if (content.isArray()) {
+        for (const QJsonValue &item : content.toArray()) {
+            const QJsonObject block = item.toObject();
+            const QJsonValue name = block.value(QLatin1String("name"));
+            if (block.value(QLatin1String("type")).toString() == QLatin1String("tool_use") && name.isString())
+                add(ToolCall{name.toString(), std::nullopt});
+        }
+    }
+    const QJsonValue id = message.value(QLatin1String("id"));
+    if (id.isString() && !id.toString().isEmpty())
+        line.responseId = id.toString();
+}
+
+} // namespace
+
+ClaudeTranscriptLine ClaudeTranscriptLine::parse(QByteArrayView text, const QString &fallbackSession,
+                                                 const QDateTime &now)
+{
+    ClaudeTranscriptLine line;
+    // The type decides whether the line matters; most bytes of a transcript are in lines that do
+    // not, so their values are skipped rather than parsed.
+    const auto members = JsonMemberScanner::scan(text);
+    if (!members)
+        return line;
+    const std::optional<QString> type = stringMember(*members, "type");
+    const bool isUser = type == QLatin1String("user");
+    if (!isUser && type != QLatin1String("assistant"))
+        return line;
+
+    QJsonObject message;
+    if (!isUser) {
+        const auto raw = JsonMemberScanner::find(*members, "message");
+        const QJsonDocument document = raw ? QJsonDocument::fromJson(raw->toByteArray()) : QJsonDocument();
+        if (!document.isObject())
+            return line;
+        message = document.object();
+    }
+
+    const QString session = stringMember(*members, "sessionId").value_or(fallbackSession);
+    if (const auto stamp = stringMember(*members, "timestamp"))
+        line.stampedAt = QDateTime::fromString(*stamp, Qt::ISODateWithMs);
+    const QDateTime timestamp = line.stampedAt.isValid() ? line.stampedAt : now;
+    line.uuid = stringMember(*members, "uuid").value_or(QString());
+    const auto add = [&](const AgentEventKind &kind) {
+        line.events.append(AgentEvent::make(AgentSource::claudeCodeJsonl, session, kind, timestamp));
+    };
+
+    if (isUser) {
+        add(TurnStarted{});
+        return line;
+    }
+    appendAssistantEvents(line, message, add);
+    if (!line.responseId.isEmpty()) {
+        if (const auto request = stringMember(*members, "requestId"); request && !request->isEmpty())
+            line.responseId += QLatin1Char('\n') + *request;
+    }
+    return line;
+}

@@ -1,0 +1,220 @@
+#include "Telemetry/Adapters/CodexDesktopSessionAdapter.h"
+
+#include "Telemetry/Adapters/CodexThreadDatabase.h"
+#include "Telemetry/EventBus.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <algorithm>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto pollInterval = 2000ms;
+const QString unknownSession = QStringLiteral("codex-desktop");
+
+QDateTime distantPast() { return QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC); }
+
+// The newest ".jsonl" file below dir, hidden entries skipped; the first met wins a tie.
+void findNewest(const QString &dir, std::optional<QFileInfo> &newest)
+{
+    const auto entries = QDir(dir).entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QFileInfo &entry : entries) {
+        if (entry.isDir())
+            findNewest(entry.filePath(), newest);
+        else if (entry.isFile() && entry.suffix() == QLatin1String("jsonl") &&
+                 (!newest || entry.lastModified() > newest->lastModified()))
+            newest = entry;
+    }
+}
+
+// The bytes [from, to) of a file; none when it cannot be read.
+std::optional<QByteArray> readRange(const QString &path, qint64 from, qint64 to)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(from))
+        return std::nullopt;
+    QByteArray bytes = file.read(to - from);
+    if (bytes.size() != to - from)
+        return std::nullopt;
+    return bytes;
+}
+
+// Length of the complete lines at the start of bytes: a line still being written is left for the
+// next poll instead of being lost.
+qint64 completeLength(const QByteArray &bytes) { return bytes.lastIndexOf('\n') + 1; }
+
+} // namespace
+
+CodexDesktopSessionAdapter::CodexDesktopSessionAdapter(EventBus &bus, const QString &homeDir, AdapterClock now)
+    : m_bus(bus)
+    , m_codexHome(homeDir + QStringLiteral("/.codex"))
+    , m_now(std::move(now))
+{
+}
+
+CodexDesktopSessionAdapter::~CodexDesktopSessionAdapter() { stop(); }
+
+void CodexDesktopSessionAdapter::start()
+{
+    m_thread.run([this] {
+        delete m_timer;
+        m_active = false;
+        m_timer = new QTimer(m_thread.context());
+        QObject::connect(m_timer, &QTimer::timeout, m_timer, [this] { poll(); });
+        m_timer->start(pollInterval);
+    });
+    m_thread.post([this] { poll(); });
+}
+
+void CodexDesktopSessionAdapter::stop()
+{
+    m_thread.run([this] {
+        delete m_timer;
+        m_timer = nullptr;
+        m_active = false;
+    });
+}
+
+void CodexDesktopSessionAdapter::pollNow()
+{
+    m_thread.run([this] { poll(); });
+}
+
+std::optional<QString> CodexDesktopSessionAdapter::currentUserThreadId() const
+{
+    if (auto thread = CodexThreadDatabase::currentUserThread(m_codexHome))
+        return thread->id;
+    return std::nullopt;
+}
+
+std::optional<QString> CodexDesktopSessionAdapter::latestSessionFile() const
+{
+    if (auto thread = CodexThreadDatabase::currentUserThread(m_codexHome); thread && QFileInfo(thread->rolloutPath).isFile())
+        return thread->rolloutPath;
+    std::optional<QFileInfo> newest;
+    findNewest(m_codexHome + QStringLiteral("/sessions"), newest);
+    if (!newest)
+        return std::nullopt;
+    return newest->filePath();
+}
+
+void CodexDesktopSessionAdapter::poll()
+{
+    const auto file = latestSessionFile();
+    if (!file)
+        return;
+    const QFileInfo info(*file);
+    const QDateTime modifiedAt = info.exists() ? info.lastModified().toUTC() : distantPast();
+    const qint64 size = info.exists() ? info.size() : 0;
+    if (file != m_currentFile) {
+        if (switchTo(*file, size, modifiedAt))
+            return; // seeded from the tail
+    }
+    readIncrement(*file, size, modifiedAt);
+}
+
+// A new thread (or the first poll): its newest snapshot is in the file's tail. True when the
+// tail had one.
+bool CodexDesktopSessionAdapter::switchTo(const QString &file, qint64 size, const QDateTime &modifiedAt)
+{
+    m_currentFile = file;
+    m_currentSessionId = CodexRollout::threadId(file).value_or(unknownSession);
+    m_currentModel = CodexThreadDatabase::model(m_codexHome, m_currentSessionId);
+    m_lastSnapshotFingerprint.reset();
+    m_currentOffset = size;
+    if (size == 0)
+        return false;
+    const qint64 from = std::max<qint64>(0, size - tailSeedBytes);
+    const auto tail = readRange(file, from, size);
+    if (!tail)
+        return false;
+    QByteArrayView lines(*tail);
+    lines.truncate(completeLength(*tail));
+    m_currentOffset = from + lines.size();
+    if (from > 0) // the window begins inside a line, perhaps inside a character: skip that piece
+        lines = lines.sliced(std::min<qsizetype>(lines.indexOf('\n') + 1, lines.size()));
+    if (const auto snapshot = CodexRollout::latestSnapshot(lines, m_currentSessionId, m_now())) {
+        publish(*snapshot);
+        updateActiveState(modifiedAt, snapshot->timestamp);
+        return true;
+    }
+    return false;
+}
+
+void CodexDesktopSessionAdapter::readIncrement(const QString &file, qint64 size, const QDateTime &modifiedAt)
+{
+    if (size < m_currentOffset) // truncated or replaced: read it again from the start
+        m_currentOffset = 0;
+    const auto bytes = readRange(file, m_currentOffset, size);
+    if (!bytes) {
+        updateActiveState(modifiedAt, m_now());
+        return;
+    }
+    const qint64 complete = completeLength(*bytes);
+    m_currentOffset += complete;
+    const QDateTime now = m_now();
+    std::optional<CodexSessionSnapshot> latest;
+    qsizetype start = 0;
+    while (start < complete) {
+        const qsizetype end = bytes->indexOf('\n', start);
+        const QByteArrayView line(bytes->constData() + start, end - start);
+        start = end + 1;
+        if (line.isEmpty())
+            continue;
+        if (const auto session = CodexRollout::sessionId(line); session && *session != m_currentSessionId)
+            adoptSession(*session);
+        if (auto snapshot = CodexRollout::snapshot(line, m_currentSessionId, now))
+            latest = std::move(snapshot);
+    }
+    if (latest)
+        publish(*latest);
+    updateActiveState(modifiedAt, latest ? latest->timestamp : modifiedAt);
+}
+
+void CodexDesktopSessionAdapter::adoptSession(const QString &sessionId)
+{
+    m_currentSessionId = sessionId;
+    m_currentModel = CodexThreadDatabase::model(m_codexHome, sessionId);
+}
+
+void CodexDesktopSessionAdapter::publish(const CodexSessionSnapshot &snapshot)
+{
+    const QString fingerprint = snapshot.fingerprint();
+    if (fingerprint == m_lastSnapshotFingerprint)
+        return;
+    m_lastSnapshotFingerprint = fingerprint;
+    const auto source = AgentSource::codexDesktopSession;
+    if (m_currentModel && m_currentModel != m_lastReportedModel) {
+        m_lastReportedModel = m_currentModel;
+        m_bus.publish(AgentEvent::make(source, snapshot.sessionId, ModelInfo{*m_currentModel}, snapshot.timestamp));
+    }
+    SessionSnapshot payload;
+    payload.sessionTokens = snapshot.sessionTokens;
+    payload.contextTokens = snapshot.contextTokens;
+    payload.inputTokens = snapshot.inputTokens;
+    payload.outputTokens = snapshot.outputTokens;
+    payload.cachedTokens = snapshot.cachedTokens;
+    payload.modelContextWindow = snapshot.modelContextWindow;
+    payload.contextInputTokens = snapshot.contextInputTokens;
+    m_bus.publish(AgentEvent::make(source, snapshot.sessionId, payload, snapshot.timestamp));
+}
+
+void CodexDesktopSessionAdapter::updateActiveState(const QDateTime &modifiedAt, const QDateTime &eventTime)
+{
+    const auto source = AgentSource::codexDesktopSession;
+    if (modifiedAt.msecsTo(m_now()) < activeWithinMs) {
+        if (!m_active) {
+            m_active = true;
+            m_bus.publish(AgentEvent::make(source, m_currentSessionId, TurnStarted{}, eventTime));
+        }
+        m_bus.publish(AgentEvent::make(source, m_currentSessionId, StateText{QStringLiteral("Working...")}, eventTime));
+    } else if (m_active) {
+        m_active = false;
+        m_bus.publish(AgentEvent::make(source, m_currentSessionId, TurnEnded{}, modifiedAt));
+    }
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "Telemetry/Adapters/AdapterClock.h"
+#include "Telemetry/Adapters/AdapterThread.h"
+#include "Telemetry/Adapters/AgentAdapter.h"
+#include "Telemetry/Adapters/CodexRollout.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+
+class EventBus;
+class QTimer;
+
+// Follows the rollout file of the Codex thread the user is working in (~/.codex/sessions, chosen
+// through the thread index ~/.codex/state_5.sqlite) and publishes its newest token counts as
+// snapshots, its model, and working/idle edges from the file's modification time.
+// All state lives on its thread "corvane.codex-desktop-session".
+class CodexDesktopSessionAdapter : public AgentAdapter {
+    Q_DISABLE_COPY_MOVE(CodexDesktopSessionAdapter)
+
+public:
+    // homeDir holds ".codex".
+    CodexDesktopSessionAdapter(EventBus &bus, const QString &homeDir, AdapterClock now = systemClock());
+    ~CodexDesktopSessionAdapter() override;
+
+    AgentSource source() const override { return AgentSource::codexDesktopSession; }
+    // Polls at once and then every 2 seconds.
+    void start() override;
+    void stop() override;
+
+    // Polls now on the adapter's thread and returns when done; the timer keeps its rhythm.
+    void pollNow();
+
+    // The id of the thread the user is working in, by the thread index (none without one).
+    // Safe from any thread: it opens the database read-only for each call.
+    std::optional<QString> currentUserThreadId() const;
+
+    static constexpr qint64 tailSeedBytes = 4 * 1024 * 1024;
+    static constexpr qint64 activeWithinMs = 12000;
+
+private:
+    void poll();
+    std::optional<QString> latestSessionFile() const;
+    bool switchTo(const QString &file, qint64 size, const QDateTime &modifiedAt);
+    void readIncrement(const QString &file, qint64 size, const QDateTime &modifiedAt);
+    void adoptSession(const QString &sessionId);
+    void publish(const CodexSessionSnapshot &snapshot);
+    void updateActiveState(const QDateTime &modifiedAt, const QDateTime &eventTime);
+
+    EventBus &m_bus;
+    const QString m_codexHome;
+    const AdapterClock m_now;
+    QTimer *m_timer = nullptr;
+    std::optional<QString> m_currentFile;
+    qint64 m_currentOffset = 0;
+    QString m_currentSessionId = QStringLiteral("codex-desktop");
+    std::optional<QString> m_currentModel;
+    std::optional<QString> m_lastReportedModel;
+    std::optional<QString> m_lastSnapshotFingerprint;
+    bool m_active = false;
+    AdapterThread m_thread{QStringLiteral("corvane.codex-desktop-session")}; // last: stops before the state goes
+};

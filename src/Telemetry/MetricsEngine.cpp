@@ -1,0 +1,334 @@
+#include "Telemetry/MetricsEngine.h"
+
+#include "Telemetry/SaturatingMath.h"
+
+#include <algorithm>
+
+namespace {
+
+qint64 plus(qint64 a, qint64 b) { return saturatingAdd(a, b); }
+
+template <typename T>
+void keepLast(QList<T> &list, int limit)
+{
+    if (list.size() > limit)
+        list.remove(0, list.size() - limit);
+}
+
+void startWorkingIfIdle(AgentMetrics &metrics, const QDateTime &at)
+{
+    if (metrics.state != AgentState::idle)
+        return;
+    metrics.state = AgentState::working;
+    if (!metrics.turnStartedAt)
+        metrics.turnStartedAt = at;
+}
+
+// A stored model overrides and is remembered; otherwise the session's, else the agent's.
+std::optional<QString> pricingModel(const std::optional<QString> &modelAtEvent, AgentMetrics &metrics,
+                                    SessionAgg &session)
+{
+    if (modelAtEvent) {
+        metrics.model = modelAtEvent;
+        session.model = modelAtEvent;
+        return modelAtEvent;
+    }
+    return session.model ? session.model : metrics.model;
+}
+
+void tickAgent(AgentMetrics &metrics, const QDateTime &now)
+{
+    const QDateTime windowStart = now.addMSecs(-MetricsEngine::throughputWindowMs);
+    metrics.outputSamples.removeIf([&](const OutputSample &sample) { return sample.at < windowStart; });
+
+    if (metrics.state == AgentState::working) {
+        qint64 tokens = 0;
+        for (const OutputSample &sample : std::as_const(metrics.outputSamples))
+            tokens = plus(tokens, sample.tokens);
+        const double rate = static_cast<double>(tokens) / (MetricsEngine::throughputWindowMs / 1000.0);
+        metrics.tps += (rate - metrics.tps) * MetricsEngine::smoothing;
+        if (metrics.tps < MetricsEngine::tpsFloor)
+            metrics.tps = 0;
+    } else {
+        metrics.tps = 0;
+    }
+    metrics.tpsHistory.append(metrics.tps);
+    keepLast(metrics.tpsHistory, MetricsEngine::historyLimit);
+
+    if (metrics.turnStartedAt)
+        metrics.elapsedInTurn = static_cast<double>(metrics.turnStartedAt->msecsTo(now)) / 1000.0;
+}
+
+} // namespace
+
+MetricsEngine::MetricsEngine(const PricingTable &pricing, const MetricsHistory *store,
+                             CodexCurrentThreadProvider codexCurrentThreadProvider, Clock clock,
+                             Calendar calendar, QObject *parent)
+    : QObject(parent)
+    , m_pricing(pricing)
+    , m_store(store)
+    , m_codexCurrentThreadProvider(std::move(codexCurrentThreadProvider))
+    , m_clock(clock ? std::move(clock) : Clock(systemNow))
+    , m_calendar(std::move(calendar))
+{
+    hydrateFromStore();
+    refreshFromStore();
+}
+
+void MetricsEngine::apply(const AgentEvent &event, bool live, const std::optional<QString> &modelAtEvent)
+{
+    m_toolFeedTouched = false;
+    m_daysTouched = false;
+
+    AgentMetrics &metrics = m_agents[displayAgent(event.source)];
+    metrics.lastActivity = event.timestamp;
+    metrics.currentSessionId = event.sessionId;
+
+    auto [entry, created] = metrics.sessions.try_emplace(event.sessionId);
+    SessionAgg &session = entry->second;
+    if (created) {
+        session.sessionId = event.sessionId;
+        session.source = event.source;
+    }
+    session.lastActivity = event.timestamp;
+
+    applyKind(event, live, modelAtEvent, metrics, session);
+
+    Q_EMIT agentsChanged();
+    if (m_toolFeedTouched)
+        Q_EMIT toolFeedChanged();
+    if (m_daysTouched) {
+        Q_EMIT dailyAllChanged();
+        Q_EMIT dailyByAgentChanged();
+    }
+    Q_EMIT changed();
+}
+
+void MetricsEngine::applyKind(const AgentEvent &event, bool live, const std::optional<QString> &modelAtEvent,
+                              AgentMetrics &metrics, SessionAgg &session)
+{
+    const AgentEventKind &kind = event.kind;
+    if (std::holds_alternative<TurnStarted>(kind)) {
+        if (metrics.state != AgentState::working)
+            metrics.turnStartedAt = event.timestamp;
+        metrics.state = AgentState::working;
+        metrics.stateText.reset();
+    } else if (std::holds_alternative<TurnEnded>(kind)) {
+        metrics.state = AgentState::idle;
+        metrics.stateText.reset();
+        metrics.turnStartedAt.reset();
+        metrics.elapsedInTurn = 0;
+    } else if (std::holds_alternative<ApprovalRequested>(kind)) {
+        metrics.state = AgentState::awaitingApproval;
+    } else if (const auto *text = std::get_if<StateText>(&kind)) {
+        metrics.stateText = text->text;
+        startWorkingIfIdle(metrics, event.timestamp);
+    } else if (const auto *info = std::get_if<ModelInfo>(&kind)) {
+        metrics.model = info->model;
+        session.model = info->model;
+    } else if (const auto *call = std::get_if<ToolCall>(&kind)) {
+        applyToolCall(event, *call, metrics);
+    } else if (const auto *usage = std::get_if<TokenUsage>(&kind)) {
+        applyTokenUsage(event, *usage, live, modelAtEvent, metrics, session);
+    } else if (const auto *snapshot = std::get_if<SessionSnapshot>(&kind)) {
+        applySnapshot(event, *snapshot, live, modelAtEvent, metrics, session);
+    }
+}
+
+void MetricsEngine::applyToolCall(const AgentEvent &event, const ToolCall &call, AgentMetrics &metrics)
+{
+    metrics.toolCallCount += 1;
+    metrics.lastTool = call.name;
+    m_toolFeed.prepend(ToolCallEntry{QUuid::createUuid(), call.name, call.durationMs, event.timestamp, event.source});
+    if (m_toolFeed.size() > toolFeedLimit)
+        m_toolFeed.resize(toolFeedLimit);
+    m_toolFeedTouched = true;
+}
+
+void MetricsEngine::applyTokenUsage(const AgentEvent &event, const TokenUsage &usage, bool live,
+                                    const std::optional<QString> &modelAtEvent, AgentMetrics &metrics,
+                                    SessionAgg &session)
+{
+    const qint64 input = usage.inputTokens;
+    const qint64 output = usage.outputTokens;
+    const qint64 cached = usage.cachedTokens.value_or(0);
+
+    session.input = plus(session.input, input);
+    session.output = plus(session.output, output);
+    session.cached = plus(session.cached, cached);
+    // A request with a prompt starts the context afresh; a bare reply extends it.
+    session.contextTokens = input >= 1 ? plus(input, output) : plus(session.contextTokens, output);
+    session.sessionTokens = std::max(session.sessionTokens, session.contextTokens);
+
+    const auto model = pricingModel(modelAtEvent, metrics, session);
+    const double delta = m_pricing.cost(model, input, output, cached);
+    session.cost += delta;
+
+    if (live) {
+        metrics.outputSamples.append(OutputSample{event.timestamp, output});
+        bumpToday(displayAgent(event.source), Increment{input, output, delta});
+    }
+    startWorkingIfIdle(metrics, event.timestamp);
+}
+
+void MetricsEngine::applySnapshot(const AgentEvent &event, const SessionSnapshot &snapshot, bool live,
+                                  const std::optional<QString> &modelAtEvent, AgentMetrics &metrics,
+                                  SessionAgg &session)
+{
+    const qint64 oldInput = session.input;
+    const qint64 oldOutput = session.output;
+    const double oldCost = session.cost;
+
+    // Snapshots are cumulative: they replace, and totals never go down.
+    session.input = std::max(session.input, snapshot.inputTokens);
+    session.output = std::max(session.output, snapshot.outputTokens);
+    session.cached = std::max(session.cached, snapshot.cachedTokens.value_or(0));
+    session.contextTokens = std::max<qint64>(snapshot.contextTokens, 0);
+    session.sessionTokens = std::max(snapshot.sessionTokens, plus(session.input, session.output));
+    if (snapshot.modelContextWindow)
+        session.modelContextWindow = *snapshot.modelContextWindow;
+
+    // The long-context tier follows the current request, not the cumulative input.
+    const auto model = pricingModel(modelAtEvent, metrics, session);
+    session.cost = m_pricing.cost(model, session.input, session.output, session.cached,
+                                  snapshot.contextInputTokens.value_or(snapshot.contextTokens));
+
+    if (!live)
+        return;
+    const qint64 inputDelta = std::max<qint64>(session.input - oldInput, 0);
+    const qint64 outputDelta = std::max<qint64>(session.output - oldOutput, 0);
+    const double costDelta = std::max(session.cost - oldCost, 0.0);
+    if (outputDelta > 0)
+        metrics.outputSamples.append(OutputSample{event.timestamp, outputDelta});
+    if (plus(inputDelta, outputDelta) > 0 || costDelta > 0)
+        bumpToday(displayAgent(event.source), Increment{inputDelta, outputDelta, costDelta});
+}
+
+void MetricsEngine::bumpToday(DisplayAgent agent, const Increment &increment)
+{
+    // Today is taken from the clock, not from the event's time.
+    const QDateTime now = m_clock();
+    bumpDay(m_dailyAll, now, increment);
+    bumpDay(m_dailyByAgent[agent], now, increment);
+    m_daysTouched = true;
+}
+
+void MetricsEngine::bumpDay(QList<DayAgg> &days, const QDateTime &now, const Increment &increment) const
+{
+    if (days.isEmpty())
+        days = emptyWeek(now, m_calendar);
+    const QDateTime today = m_calendar.startOfDay(now);
+    const auto found = std::find_if(days.begin(), days.end(), [&](const DayAgg &day) { return day.date == today; });
+    if (found == days.end()) {
+        // Past midnight since the list was built; the next store refresh trims it.
+        days.append(DayAgg{today, increment.input, increment.output, increment.cost});
+        return;
+    }
+    found->input = plus(found->input, increment.input);
+    found->output = plus(found->output, increment.output);
+    found->cost += increment.cost;
+}
+
+void MetricsEngine::startTicking()
+{
+    if (m_ticker)
+        return;
+    m_ticker = new QTimer(this); // owned by the engine, so it never fires after it
+    m_ticker->setInterval(1000);
+    connect(m_ticker, &QTimer::timeout, this, [this] { tick(m_clock()); });
+    m_ticker->start();
+}
+
+void MetricsEngine::tick(const QDateTime &now)
+{
+    double total = 0;
+    for (auto &[agent, metrics] : m_agents) {
+        tickAgent(metrics, now);
+        total += metrics.tps;
+    }
+    m_aggregateTpsHistory.append(total);
+    keepLast(m_aggregateTpsHistory, historyLimit);
+
+    if (!m_agents.empty())
+        Q_EMIT agentsChanged();
+    Q_EMIT aggregateTpsHistoryChanged();
+    Q_EMIT changed();
+
+    m_ticksSinceStoreRefresh += 1;
+    if (m_ticksSinceStoreRefresh >= ticksPerStoreRefresh) {
+        m_ticksSinceStoreRefresh = 0;
+        refreshFromStore();
+    }
+}
+
+void MetricsEngine::hydrateFromStore()
+{
+    if (!m_store)
+        return;
+    // Replayed events rebuild sessions, states and the tool feed; the day lists come
+    // from the store alone, so nothing is counted twice.
+    const QList<StoredAgentEvent> events = m_store->recentSessionEvents(replayedSessions);
+    for (const StoredAgentEvent &stored : events)
+        apply(stored.event, false, stored.modelAtEvent);
+}
+
+void MetricsEngine::refreshFromStore()
+{
+    if (!m_store) {
+        if (m_dailyAll.isEmpty()) {
+            m_dailyAll = emptyWeek(m_clock(), m_calendar);
+            Q_EMIT dailyAllChanged();
+            Q_EMIT changed();
+        }
+        return;
+    }
+    DailyTotals totals = m_store->dailyTotals(dayCount, m_pricing);
+    m_dailyAll = std::move(totals.all);
+    for (DisplayAgent agent : allDisplayAgents)
+        m_dailyByAgent[agent] = std::move(totals.byAgent[agent]);
+    Q_EMIT dailyAllChanged();
+    Q_EMIT dailyByAgentChanged();
+    Q_EMIT changed();
+}
+
+QList<DayAgg> MetricsEngine::emptyWeek(const QDateTime &endingOn, const Calendar &calendar)
+{
+    QList<DayAgg> days;
+    days.reserve(dayCount);
+    for (int i = 0; i < dayCount; ++i)
+        days.append(DayAgg{calendar.startOfDay(endingOn, i - (dayCount - 1)), 0, 0, 0});
+    return days;
+}
+
+void MetricsEngine::setScope(const MetricsScope &scope)
+{
+    if (scope == m_scope)
+        return;
+    m_scope = scope;
+    Q_EMIT scopeChanged();
+    Q_EMIT changed();
+}
+
+void MetricsEngine::setCodexCurrentThreadProvider(CodexCurrentThreadProvider provider)
+{
+    m_codexCurrentThreadProvider = std::move(provider);
+}
+
+std::optional<DisplayAgent> MetricsEngine::mostRecentlyActiveAgent() const
+{
+    std::optional<DisplayAgent> best;
+    QDateTime bestTime;
+    for (const auto &[agent, metrics] : m_agents) {
+        if (!best || metrics.lastActivity > bestTime) {
+            best = agent;
+            bestTime = metrics.lastActivity;
+        }
+    }
+    return best;
+}
+
+bool MetricsEngine::anyAgentWorking() const
+{
+    return std::any_of(m_agents.begin(), m_agents.end(),
+                       [](const auto &entry) { return entry.second.state == AgentState::working; });
+}

@@ -1,0 +1,128 @@
+#pragma once
+
+#include "Telemetry/AgentMetrics.h"
+#include "Telemetry/Calendar.h"
+#include "Telemetry/Clock.h"
+#include "Telemetry/DayAgg.h"
+#include "Telemetry/MetricsHistory.h"
+#include "Telemetry/MetricsScope.h"
+#include "Telemetry/PricingTable.h"
+#include "Telemetry/ScopedMetrics.h"
+#include "Telemetry/ToolCallEntry.h"
+
+#include <QList>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <map>
+#include <optional>
+
+// The Codex thread the user is looking at, when known.
+using CodexCurrentThreadProvider = std::function<std::optional<QString>()>;
+
+// Turns agent events into per-agent state, session totals, throughput and day totals.
+// Lives on the main thread; every change is announced by the signal of the field that changed,
+// then by changed().
+class MetricsEngine : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MetricsEngine)
+
+public:
+    static constexpr int toolFeedLimit = 60;
+    static constexpr int historyLimit = 60;
+    static constexpr qint64 throughputWindowMs = 10'000;
+    static constexpr double smoothing = 0.25;
+    static constexpr double tpsFloor = 0.05;
+    static constexpr int ticksPerStoreRefresh = 30;
+    static constexpr int replayedSessions = 24;
+    static constexpr int dayCount = 7;
+
+    // `pricing` must outlive the engine; `store` may be null (no persistence) and must
+    // outlive the engine otherwise. Replays the store's recent sessions and loads its days.
+    MetricsEngine(const PricingTable &pricing, const MetricsHistory *store,
+                  CodexCurrentThreadProvider codexCurrentThreadProvider = {}, Clock clock = systemNow,
+                  Calendar calendar = Calendar(), QObject *parent = nullptr);
+
+    // Applies a live event.
+    void handle(const AgentEvent &event) { apply(event, true, std::nullopt); }
+    // live is false only for events replayed from the store, which then carry their stored model.
+    void apply(const AgentEvent &event, bool live, const std::optional<QString> &modelAtEvent);
+
+    // Starts the one-second tick; does nothing when it already runs.
+    void startTicking();
+    bool isTicking() const { return m_ticker != nullptr; }
+    void tick(const QDateTime &now);
+
+    // The projection for a scope; no scope means the engine's own `scope`.
+    ScopedMetrics scoped(const std::optional<MetricsScope> &scope = std::nullopt) const;
+
+    std::optional<DisplayAgent> mostRecentlyActiveAgent() const;
+    bool anyAgentWorking() const;
+
+    // Reloads the day lists from the store (or scaffolds today's week without one).
+    void refreshFromStore();
+
+    // Seven zero days, oldest first, the last being the day of `endingOn`.
+    static QList<DayAgg> emptyWeek(const QDateTime &endingOn, const Calendar &calendar = Calendar());
+
+    const std::map<DisplayAgent, AgentMetrics> &agents() const { return m_agents; }
+    const MetricsScope &scope() const { return m_scope; }
+    void setScope(const MetricsScope &scope);
+    const QList<ToolCallEntry> &toolFeed() const { return m_toolFeed; }
+    const QList<DayAgg> &dailyAll() const { return m_dailyAll; }
+    const std::map<DisplayAgent, QList<DayAgg>> &dailyByAgent() const { return m_dailyByAgent; }
+    const QList<double> &aggregateTpsHistory() const { return m_aggregateTpsHistory; }
+    int ticksSinceStoreRefresh() const { return m_ticksSinceStoreRefresh; }
+
+    void setCodexCurrentThreadProvider(CodexCurrentThreadProvider provider);
+
+Q_SIGNALS:
+    void agentsChanged();
+    void scopeChanged();
+    void toolFeedChanged();
+    void dailyAllChanged();
+    void dailyByAgentChanged();
+    void aggregateTpsHistoryChanged();
+    // Once after every change above.
+    void changed();
+
+private:
+    struct Increment {
+        qint64 input = 0;
+        qint64 output = 0;
+        double cost = 0;
+    };
+
+    void applyKind(const AgentEvent &event, bool live, const std::optional<QString> &modelAtEvent,
+                   AgentMetrics &metrics, SessionAgg &session);
+    void applyTokenUsage(const AgentEvent &event, const TokenUsage &usage, bool live,
+                         const std::optional<QString> &modelAtEvent, AgentMetrics &metrics, SessionAgg &session);
+    void applySnapshot(const AgentEvent &event, const SessionSnapshot &snapshot, bool live,
+                       const std::optional<QString> &modelAtEvent, AgentMetrics &metrics, SessionAgg &session);
+    void applyToolCall(const AgentEvent &event, const ToolCall &call, AgentMetrics &metrics);
+    void bumpToday(DisplayAgent agent, const Increment &increment);
+    void bumpDay(QList<DayAgg> &days, const QDateTime &today, const Increment &increment) const;
+    void hydrateFromStore();
+
+    ScopedMetrics aggregateProjection() const;
+    ScopedMetrics agentProjection(DisplayAgent agent) const;
+    const SessionAgg *displaySession(const AgentMetrics &metrics, DisplayAgent agent) const;
+
+    const PricingTable &m_pricing;
+    const MetricsHistory *m_store;
+    CodexCurrentThreadProvider m_codexCurrentThreadProvider;
+    Clock m_clock;
+    Calendar m_calendar;
+
+    std::map<DisplayAgent, AgentMetrics> m_agents;
+    MetricsScope m_scope;
+    QList<ToolCallEntry> m_toolFeed;
+    QList<DayAgg> m_dailyAll;
+    std::map<DisplayAgent, QList<DayAgg>> m_dailyByAgent;
+    QList<double> m_aggregateTpsHistory;
+    QTimer *m_ticker = nullptr;
+    int m_ticksSinceStoreRefresh = 0;
+    bool m_toolFeedTouched = false;
+    bool m_daysTouched = false;
+};

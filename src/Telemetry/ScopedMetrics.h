@@ -1,0 +1,35 @@
+#pragma once
+
+#include "Telemetry/DayAgg.h"
+#include "Telemetry/MetricsScope.h"
+#include "Telemetry/SessionAgg.h"
+#include "Telemetry/ToolCallEntry.h"
+
+#include <QList>
+
+// The engine's state projected onto one scope: everything a HUD view draws.
+struct ScopedMetrics {
+    MetricsScope scope;
+    AgentState state = AgentState::idle;
+    std::optional<QString> stateText;
+    double elapsedInTurn = 0;
+    qint64 sessionInput = 0;
+    qint64 sessionOutput = 0;
+    qint64 sessionCachedInput = 0;
+    qint64 sessionMeteredTokens = 0; // input + output
+    qint64 sessionTotalTokens = 0;
+    qint64 contextTokens = 0;
+    double sessionCost = 0;
+    double tps = 0;
+    QList<double> tpsHistory;       // oldest first
+    std::optional<QString> model;
+    qint64 toolCallCount = 0;
+    QList<ToolCallEntry> toolFeed;  // newest first
+    QList<SessionAgg> sessions;     // most recently active first
+    QList<DayAgg> daily;            // oldest first
+
+    // Input + output of the last day, 0 without days.
+    qint64 todayTokens() const { return daily.isEmpty() ? 0 : daily.last().input + daily.last().output; }
+
+    bool operator==(const ScopedMetrics &) const = default;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "Telemetry/AgentEvent.h"
+#include "Telemetry/SaturatingMath.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+
+// Totals of one session of one agent.
+struct SessionAgg {
+    QString sessionId;
+    AgentSource source = AgentSource::mock; // of the event that created the record
+    qint64 input = 0;                       // cached included
+    qint64 output = 0;
+    qint64 cached = 0;
+    qint64 contextTokens = 0;
+    qint64 sessionTokens = 0; // the total the HUD shows
+    qint64 modelContextWindow = 0;
+    std::optional<QString> model;
+    double cost = 0;
+    QDateTime lastActivity = distantPast();
+
+    // A placeholder that never saw tokens or cost.
+    bool isEmpty() const { return sessionTokens < 1 && saturatingAdd(input, output) < 1 && !(cost > 0); }
+
+    static QDateTime distantPast() { return QDateTime::fromMSecsSinceEpoch(-62135596800000LL, Qt::UTC); }
+
+    bool operator==(const SessionAgg &) const = default;
+};

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "Telemetry/Adapters/AdapterClock.h"
+#include "Telemetry/EventBus.h"
+
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+// Helpers shared by the adapter tests: a settable clock and a recorder of published events.
+namespace AdapterTest {
+
+// A clock the test moves by hand; safe to read from the adapter's thread.
+class ManualClock {
+public:
+    explicit ManualClock(const QDateTime &start) : m_ms(std::make_shared<std::atomic<qint64>>(start.toMSecsSinceEpoch())) {}
+    AdapterClock clock() const
+    {
+        return [ms = m_ms] { return QDateTime::fromMSecsSinceEpoch(ms->load(), Qt::UTC); };
+    }
+    QDateTime now() const { return QDateTime::fromMSecsSinceEpoch(m_ms->load(), Qt::UTC); }
+    void set(const QDateTime &time) { m_ms->store(time.toMSecsSinceEpoch()); }
+    void advanceMs(qint64 ms) { m_ms->fetch_add(ms); }
+
+private:
+    std::shared_ptr<std::atomic<qint64>> m_ms;
+};
+
+class EventRecorder {
+public:
+    explicit EventRecorder(EventBus &bus)
+    {
+        QObject::connect(&bus, &EventBus::eventPublished, &m_context,
+                         [this](const AgentEvent &event) { m_events.push_back(event); });
+    }
+    // Delivers what adapters have already posted to the main thread.
+    const std::vector<AgentEvent> &events()
+    {
+        QCoreApplication::sendPostedEvents();
+        return m_events;
+    }
+    template <typename Kind>
+    std::vector<AgentEvent> ofKind()
+    {
+        std::vector<AgentEvent> found;
+        for (const AgentEvent &event : events()) {
+            if (std::holds_alternative<Kind>(event.kind))
+                found.push_back(event);
+        }
+        return found;
+    }
+    std::vector<QString> kindNames()
+    {
+        std::vector<QString> names;
+        for (const AgentEvent &event : events())
+            names.push_back(caseName(event.kind));
+        return names;
+    }
+    bool waitForCount(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5))
+    {
+        return TestSupport::waitUntil([&] { return events().size() >= count; }, timeout);
+    }
+    void clear()
+    {
+        QCoreApplication::sendPostedEvents();
+        m_events.clear();
+    }
+
+private:
+    QObject m_context;
+    std::vector<AgentEvent> m_events;
+};
+
+inline void appendFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot append to " + path.toStdString());
+}
+
+} // namespace AdapterTest
