@@ -1,4 +1,5 @@
 #include "Telemetry/Adapters/CodexOTelAdapter.h"
+#include "Telemetry/MetricsEngine.h"
 
 #include "EventRecorder.h"
 #include "support/TestSupport.h"
@@ -245,6 +246,23 @@ TEST_F(CodexOTelAdapterTest, ModelIsPublishedOncePerChangeAcrossPayloads)
             models.append(info->model);
     }
     EXPECT_EQ(models, (QList<QString>{"gpt-5.5", "o9", "gpt-5.5"}));
+}
+
+TEST_F(CodexOTelAdapterTest, RecordedToolTurnPutsOneEntryInTheToolFeed)
+{
+    PricingTable pricing(dir.filePath(QStringLiteral("pricing.json")));
+    MetricsEngine engine(pricing, nullptr);
+    QObject::connect(&bus, &EventBus::eventPublished, &engine, [&](const AgentEvent &event) { engine.handle(event); });
+
+    Client client(adapter.listeningPort());
+    client.send(request(TestSupport::readFile(TestSupport::samplesDir() + "/codex/exec/otlp/0003.body.raw.json")));
+    EXPECT_EQ(client.receive(96), response);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !engine.toolFeed().isEmpty(); }));
+    TestSupport::spin(100ms);
+    ASSERT_EQ(engine.toolFeed().size(), 1);
+    EXPECT_EQ(engine.toolFeed()[0].name, "exec_command");
+    EXPECT_EQ(engine.toolFeed()[0].durationMs, 153);
+    EXPECT_EQ(engine.toolFeed()[0].source, AgentSource::codexOtel);
 }
 
 int turnEnds(const EventRecorder &recorder, const QString &session)
