@@ -1,4 +1,6 @@
 #include "App/AppDelegate.h"
+#include "App/AppPaths.h"
+#include "App/CodexModes.h"
 #include "App/CommandLine.h"
 #include "App/SettingsStore.h"
 
@@ -33,10 +35,14 @@ int main(int argc, char **argv)
     using CommandLine::Mode;
     const QStringList arguments = argumentsOf(argc, argv);
     switch (CommandLine::selectMode(arguments)) {
-    case Mode::smokeTest:
     case Mode::codexStatus:
+        return CodexModes::runStatus(AppPaths::codexConfigFile());
     case Mode::installCodexConfig:
+        return CodexModes::runInstall(AppPaths::codexConfigFile(), AppPaths::notifyHookScript(),
+                                      AppPaths::notifySocket(), QDateTime::currentDateTime());
     case Mode::revertCodexConfig:
+        return CodexModes::runRevert(AppPaths::codexConfigFile());
+    case Mode::smokeTest:
     case Mode::adReport:
         return CommandLine::errorExit(QStringLiteral("this mode is not part of this build yet"));
     case Mode::help:

@@ -1,0 +1,12 @@
+#include "App/NotifyHookScript.h"
+
+#include <stdexcept>
+
+// Until the notify adapter lands this reports that the hook cannot be written; it must then
+// forward to CodexNotifyAdapter::writeHookScript(scriptPath, socketPath).
+void writeNotifyHookScript(const QString &scriptPath, const QString &socketPath)
+{
+    Q_UNUSED(socketPath);
+    throw std::runtime_error(
+        QStringLiteral("cannot write %1: the notify hook writer is not part of this build yet").arg(scriptPath).toStdString());
+}
