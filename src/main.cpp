@@ -1,3 +1,4 @@
+#include "App/AdReportMode.h"
 #include "App/AppCore.h"
 #include "App/AppDelegate.h"
 #include "App/AppEnvironment.h"
@@ -93,8 +94,9 @@ int main(int argc, char **argv)
     case Mode::revertCodexConfig:
         return CodexModes::runRevert(AppPaths::codexConfigFile());
     case Mode::smokeTest:
-    case Mode::adReport:
         return CommandLine::errorExit(QStringLiteral("this mode is not part of this build yet"));
+    case Mode::adReport:
+        return AdReportMode::run(arguments);
     case Mode::snapshot:
         return runSnapshot(argc, argv, arguments);
     case Mode::help:

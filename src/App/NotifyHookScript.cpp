@@ -2,8 +2,6 @@
 
 #include <stdexcept>
 
-// Until the notify adapter lands this reports that the hook cannot be written; it must then
-// forward to CodexNotifyAdapter::writeHookScript(scriptPath, socketPath).
 void writeNotifyHookScript(const QString &scriptPath, const QString &socketPath)
 {
     Q_UNUSED(socketPath);
