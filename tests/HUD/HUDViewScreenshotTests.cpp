@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+
+#include <functional>
 #include <QQuickItem>
 #include <QQuickView>
 
@@ -93,9 +95,23 @@ struct HUDScreenshots : ::testing::Test {
         TestSupport::spin(150ms);
     }
 
+    // Items of the visual tree by object name, in tree order (views being replaced are skipped).
+    std::vector<QQuickItem *> items(const char *name) const
+    {
+        std::vector<QQuickItem *> found;
+        std::function<void(QQuickItem *)> visit = [&](QQuickItem *node) {
+            if (node->objectName() == QLatin1String(name))
+                found.push_back(node);
+            for (QQuickItem *child : node->childItems())
+                visit(child);
+        };
+        visit(view->contentItem());
+        return found;
+    }
     QQuickItem *item(const char *name) const
     {
-        return view->rootObject()->findChild<QQuickItem *>(QLatin1String(name));
+        const auto found = items(name);
+        return found.empty() ? nullptr : found.front();
     }
     std::string text(const char *name) const
     {
@@ -105,7 +121,7 @@ struct HUDScreenshots : ::testing::Test {
     std::vector<std::string> texts(const char *name) const
     {
         std::vector<std::string> all;
-        for (const QQuickItem *found : view->rootObject()->findChildren<QQuickItem *>(QLatin1String(name)))
+        for (const QQuickItem *found : items(name))
             if (found->isVisible())
                 all.push_back(found->property("text").toString().toStdString());
         return all;
@@ -227,7 +243,7 @@ TEST_F(HUDScreenshots, DashboardNarrowAndWide)
         EXPECT_EQ(texts("tileValue"), expectedValues);
         EXPECT_EQ(texts("weekdayLabel").size(), 7u);
         EXPECT_EQ(text("toolTitle"), "TOOL CALLS \u00b7 14");
-        EXPECT_EQ(view->rootObject()->findChildren<QQuickItem *>(QStringLiteral("toolRow")).size(), narrow ? 8 : 10);
+        EXPECT_EQ(items("toolRow").size(), narrow ? 8u : 10u);
         EXPECT_NE(item("gateOverlay"), nullptr);
         const QImage image = save(narrow ? QStringLiteral("dashboard-759") : QStringLiteral("dashboard-760"));
         EXPECT_EQ(image.size(), QSize(int(width), 290));

@@ -21,7 +21,7 @@ Item {
         anchors.rightMargin: 10
         spacing: 10
 
-        ScopeChip { Layout.alignment: Qt.AlignVCenter }
+        ScopeChip { Layout.alignment: Qt.AlignVCenter; Layout.minimumWidth: implicitWidth }
 
         Item {
             objectName: "expandButton"
@@ -51,7 +51,7 @@ Item {
 
         SparklineView {
             Layout.preferredWidth: 86
-            Layout.minimumWidth: 60
+            Layout.minimumWidth: 40
             Layout.preferredHeight: 24
         }
 
@@ -74,7 +74,7 @@ Item {
             objectName: "modelName"
             visible: bar.content.modelVisible
             Layout.preferredWidth: 58
-            Layout.minimumWidth: 40
+            Layout.minimumWidth: 0
             text: bar.content.modelText
             color: Theme.color("secondary")
             font.family: Theme.mono
@@ -102,7 +102,9 @@ Item {
         AdSlotView {
             visible: bar.content.showAds
             Layout.maximumWidth: 230
+            Layout.minimumWidth: 0
             Layout.preferredWidth: Math.min(230, implicitWidth)
+            clip: true
         }
     }
 }

@@ -15,7 +15,8 @@ Item {
     component Title: Text { color: Theme.color("secondary"); font.pixelSize: 9; font.bold: true }
     component NoneYet: Text { text: "none yet"; color: Theme.color("tertiary"); font.pixelSize: 10 }
 
-    component Tiles: GridLayout {
+    component Tiles: Grid {
+        id: grid
         readonly property real minimumColumn: panel.narrow ? 128 : 116
         columns: Math.max(1, Math.floor((width + 8) / (minimumColumn + 8)))
         columnSpacing: 8
@@ -24,9 +25,8 @@ Item {
             model: panel.d.tiles
             delegate: StatTile {
                 required property var modelData
-                data: modelData
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
+                tileData: modelData
+                width: (grid.width - 8 * (grid.columns - 1)) / grid.columns
             }
         }
     }
@@ -138,11 +138,12 @@ Item {
                 spacing: 14
                 DayCharts {
                     Layout.fillWidth: true
+                    Layout.preferredWidth: 100
                     Layout.alignment: Qt.AlignTop
                     chartHeight: Math.max(30, parent.height - 36 - 40)
                 }
-                ToolFeed { scroll: true; Layout.preferredWidth: 140; Layout.alignment: Qt.AlignTop }
-                Sessions { Layout.preferredWidth: 175; Layout.alignment: Qt.AlignTop }
+                ToolFeed { scroll: true; Layout.preferredWidth: 140; Layout.maximumWidth: 140; Layout.alignment: Qt.AlignTop }
+                Sessions { Layout.preferredWidth: 175; Layout.maximumWidth: 175; Layout.alignment: Qt.AlignTop }
             }
         }
     }

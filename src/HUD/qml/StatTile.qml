@@ -4,7 +4,7 @@ import "Theme.js" as Theme
 // A title, a value in its tint and a detail line.
 Rectangle {
     id: tile
-    property var data
+    property var tileData
     implicitHeight: column.implicitHeight + 10
     radius: 6
     color: Qt.rgba(0.33, 0.33, 0.37, 0.4)
@@ -16,7 +16,7 @@ Rectangle {
         spacing: 1
         Text {
             width: parent.width
-            text: tile.data.title
+            text: tile.tileData.title
             color: Theme.color("secondary")
             font.pixelSize: 8
             font.bold: true
@@ -27,8 +27,8 @@ Rectangle {
         Text {
             objectName: "tileValue"
             width: parent.width
-            text: tile.data.value
-            color: Theme.color(tile.data.tint)
+            text: tile.tileData.value
+            color: Theme.color(tile.tileData.tint)
             font.family: Theme.mono
             font.pixelSize: 13
             font.bold: true
@@ -38,7 +38,7 @@ Rectangle {
         Text {
             objectName: "tileDetail"
             width: parent.width
-            text: tile.data.detail
+            text: tile.tileData.detail
             color: Theme.color("tertiary")
             font.pixelSize: 8
             fontSizeMode: Text.HorizontalFit
