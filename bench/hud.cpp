@@ -8,7 +8,10 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QProcess>
 #include <QQuickWindow>
+
+#include <cstdio>
 
 #include "../tests/HUD/FakeHUDSettings.h"
 
@@ -58,20 +61,11 @@ long residentKiB()
 // resident memory with the HUD shown.
 void BM_CompactBarRenderPerTick(benchmark::State &state)
 {
-    static XSession session;
-    static bool started = session.start();
-    if (!started) {
-        state.SkipWithError(qPrintable(session.error()));
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        state.SkipWithError("needs the X session the main function starts");
         return;
     }
-    qputenv("DISPLAY", session.displayName());
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    qputenv("QT_QUICK_BACKEND", "software");
     const long before = residentKiB();
-    int argc = 1;
-    char name[] = "bench_hud";
-    char *argv[] = {name, nullptr};
-    QApplication app(argc, argv);
     FakeWindowSystem windows;
     windows.addApplication({QStringLiteral("XTerm"), 1});
     FakeHUDSettings settings;
@@ -88,11 +82,42 @@ void BM_CompactBarRenderPerTick(benchmark::State &state)
         if (window)
             benchmark::DoNotOptimize(window->grabWindow()); // forces a full render of the frame
     }
-    state.counters["rss_KiB_before_app"] = double(before);
+    state.counters["rss_KiB_before_hud"] = double(before);
     state.counters["rss_KiB_hud_shown"] = double(residentKiB());
 }
 BENCHMARK(BM_CompactBarRenderPerTick)->Iterations(200)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+// The HUD renders on a private Xvfb with openbox: the session is started first and the benchmarks
+// run in a child process connected to it (the application object must see that display only).
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("CORVANE_BENCH_IN_XSESSION")) {
+        QCoreApplication core(argc, argv);
+        XSession session;
+        if (!session.start()) {
+            std::fprintf(stderr, "X session: %s\n", qPrintable(session.error()));
+            return 1;
+        }
+        QProcessEnvironment environment = session.environment();
+        environment.insert(QStringLiteral("CORVANE_BENCH_IN_XSESSION"), QStringLiteral("1"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        QProcess child;
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QString::fromLocal8Bit(argv[0]), arguments);
+        child.waitForFinished(-1);
+        return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : 1;
+    }
+    std::fprintf(stderr, "resident before the application: %ld KiB\n", residentKiB());
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

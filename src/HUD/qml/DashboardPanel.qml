@@ -125,16 +125,17 @@ Item {
 
     Component {
         id: wideLayout
-        Column {
+        // The loader sizes its item to the panel; the margins go inside.
+        Item {
+          Column {
             objectName: "wideLayout"
-            x: 12
-            y: 12
-            width: panel.width - 24
+            anchors.fill: parent
+            anchors.margins: 12
             spacing: 10
             Tiles { width: parent.width }
             RowLayout {
                 width: parent.width
-                height: panel.height - 24 - 10 - y
+                height: parent.height - y
                 spacing: 14
                 DayCharts {
                     Layout.fillWidth: true
@@ -145,6 +146,7 @@ Item {
                 ToolFeed { scroll: true; Layout.preferredWidth: 140; Layout.maximumWidth: 140; Layout.alignment: Qt.AlignTop }
                 Sessions { Layout.preferredWidth: 175; Layout.maximumWidth: 175; Layout.alignment: Qt.AlignTop }
             }
+          }
         }
     }
 }
