@@ -1,4 +1,7 @@
+#include "App/AdReportMode.h"
 #include "App/AppDelegate.h"
+#include "App/AppPaths.h"
+#include "App/CodexModes.h"
 #include "App/CommandLine.h"
 #include "App/SettingsStore.h"
 
@@ -33,12 +36,17 @@ int main(int argc, char **argv)
     using CommandLine::Mode;
     const QStringList arguments = argumentsOf(argc, argv);
     switch (CommandLine::selectMode(arguments)) {
-    case Mode::smokeTest:
     case Mode::codexStatus:
+        return CodexModes::runStatus(AppPaths::codexConfigFile());
     case Mode::installCodexConfig:
+        return CodexModes::runInstall(AppPaths::codexConfigFile(), AppPaths::notifyHookScript(),
+                                      AppPaths::notifySocket(), QDateTime::currentDateTime());
     case Mode::revertCodexConfig:
-    case Mode::adReport:
+        return CodexModes::runRevert(AppPaths::codexConfigFile());
+    case Mode::smokeTest:
         return CommandLine::errorExit(QStringLiteral("this mode is not part of this build yet"));
+    case Mode::adReport:
+        return AdReportMode::run(arguments);
     case Mode::help:
         CommandLine::printLines(CommandLine::usage());
         return 0;
