@@ -31,9 +31,9 @@ QVariantMap backendTile(const SlotSnapshot &slot)
     return tile(QStringLiteral("Ad backend"), value, detail, tint);
 }
 
-QVariantMap healthTile(const CodexHealthSnapshot &health)
+QVariantMap healthTile(const CodexTelemetryHealth::Snapshot &health)
 {
-    using Status = CodexHealthSnapshot::Status;
+    using Status = CodexTelemetryHealth::Status;
     QString value = QStringLiteral("Setup");
     QString tint = QStringLiteral("secondary");
     switch (health.status) {

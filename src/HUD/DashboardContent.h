@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HUD/SlotSnapshot.h"
+#include "Telemetry/CodexTelemetryHealth.h"
 #include "Telemetry/ScopedMetrics.h"
 
 #include <QLocale>
@@ -48,7 +49,7 @@ public:
 struct DashboardInputs {
     ScopedMetrics scoped;
     SlotSnapshot slot;
-    CodexHealthSnapshot codexHealth;
+    CodexTelemetryHealth::Snapshot codexHealth;
     bool showDebugOverlay = false;
     double width = 0;
     QLocale locale; // for the one-letter weekday labels

@@ -3,9 +3,14 @@
 #include "HUD/HUDSettings.h"
 #include "Telemetry/MetricsEngine.h"
 
-HUDViewModel::HUDViewModel(HUDState &hudState, HUDSettings &settings, MetricsEngine *metrics, QObject *parent)
+HUDViewModel::HUDViewModel(HUDState &hudState, HUDSettings &settings, MetricsEngine *metrics,
+                           CodexTelemetryHealth *codexHealth, QObject *parent)
     : QObject(parent), m_hudState(hudState), m_settings(settings), m_metrics(metrics)
 {
+    if (codexHealth) {
+        connect(codexHealth, &CodexTelemetryHealth::snapshotChanged, this, &HUDViewModel::setCodexHealth);
+        m_health = codexHealth->snapshot();
+    }
     if (metrics) {
         connect(metrics, &MetricsEngine::changed, this, &HUDViewModel::refreshFromEngine);
         m_scoped = metrics->scoped();
@@ -40,7 +45,7 @@ void HUDViewModel::setSlot(const SlotSnapshot &slot)
     rebuild();
 }
 
-void HUDViewModel::setCodexHealth(const CodexHealthSnapshot &health)
+void HUDViewModel::setCodexHealth(const CodexTelemetryHealth::Snapshot &health)
 {
     if (m_health == health)
         return;

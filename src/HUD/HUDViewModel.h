@@ -23,8 +23,10 @@ class HUDViewModel : public QObject {
     Q_PROPERTY(double dashboardWidth READ dashboardWidth WRITE setDashboardWidth NOTIFY dashboardChanged)
 
 public:
-    // `metrics` may be null (the scoped metrics are then set directly); both must outlive the model.
-    HUDViewModel(HUDState &hudState, HUDSettings &settings, MetricsEngine *metrics, QObject *parent = nullptr);
+    // `metrics` and `codexHealth` may be null (their values are then set directly); whatever is
+    // given must outlive the model.
+    HUDViewModel(HUDState &hudState, HUDSettings &settings, MetricsEngine *metrics,
+                 CodexTelemetryHealth *codexHealth = nullptr, QObject *parent = nullptr);
 
     HUDState *hudState() const { return &m_hudState; }
     const CompactBarContent &bar() const { return m_bar; }
@@ -34,7 +36,7 @@ public:
 
     void setScoped(const ScopedMetrics &scoped);
     void setSlot(const SlotSnapshot &slot);
-    void setCodexHealth(const CodexHealthSnapshot &health);
+    void setCodexHealth(const CodexTelemetryHealth::Snapshot &health);
     void setLocale(const QLocale &locale);
     const ScopedMetrics &scoped() const { return m_scoped; }
 
@@ -62,7 +64,7 @@ private:
     QPointer<MetricsEngine> m_metrics;
     ScopedMetrics m_scoped;
     SlotSnapshot m_slot;
-    CodexHealthSnapshot m_health;
+    CodexTelemetryHealth::Snapshot m_health;
     QLocale m_locale;
     double m_dashboardWidth = 0;
     CompactBarContent m_bar;

@@ -9,9 +9,10 @@
 #include <algorithm>
 
 HUDWindowController::HUDWindowController(WindowSystem &windows, HUDSettings &settings, MetricsEngine *metrics,
-                                         const PanelFactory &panelFactory, QObject *parent)
+                                         CodexTelemetryHealth *codexHealth, const PanelFactory &panelFactory,
+                                         QObject *parent)
     : QObject(parent), m_windows(windows), m_settings(settings),
-      m_viewModel(std::make_unique<HUDViewModel>(m_hudState, settings, metrics))
+      m_viewModel(std::make_unique<HUDViewModel>(m_hudState, settings, metrics, codexHealth))
 {
     m_panel = panelFactory ? panelFactory(*m_viewModel) : std::make_unique<QuickHUDPanel>(*m_viewModel);
     if (const auto area = m_panel->mainScreenVisibleFrame()) {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+class CodexTelemetryHealth;
 class HUDSettings;
 class MetricsEngine;
 class WindowSystem;
@@ -38,11 +39,12 @@ public:
 
     using PanelFactory = std::function<std::unique_ptr<HUDPanel>(HUDViewModel &)>;
 
-    // `windows`, `settings` and `metrics` (which may be null) must outlive the controller.
-    // Without a factory the panel is the Qt Quick HUD window. Places the panel at its initial
-    // frame but does not show it.
+    // `windows`, `settings`, `metrics` and `codexHealth` must outlive the controller; the last two
+    // may be null (the view model's values are then set directly). Without a factory the panel
+    // is the Qt Quick HUD window. Places the panel at its initial frame but does not show it.
     HUDWindowController(WindowSystem &windows, HUDSettings &settings, MetricsEngine *metrics,
-                        const PanelFactory &panelFactory = {}, QObject *parent = nullptr);
+                        CodexTelemetryHealth *codexHealth = nullptr, const PanelFactory &panelFactory = {},
+                        QObject *parent = nullptr);
     ~HUDWindowController() override;
 
     HUDPanel &panel() { return *m_panel; }

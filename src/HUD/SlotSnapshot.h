@@ -35,11 +35,3 @@ struct SlotSnapshot {
 
     bool operator==(const SlotSnapshot &) const = default;
 };
-
-// The Codex telemetry verdict as the dashboard shows it.
-struct CodexHealthSnapshot {
-    enum class Status { setupNeeded, configConflict, listenerDown, restartNeeded, stale, ready };
-    Status status = Status::setupNeeded;
-    QString detail;
-    bool operator==(const CodexHealthSnapshot &) const = default;
-};

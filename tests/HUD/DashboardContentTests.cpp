@@ -65,7 +65,8 @@ TEST(DashboardContent, BackendAndHealthTiles)
     in.slot.backendStatus = SlotSnapshot::BackendStatus::remoteFallback;
     in.slot.backendMessage = QStringLiteral("serving local campaigns");
     in.slot.queuedEvents = 2;
-    in.codexHealth = {CodexHealthSnapshot::Status::stale, QStringLiteral("last event 16m ago")};
+    in.codexHealth.status = CodexTelemetryHealth::Status::stale;
+    in.codexHealth.detail = QStringLiteral("last event 16m ago");
     DashboardContent content = dashboardContent(in);
     EXPECT_EQ(text(tile(content, 8), "value"), "Fallback");
     EXPECT_EQ(text(tile(content, 8), "detail"), "2 queued events");
@@ -76,7 +77,7 @@ TEST(DashboardContent, BackendAndHealthTiles)
 
     in.slot.queuedEvents = 0;
     in.slot.backendStatus = SlotSnapshot::BackendStatus::localMock;
-    in.codexHealth.status = CodexHealthSnapshot::Status::listenerDown;
+    in.codexHealth.status = CodexTelemetryHealth::Status::listenerDown;
     content = dashboardContent(in);
     EXPECT_EQ(text(tile(content, 8), "detail"), "serving local campaigns");
     EXPECT_EQ(text(tile(content, 8), "tint"), "secondary");

@@ -4,6 +4,7 @@
 #include "HUD/QuickHUDPanel.h"
 #include "Platform/X11/X11Display.h"
 #include "Platform/X11/X11WindowSystem.h"
+#include "Platform/X11/XcbConnection.h"
 #include "Tracking/WindowTracker.h"
 #include "support/TestSupport.h"
 
@@ -86,9 +87,16 @@ TEST(HUDDockingOnX, FollowsTheXtermAndStaysOnEveryDesktop)
     std::vector<xcb_atom_t> atoms(states.atoms, states.atoms + states.atoms_len);
     xcb_ewmh_get_atoms_reply_wipe(&states);
     xcb_ewmh_connection_t *ewmh = connection->ewmh();
-    for (const xcb_atom_t wanted : {ewmh->_NET_WM_STATE_STICKY, ewmh->_NET_WM_STATE_SKIP_TASKBAR,
-                                    ewmh->_NET_WM_STATE_SKIP_PAGER, ewmh->_NET_WM_STATE_ABOVE})
-        EXPECT_NE(std::find(atoms.begin(), atoms.end(), wanted), atoms.end()) << wanted;
+    // On every desktop (openbox says so with the desktop number, not the sticky state).
+    uint32_t desktop = 0;
+    EXPECT_TRUE(xcb_ewmh_get_wm_desktop_reply(ewmh, xcb_ewmh_get_wm_desktop(ewmh, static_cast<xcb_window_t>(view.winId())),
+                                              &desktop, nullptr));
+    EXPECT_EQ(desktop, 0xFFFFFFFFu);
+    const std::pair<xcb_atom_t, const char *> wanted[] = {{ewmh->_NET_WM_STATE_SKIP_TASKBAR, "skip taskbar"},
+                                                          {ewmh->_NET_WM_STATE_SKIP_PAGER, "skip pager"},
+                                                          {ewmh->_NET_WM_STATE_ABOVE, "above"}};
+    for (const auto &[atom, name] : wanted)
+        EXPECT_NE(std::find(atoms.begin(), atoms.end(), atom), atoms.end()) << name;
 
     xterm.kill();
     xterm.waitForFinished();

@@ -227,7 +227,10 @@ TEST_F(HUDScreenshots, DashboardNarrowAndWide)
     SlotSnapshot slot = knownSlot(true);
     slot.queuedEvents = 2;
     controller->viewModel().setSlot(slot);
-    controller->viewModel().setCodexHealth({CodexHealthSnapshot::Status::stale, QStringLiteral("last event 16m ago")});
+    CodexTelemetryHealth::Snapshot health;
+    health.status = CodexTelemetryHealth::Status::stale;
+    health.detail = QStringLiteral("last event 16m ago");
+    controller->viewModel().setCodexHealth(health);
     settings.setShowDebugOverlay(true);
 
     for (const double width : {759.0, 760.0}) {

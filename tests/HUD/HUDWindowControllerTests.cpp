@@ -34,7 +34,7 @@ struct Controller : ::testing::Test {
 
     void SetUp() override
     {
-        controller = std::make_unique<HUDWindowController>(windows, settings, nullptr, [this](HUDViewModel &) {
+        controller = std::make_unique<HUDWindowController>(windows, settings, nullptr, nullptr, [this](HUDViewModel &) {
             auto created = std::make_unique<RecordingPanel>();
             panel = created.get();
             return created;
