@@ -38,8 +38,10 @@ Item {
         }
 
         StateBadge {
-            Layout.minimumWidth: 100
+            Layout.minimumWidth: Math.max(100, implicitWidth)
             Layout.preferredWidth: Math.max(100, implicitWidth)
+            Layout.maximumWidth: Layout.preferredWidth
+            Layout.fillWidth: true
         }
 
         Rectangle { Layout.preferredWidth: 1; Layout.preferredHeight: 20; color: Theme.color("quaternary") }
@@ -51,7 +53,9 @@ Item {
 
         SparklineView {
             Layout.preferredWidth: 86
-            Layout.minimumWidth: 40
+            Layout.minimumWidth: 70
+            Layout.maximumWidth: 86
+            Layout.fillWidth: true
             Layout.preferredHeight: 24
         }
 
@@ -75,6 +79,8 @@ Item {
             visible: bar.content.modelVisible
             Layout.preferredWidth: 58
             Layout.minimumWidth: 0
+            Layout.maximumWidth: 58
+            Layout.fillWidth: true
             text: bar.content.modelText
             color: Theme.color("secondary")
             font.family: Theme.mono
@@ -90,6 +96,8 @@ Item {
         EarningsBadge {
             Layout.preferredWidth: 86
             Layout.minimumWidth: 70
+            Layout.maximumWidth: 86
+            Layout.fillWidth: true
         }
 
         Rectangle {
@@ -101,7 +109,8 @@ Item {
 
         AdSlotView {
             visible: bar.content.showAds
-            Layout.maximumWidth: 230
+            Layout.maximumWidth: Math.min(230, implicitWidth)
+            Layout.fillWidth: true
             Layout.minimumWidth: 0
             Layout.preferredWidth: Math.min(230, implicitWidth)
             clip: true
