@@ -1,8 +1,10 @@
 #include "App/AppDelegate.h"
 #include "App/CommandLine.h"
 #include "App/SettingsStore.h"
+#include "App/SmokeTest.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QStringList>
 
 namespace {
@@ -33,7 +35,10 @@ int main(int argc, char **argv)
     using CommandLine::Mode;
     const QStringList arguments = argumentsOf(argc, argv);
     switch (CommandLine::selectMode(arguments)) {
-    case Mode::smokeTest:
+    case Mode::smokeTest: {
+        QCoreApplication app(argc, argv);
+        return SmokeTest::run();
+    }
     case Mode::codexStatus:
     case Mode::installCodexConfig:
     case Mode::revertCodexConfig:

@@ -1,0 +1,196 @@
+#include "App/SmokeTest.h"
+
+#include "App/AppPaths.h"
+#include "App/AutostartEntry.h"
+#include "App/CommandLine.h"
+#include "Persistence/EventStore.h"
+#include "Platform/FakeWindowSystem.h"
+#include "Telemetry/Adapters/ClaudeTranscriptLine.h"
+#include "Telemetry/MetricsEngine.h"
+#include "Telemetry/PricingTable.h"
+#include "Tracking/WindowTracker.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <cmath>
+
+namespace SmokeTest {
+
+namespace {
+
+using Result = std::optional<QString>;
+
+QString subdir(const QString &workDir, const char *name)
+{
+    const QString path = workDir + QLatin1Char('/') + QLatin1String(name);
+    QDir().mkpath(path);
+    return path;
+}
+
+Result supportDirectory(const QString &workDir)
+{
+    const QString dir = AppPaths::supportDir();
+    if (!dir.startsWith(workDir + QLatin1Char('/')))
+        return QStringLiteral("support directory resolved outside the temporary home: ") + dir;
+    AppPaths::seedIfMissing(QStringLiteral("pricing"), QStringLiteral("json"), AppPaths::pricingFile());
+    AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), AppPaths::campaignsFile());
+    for (const QString &file : {AppPaths::pricingFile(), AppPaths::campaignsFile()}) {
+        if (QFileInfo(file).size() == 0)
+            return QStringLiteral("seed file missing: ") + file;
+    }
+    return {};
+}
+
+Result priceTable(const QString &workDir)
+{
+    const QString path = subdir(workDir, "pricing") + QStringLiteral("/pricing.json");
+    AppPaths::seedIfMissing(QStringLiteral("pricing"), QStringLiteral("json"), path);
+    const PricingTable table(path);
+    const double cost = table.cost(QStringLiteral("gpt-5"), 1'000'000, 1'000'000, 0, 0);
+    if (!(cost > 0) || !std::isfinite(cost))
+        return QStringLiteral("a million tokens of gpt-5 cost ") + QString::number(cost);
+    const double cached = table.cost(QStringLiteral("gpt-5"), 1'000'000, 0, 1'000'000, 0);
+    if (!(cached < table.cost(QStringLiteral("gpt-5"), 1'000'000, 0, 0, 0)))
+        return QStringLiteral("cached input is not cheaper than fresh input");
+    return {};
+}
+
+Result storeRoundTrip(const QString &workDir)
+{
+    const QString path = subdir(workDir, "store") + QStringLiteral("/events.sqlite");
+    const AgentEvent event = AgentEvent::make(AgentSource::claudeCodeJsonl, QStringLiteral("smoke-session"),
+                                              TokenUsage{1200, 300, 200});
+    {
+        auto store = EventStore::open(path);
+        if (!store)
+            return QStringLiteral("the database did not open");
+        if (!store->insert(event, QStringLiteral("claude-sonnet-4")))
+            return QStringLiteral("the insert failed");
+        if (store->insert(event, QStringLiteral("claude-sonnet-4")))
+            return QStringLiteral("a repeated event was stored twice");
+    }
+    auto reopened = EventStore::open(path);
+    if (!reopened)
+        return QStringLiteral("the database did not reopen");
+    const QList<StoredAgentEvent> back = reopened->recentSessionEvents(24);
+    if (back.size() != 1 || back.front().event.id != event.id)
+        return QStringLiteral("replay gave %1 events instead of the stored one").arg(back.size());
+    return {};
+}
+
+Result transcriptLine(const QString &)
+{
+    const QByteArray line = R"({"type":"assistant","uuid":"u-1","sessionId":"smoke","timestamp":"2026-01-01T10:00:00.000Z",)"
+                            R"("message":{"id":"m-1","model":"claude-sonnet-4","content":[{"type":"text","text":"secret"}],)"
+                            R"("usage":{"input_tokens":100,"output_tokens":40,"cache_read_input_tokens":900}}})";
+    const ClaudeTranscriptLine parsed =
+        ClaudeTranscriptLine::parse(line, QStringLiteral("fallback"), QDateTime::currentDateTimeUtc());
+    for (const AgentEvent &event : parsed.events) {
+        if (const auto *usage = std::get_if<TokenUsage>(&event.kind)) {
+            if (usage->outputTokens != 40 || usage->inputTokens != 1000)
+                return QStringLiteral("token usage read as %1 in / %2 out").arg(usage->inputTokens).arg(usage->outputTokens);
+            return {};
+        }
+    }
+    return QStringLiteral("no token usage among %1 events").arg(parsed.events.size());
+}
+
+Result metricsEngine(const QString &workDir)
+{
+    const PricingTable pricing(subdir(workDir, "metrics") + QStringLiteral("/pricing.json"));
+    MetricsEngine engine(pricing, nullptr);
+    engine.handle(AgentEvent::make(AgentSource::mock, QStringLiteral("m"), TurnStarted{}));
+    engine.handle(AgentEvent::make(AgentSource::mock, QStringLiteral("m"), TokenUsage{500, 250, std::nullopt}));
+    if (!engine.anyAgentWorking())
+        return QStringLiteral("a started turn is not working");
+    const ScopedMetrics metrics = engine.scoped(MetricsScope::of(DisplayAgent::mock));
+    if (metrics.sessionTotalTokens != 750)
+        return QStringLiteral("session total is %1, not 750").arg(metrics.sessionTotalTokens);
+    return {};
+}
+
+Result windowTracking(const QString &)
+{
+    FakeWindowSystem windows;
+    windows.screenHeight = 1000;
+    const RunningApplication app{QStringLiteral("XTerm"), 4242};
+    WindowInfo window;
+    window.handle = 7;
+    window.frame = QRectF(100, 200, 800, 500);
+    window.isMinimized = false;
+    window.title = QStringLiteral("shell");
+    windows.addApplication(app, {window, window, {window}});
+    WindowTracker tracker(windows, [] { return QStringLiteral("XTerm"); });
+    std::optional<TargetWindowState> reported;
+    tracker.onChange = [&](const TargetWindowState &state) { reported = state; };
+    tracker.attach();
+    tracker.refreshNow();
+    if (!reported || !reported->frame)
+        return QStringLiteral("no frame reported for the target window");
+    // Top-left (100, 200) on a 1000-high screen is bottom-left y = 1000 - 200 - 500.
+    if (*reported->frame != QRectF(100, 300, 800, 500))
+        return QStringLiteral("frame reported at the wrong place");
+    return {};
+}
+
+Result autostartEntry(const QString &)
+{
+    const QString entry = AutostartEntry::path();
+    if (!AutostartEntry::enable(entry, QStringLiteral("/usr/bin/corvane")) || !AutostartEntry::isEnabled(entry))
+        return QStringLiteral("could not write ") + entry;
+    if (!AutostartEntry::disable(entry) || AutostartEntry::isEnabled(entry))
+        return QStringLiteral("could not remove ") + entry;
+    return {};
+}
+
+void isolateEnvironment(const QString &root)
+{
+    qputenv("HOME", root.toUtf8());
+    for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
+        const QString dir = root + QLatin1Char('/') + QString::fromLatin1(name).toLower();
+        QDir().mkpath(dir);
+        qputenv(name, dir.toUtf8());
+    }
+}
+
+} // namespace
+
+std::vector<Check> checks()
+{
+    return {
+        {QStringLiteral("support directory"), supportDirectory},
+        {QStringLiteral("price table"), priceTable},
+        {QStringLiteral("store round trip"), storeRoundTrip},
+        {QStringLiteral("transcript line"), transcriptLine},
+        {QStringLiteral("metrics engine"), metricsEngine},
+        {QStringLiteral("window tracking"), windowTracking},
+        {QStringLiteral("autostart entry"), autostartEntry},
+    };
+}
+
+int run()
+{
+    QTemporaryDir root(QDir::tempPath() + QStringLiteral("/corvane-smoke-XXXXXX"));
+    if (!root.isValid())
+        return CommandLine::errorExit(QStringLiteral("could not create a temporary directory"));
+    isolateEnvironment(root.path());
+    bool allPassed = true;
+    for (const Check &check : checks()) {
+        const QString workDir = root.path() + QStringLiteral("/work/") + check.name;
+        QDir().mkpath(workDir);
+        Result failure;
+        try {
+            failure = check.run(workDir);
+        } catch (const std::exception &error) {
+            failure = QString::fromUtf8(error.what());
+        }
+        allPassed = allPassed && !failure;
+        CommandLine::printLines(check.name + (failure ? QStringLiteral(": FAILED — ") + *failure : QStringLiteral(": ok"))
+                                + QLatin1Char('\n'));
+    }
+    return allPassed ? 0 : 1;
+}
+
+} // namespace SmokeTest
