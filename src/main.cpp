@@ -1,3 +1,4 @@
+#include "App/AdReportMode.h"
 #include "App/AppDelegate.h"
 #include "App/CommandLine.h"
 #include "App/SettingsStore.h"
@@ -42,8 +43,9 @@ int main(int argc, char **argv)
     case Mode::codexStatus:
     case Mode::installCodexConfig:
     case Mode::revertCodexConfig:
-    case Mode::adReport:
         return CommandLine::errorExit(QStringLiteral("this mode is not part of this build yet"));
+    case Mode::adReport:
+        return AdReportMode::run(arguments);
     case Mode::help:
         CommandLine::printLines(CommandLine::usage());
         return 0;

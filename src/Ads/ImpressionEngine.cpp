@@ -1,0 +1,252 @@
+#include "Ads/ImpressionEngine.h"
+
+#include "Ads/AdLedger.h"
+#include "Ads/AdMonth.h"
+#include "Ads/AdServer.h"
+#include "Ads/MockAdServer.h"
+#include "Platform/InputIdle.h"
+
+#include <QPointer>
+#include <QProcess>
+#include <QTimer>
+
+namespace {
+
+void openWithDesktop(const QUrl &url)
+{
+    QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
+}
+
+} // namespace
+
+ImpressionEngine::ImpressionEngine(std::shared_ptr<AdServer> server, AdLedger &ledger, const InputIdle *inputIdle,
+                                   Clock clock, QTimeZone zone, QObject *parent)
+    : QObject(parent),
+      openURL(openWithDesktop),
+      m_server(std::move(server)),
+      m_ledger(ledger),
+      m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTimeUtc(); })),
+      m_zone(std::move(zone)),
+      m_backendHealth(m_server->health())
+{
+    // Without an input-idle source the user counts as present and the display as awake.
+    displayAwakeProvider = [inputIdle] { return !inputIdle || inputIdle->isDisplayAwake(); };
+    inputRecentProvider = [inputIdle] {
+        return !inputIdle || inputIdle->secondsSinceLastInput() < inputRecentSeconds;
+    };
+    refreshMonthValues(m_clock());
+}
+
+ImpressionEngine::~ImpressionEngine() = default;
+
+void ImpressionEngine::start()
+{
+    if (m_timer)
+        return;
+    m_timer = new QTimer(this); // owned by the engine, so a released engine stops evaluating
+    m_timer->setInterval(evaluationPeriodMs);
+    connect(m_timer, &QTimer::timeout, this, [this] { evaluate(m_clock()); });
+    m_timer->start();
+}
+
+void ImpressionEngine::evaluate(const QDateTime &now)
+{
+    Gates gates;
+    gates.turnInFlight = turnInFlightProvider();
+    gates.hudVisible = hudVisibleProvider();
+    gates.displayAwake = displayAwakeProvider();
+    gates.inputRecent = inputRecentProvider();
+    setGates(gates);
+
+    if (!gates.turnInFlight) {
+        setCurrentCreative(std::nullopt);
+        m_renderedImpressionForTurn = false;
+        setStreak(0);
+        return;
+    }
+    if (!m_currentCreative)
+        refreshCreative(now);
+    if (gates.hudVisible && gates.displayAwake && gates.inputRecent && m_currentCreative) {
+        if (m_streakSeconds + 1 >= ticksPerStreak) {
+            setStreak(0);
+            record(AdEventType::viewTick, *m_currentCreative, now);
+        } else {
+            setStreak(m_streakSeconds + 1);
+        }
+        return;
+    }
+    setStreak(0);
+}
+
+void ImpressionEngine::handleClick(const QDateTime &now)
+{
+    if (!m_currentCreative)
+        return;
+    const AdCreative creative = *m_currentCreative;
+    const QUrl url(creative.clickUrl, QUrl::StrictMode);
+    if (url.isValid() && !url.scheme().isEmpty() && openURL)
+        openURL(url);
+    record(AdEventType::click, creative, now);
+}
+
+void ImpressionEngine::replaceServer(std::shared_ptr<AdServer> server)
+{
+    m_server = std::move(server);
+    refreshMonthValues(m_clock());
+    setBackendHealth(m_server->health());
+    setCurrentCreative(std::nullopt);
+    m_renderedImpressionForTurn = false;
+    setStreak(0);
+}
+
+double ImpressionEngine::projectedMonthly(double earned, const QDateTime &now, const QTimeZone &zone,
+                                          const QCalendar &calendar)
+{
+    const QDate date = now.toTimeZone(zone).date();
+    const QCalendar::YearMonthDay parts = calendar.partsFromDate(date);
+    const int day = parts.isValid() ? parts.day : 0;
+    int daysInMonth = parts.isValid() ? calendar.daysInMonth(parts.month, parts.year) : 0;
+    if (daysInMonth <= 0)
+        daysInMonth = 30;
+    if (day >= 1 && earned > 0)
+        return earned / day * daysInMonth;
+    return earned;
+}
+
+MockAdServer *ImpressionEngine::localServer() const
+{
+    return dynamic_cast<MockAdServer *>(m_server.get());
+}
+
+void ImpressionEngine::refreshCreative(const QDateTime &now)
+{
+    if (MockAdServer *local = localServer()) {
+        applyServed(local->serveSync(), now);
+        setBackendHealth(AdServerHealth::localMock());
+        return;
+    }
+    // Every evaluation with an empty slot asks again; answers come back on the main thread.
+    QPointer<ImpressionEngine> self(this);
+    std::weak_ptr<AdServer> asked = m_server;
+    m_server->serve([self, asked, now](std::optional<AdCreative> creative, std::optional<AdServerError> error) {
+        const std::shared_ptr<AdServer> server = asked.lock();
+        // An answer from a backend that has since been replaced is dropped.
+        if (!self || !server || server != self->m_server)
+            return;
+        self->setBackendHealth(server->health());
+        self->applyServed(error ? std::nullopt : creative, now);
+    });
+}
+
+void ImpressionEngine::applyServed(const std::optional<AdCreative> &creative, const QDateTime &now)
+{
+    setCurrentCreative(creative);
+    if (!creative || m_renderedImpressionForTurn)
+        return;
+    m_renderedImpressionForTurn = true;
+    const AdEvent event = AdEvent::make(creative->id, AdEventType::impressionRendered, now, agentSourceProvider());
+    m_ledger.append(event);
+    postToServer({event});
+}
+
+void ImpressionEngine::record(AdEventType type, const AdCreative &creative, const QDateTime &now)
+{
+    const AdEvent event = AdEvent::make(creative.id, type, now, agentSourceProvider());
+    m_ledger.append(event);
+    if (type == AdEventType::viewTick)
+        setTickCount(m_tickCount + 1);
+    const double share = adEventValue(type, creative.bidPer1000Imps) * developerShareRate;
+    if (creative.isPaid())
+        setEarnings(m_earningsThisMonth + share);
+    else
+        setDemoValue(m_demoValueThisMonth + share);
+    postToServer({event});
+    if (MockAdServer *local = localServer()) {
+        // The budget is already spent, so an exhausted campaign gives way without a new render.
+        setCurrentCreative(local->serveSync());
+        setBackendHealth(AdServerHealth::localMock());
+    } else {
+        setBackendHealth(m_server->health());
+    }
+}
+
+void ImpressionEngine::postToServer(const QList<AdEvent> &events)
+{
+    if (MockAdServer *local = localServer()) {
+        local->postEventsSync(events);
+        setBackendHealth(AdServerHealth::localMock());
+        return;
+    }
+    QPointer<ImpressionEngine> self(this);
+    std::weak_ptr<AdServer> posted = m_server;
+    // Undelivered events stay in the backend's own queue, so a failure needs no handling here.
+    m_server->postEvents(events, [self, posted](std::optional<AdServerError>) {
+        const std::shared_ptr<AdServer> server = posted.lock();
+        if (self && server && server == self->m_server)
+            self->setBackendHealth(server->health());
+    });
+}
+
+void ImpressionEngine::refreshMonthValues(const QDateTime &now)
+{
+    const QHash<QString, double> bids = m_server->bidLookup();
+    const QHash<QString, bool> paid = m_server->paidLookup();
+    double earnings = 0;
+    double demo = 0;
+    for (const AdEvent &event : m_ledger.loadEvents()) {
+        if (!sameCalendarMonth(event.timestamp, now, m_zone))
+            continue;
+        const auto bid = bids.constFind(event.campaignId);
+        if (bid == bids.constEnd())
+            continue;
+        const double value = adEventValue(event.type, *bid);
+        if (paid.value(event.campaignId, false))
+            earnings += value;
+        else
+            demo += value;
+    }
+    setEarnings(developerShareRate * earnings);
+    setDemoValue(developerShareRate * demo);
+}
+
+void ImpressionEngine::setGates(const Gates &gates)
+{
+    if (std::exchange(m_gates, gates) != gates)
+        Q_EMIT gatesChanged();
+}
+
+void ImpressionEngine::setCurrentCreative(const std::optional<AdCreative> &creative)
+{
+    if (std::exchange(m_currentCreative, creative) != creative)
+        Q_EMIT currentCreativeChanged();
+}
+
+void ImpressionEngine::setEarnings(double value)
+{
+    if (std::exchange(m_earningsThisMonth, value) != value)
+        Q_EMIT earningsThisMonthChanged();
+}
+
+void ImpressionEngine::setDemoValue(double value)
+{
+    if (std::exchange(m_demoValueThisMonth, value) != value)
+        Q_EMIT demoValueThisMonthChanged();
+}
+
+void ImpressionEngine::setTickCount(int value)
+{
+    if (std::exchange(m_tickCount, value) != value)
+        Q_EMIT tickCountChanged();
+}
+
+void ImpressionEngine::setStreak(int value)
+{
+    if (std::exchange(m_streakSeconds, value) != value)
+        Q_EMIT streakSecondsChanged();
+}
+
+void ImpressionEngine::setBackendHealth(const AdServerHealth &health)
+{
+    if (std::exchange(m_backendHealth, health) != health)
+        Q_EMIT backendHealthChanged();
+}

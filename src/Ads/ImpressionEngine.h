@@ -1,0 +1,122 @@
+#pragma once
+
+#include "Ads/AdCreative.h"
+#include "Ads/AdEvent.h"
+#include "Ads/AdServerHealth.h"
+
+#include <QCalendar>
+#include <QDateTime>
+#include <QObject>
+#include <QTimeZone>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class AdLedger;
+class AdServer;
+class InputIdle;
+class MockAdServer;
+class QTimer;
+
+// Decides once a second whether the sponsored slot may show a creative and whether it is being
+// looked at; five qualifying evaluations in a row make one billable view tick. Main thread only.
+class ImpressionEngine : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ImpressionEngine)
+    Q_PROPERTY(double earningsThisMonth READ earningsThisMonth NOTIFY earningsThisMonthChanged)
+    Q_PROPERTY(double demoValueThisMonth READ demoValueThisMonth NOTIFY demoValueThisMonthChanged)
+    Q_PROPERTY(int tickCount READ tickCount NOTIFY tickCountChanged)
+    Q_PROPERTY(int streakSeconds READ streakSeconds NOTIFY streakSecondsChanged)
+
+public:
+    struct Gates {
+        bool turnInFlight = false;
+        bool hudVisible = false;
+        bool displayAwake = false;
+        bool inputRecent = false;
+        bool operator==(const Gates &) const = default;
+    };
+
+    static constexpr int ticksPerStreak = 5;
+    static constexpr double inputRecentSeconds = 60;
+    static constexpr int evaluationPeriodMs = 1000;
+
+    using Clock = std::function<QDateTime()>;
+
+    // The display and input gates default to inputIdle's answers (awake and recent without one).
+    // The month values are rebuilt from the ledger at once, in `zone`; the timer is not started.
+    ImpressionEngine(std::shared_ptr<AdServer> server, AdLedger &ledger, const InputIdle *inputIdle = nullptr,
+                     Clock clock = {}, QTimeZone zone = QTimeZone::systemTimeZone(), QObject *parent = nullptr);
+    ~ImpressionEngine() override;
+
+    const Gates &gates() const { return m_gates; }
+    const std::optional<AdCreative> &currentCreative() const { return m_currentCreative; }
+    double earningsThisMonth() const { return m_earningsThisMonth; }
+    double demoValueThisMonth() const { return m_demoValueThisMonth; }
+    int tickCount() const { return m_tickCount; }
+    int streakSeconds() const { return m_streakSeconds; }
+    const AdServerHealth &backendHealth() const { return m_backendHealth; }
+    const std::shared_ptr<AdServer> &server() const { return m_server; }
+
+    std::function<bool()> turnInFlightProvider = [] { return false; };
+    std::function<bool()> hudVisibleProvider = [] { return false; };
+    std::function<bool()> displayAwakeProvider;
+    std::function<bool()> inputRecentProvider;
+    std::function<QString()> agentSourceProvider = [] { return QStringLiteral("mock"); };
+    // Defaults to the desktop's opener (xdg-open).
+    std::function<void(const QUrl &)> openURL;
+
+    // Starts the once-a-second evaluation unless it is running.
+    void start();
+    void evaluate(const QDateTime &now);
+    void evaluate() { evaluate(m_clock()); }
+    // The user clicked the slot: opens the address and records a billed click.
+    void handleClick(const QDateTime &now);
+    // Switches backend: month values rebuilt, slot emptied, streak reset; the tick count is kept.
+    void replaceServer(std::shared_ptr<AdServer> server);
+
+    // This month's total if it keeps the pace of the days so far.
+    static double projectedMonthly(double earned, const QDateTime &now, const QTimeZone &zone,
+                                   const QCalendar &calendar = QCalendar());
+
+Q_SIGNALS:
+    void gatesChanged();
+    void currentCreativeChanged();
+    void earningsThisMonthChanged();
+    void demoValueThisMonthChanged();
+    void tickCountChanged();
+    void streakSecondsChanged();
+    void backendHealthChanged();
+
+private:
+    MockAdServer *localServer() const;
+    void refreshCreative(const QDateTime &now);
+    void applyServed(const std::optional<AdCreative> &creative, const QDateTime &now);
+    void record(AdEventType type, const AdCreative &creative, const QDateTime &now);
+    void postToServer(const QList<AdEvent> &events);
+    void refreshMonthValues(const QDateTime &now);
+
+    void setGates(const Gates &gates);
+    void setCurrentCreative(const std::optional<AdCreative> &creative);
+    void setEarnings(double value);
+    void setDemoValue(double value);
+    void setTickCount(int value);
+    void setStreak(int value);
+    void setBackendHealth(const AdServerHealth &health);
+
+    std::shared_ptr<AdServer> m_server;
+    AdLedger &m_ledger;
+    Clock m_clock;
+    QTimeZone m_zone;
+    QTimer *m_timer = nullptr;
+    Gates m_gates;
+    std::optional<AdCreative> m_currentCreative;
+    double m_earningsThisMonth = 0;
+    double m_demoValueThisMonth = 0;
+    int m_tickCount = 0;
+    int m_streakSeconds = 0;
+    AdServerHealth m_backendHealth;
+    bool m_renderedImpressionForTurn = false;
+};
