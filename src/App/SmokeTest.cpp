@@ -1,6 +1,9 @@
 #include "App/SmokeTest.h"
 
+#include "Ads/AdLedger.h"
+#include "Ads/MockAdServer.h"
 #include "App/AppPaths.h"
+#include "App/ReportExport.h"
 #include "App/AutostartEntry.h"
 #include "App/CommandLine.h"
 #include "Persistence/EventStore.h"
@@ -135,6 +138,58 @@ Result windowTracking(const QString &)
     return {};
 }
 
+Result ledgerAndLocalAdServer(const QString &workDir)
+{
+    const QString campaigns = workDir + QStringLiteral("/campaigns.json");
+    AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), campaigns);
+    MockAdServer server(campaigns);
+    const std::optional<AdCreative> creative = server.serveSync();
+    if (!creative)
+        return QStringLiteral("the seeded campaigns served nothing");
+    AdLedger ledger(workDir + QStringLiteral("/ad-ledger.jsonl"));
+    const AdEvent tick = AdEvent::make(creative->id, AdEventType::viewTick, QDateTime::currentDateTimeUtc(),
+                                       QStringLiteral("mock"));
+    ledger.append(tick);
+    ledger.append(tick);
+    const QList<AdEvent> events = AdLedger(ledger.path()).loadEvents();
+    if (events.size() != 1 || events.front().id != tick.id)
+        return QStringLiteral("the ledger holds %1 events instead of the one appended").arg(events.size());
+    const double before = creative->remainingBudget;
+    server.postEventsSync({tick});
+    for (const AdCreative &campaign : MockAdServer(campaigns).campaigns()) {
+        if (campaign.id == creative->id && !(campaign.remainingBudget < before))
+            return QStringLiteral("a view tick did not spend the campaign's budget");
+    }
+    return {};
+}
+
+Result reportGeneration(const QString &workDir)
+{
+    const QString campaigns = workDir + QStringLiteral("/campaigns.json");
+    AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), campaigns);
+    const QString ledgerPath = workDir + QStringLiteral("/ad-ledger.jsonl");
+    const QString reports = workDir + QStringLiteral("/Reports");
+    QDir().mkpath(reports);
+    AdLedger ledger(ledgerPath);
+    const QDateTime now = QDateTime::currentDateTime();
+    ledger.append(AdEvent::make(MockAdServer(campaigns).campaigns().constFirst().id, AdEventType::viewTick,
+                                now.addSecs(-60), QStringLiteral("mock")));
+    const AdPilotReport::Files files{ledgerPath, campaigns, workDir + QStringLiteral("/remote-ad-events.jsonl"),
+                                     workDir + QStringLiteral("/remote-ad-creatives.json"),
+                                     workDir + QStringLiteral("/events.sqlite"), reports};
+    const ReportExport::Outcome outcome =
+        ReportExport::generate(now, files, [](const QDateTime &, const QDateTime &) {
+            return std::optional<QList<AdPilotReport::TelemetrySummary>>{};
+        });
+    if (outcome.reveal.size() != 2)
+        return outcome.alert.informative;
+    for (const QString &file : outcome.reveal) {
+        if (QFileInfo(file).size() == 0)
+            return QStringLiteral("empty report file ") + file;
+    }
+    return {};
+}
+
 Result autostartEntry(const QString &)
 {
     const QString entry = AutostartEntry::path();
@@ -166,6 +221,8 @@ std::vector<Check> checks()
         {QStringLiteral("transcript line"), transcriptLine},
         {QStringLiteral("metrics engine"), metricsEngine},
         {QStringLiteral("window tracking"), windowTracking},
+        {QStringLiteral("ledger and local ad server"), ledgerAndLocalAdServer},
+        {QStringLiteral("report generation"), reportGeneration},
         {QStringLiteral("autostart entry"), autostartEntry},
     };
 }

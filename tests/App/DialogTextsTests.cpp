@@ -98,3 +98,46 @@ TEST(AutostartEntry, ExecArgumentEscapes)
 }
 
 } // namespace
+
+#include "App/ReportExport.h"
+
+namespace {
+
+TEST(ReportExport, SixDaysUpToNowThenBothFilesAndTheSummary)
+{
+    QTemporaryDir dir;
+    const QDateTime now = QDateTime::fromString("2026-03-10T15:30:00", Qt::ISODate);
+    QDateTime askedSince, askedUntil;
+    const AdPilotReport::Files files{dir.path() + "/ad-ledger.jsonl", dir.path() + "/campaigns.json",
+                                     dir.path() + "/q.jsonl", dir.path() + "/c.json", dir.path() + "/e.sqlite",
+                                     dir.path() + "/Reports"};
+    QDir().mkpath(files.outputDir);
+    const ReportExport::Outcome outcome =
+        ReportExport::generate(now, files, [&](const QDateTime &since, const QDateTime &until) {
+            askedSince = since;
+            askedUntil = until;
+            return std::optional<QList<AdPilotReport::TelemetrySummary>>{};
+        });
+    EXPECT_EQ(askedSince, QDateTime::fromString("2026-03-04T15:30:00", Qt::ISODate));
+    EXPECT_EQ(askedUntil, now);
+    ASSERT_EQ(outcome.reveal.size(), 2);
+    EXPECT_TRUE(outcome.reveal[0].endsWith(".md"));
+    EXPECT_TRUE(outcome.reveal[1].endsWith(".json"));
+    EXPECT_EQ(outcome.alert.message, "Ad Pilot Report Exported");
+    EXPECT_EQ(outcome.alert.informative, "Markdown and JSON reports were written to " + files.outputDir
+                                             + ". Gross spend $0.000; developer share $0.000.");
+}
+
+TEST(ReportExport, AnUnwritableFolderFailsWithTheErrorAndRevealsNothing)
+{
+    QTemporaryDir dir;
+    TestSupport::writeFile(dir.path() + "/Reports", "a file, not a folder");
+    const AdPilotReport::Files files{dir.path() + "/l", dir.path() + "/c", dir.path() + "/q", dir.path() + "/r",
+                                     dir.path() + "/e", dir.path() + "/Reports"};
+    const ReportExport::Outcome outcome = ReportExport::generate(QDateTime::currentDateTime(), files, {});
+    EXPECT_TRUE(outcome.reveal.isEmpty());
+    EXPECT_EQ(outcome.alert.message, "Ad Pilot Report Failed");
+    EXPECT_FALSE(outcome.alert.informative.isEmpty());
+}
+
+} // namespace
