@@ -32,10 +32,10 @@ QString subdir(const QString &workDir, const char *name)
     return path;
 }
 
-Result supportDirectory(const QString &workDir)
+Result supportDirectory(const QString &)
 {
     const QString dir = AppPaths::supportDir();
-    if (!dir.startsWith(workDir + QLatin1Char('/')))
+    if (!dir.startsWith(QDir::homePath() + QLatin1Char('/')))
         return QStringLiteral("support directory resolved outside the temporary home: ") + dir;
     AppPaths::seedIfMissing(QStringLiteral("pricing"), QStringLiteral("json"), AppPaths::pricingFile());
     AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), AppPaths::campaignsFile());
@@ -71,15 +71,16 @@ Result storeRoundTrip(const QString &workDir)
             return QStringLiteral("the database did not open");
         if (!store->insert(event, QStringLiteral("claude-sonnet-4")))
             return QStringLiteral("the insert failed");
-        if (store->insert(event, QStringLiteral("claude-sonnet-4")))
-            return QStringLiteral("a repeated event was stored twice");
+        store->insert(event, QStringLiteral("claude-sonnet-4")); // held already: ignored
     }
     auto reopened = EventStore::open(path);
     if (!reopened)
         return QStringLiteral("the database did not reopen");
     const QList<StoredAgentEvent> back = reopened->recentSessionEvents(24);
     if (back.size() != 1 || back.front().event.id != event.id)
-        return QStringLiteral("replay gave %1 events instead of the stored one").arg(back.size());
+        return QStringLiteral("replay gave %1 events instead of the one stored").arg(back.size());
+    if (reopened->eventCount() != 1)
+        return QStringLiteral("a repeated event was stored twice");
     return {};
 }
 
@@ -152,11 +153,12 @@ Result ledgerAndLocalAdServer(const QString &workDir)
     ledger.append(tick);
     ledger.append(tick);
     const QList<AdEvent> events = AdLedger(ledger.path()).loadEvents();
-    if (events.size() != 1 || events.front().id != tick.id)
+    if (events.size() != 1 || events.front().eventId != tick.eventId)
         return QStringLiteral("the ledger holds %1 events instead of the one appended").arg(events.size());
     const double before = creative->remainingBudget;
     server.postEventsSync({tick});
-    for (const AdCreative &campaign : MockAdServer(campaigns).campaigns()) {
+    const MockAdServer reread(campaigns);
+    for (const AdCreative &campaign : reread.campaigns()) {
         if (campaign.id == creative->id && !(campaign.remainingBudget < before))
             return QStringLiteral("a view tick did not spend the campaign's budget");
     }

@@ -61,7 +61,7 @@ void StatusMenu::addRows(QMenu &menu, const QList<MenuRow> &rows)
             action->setCheckable(row.checked);
             action->setChecked(row.checked);
             if (row.quitShortcut)
-                action->setShortcut(QKeySequence::Quit);
+                action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
             const MenuAction kind = row.action;
             const QString represented = row.represented;
             // Queued, so a dialog opened by the action runs after the menu has closed.
