@@ -1,5 +1,7 @@
 #include "App/AdReportMode.h"
 #include "App/AppDelegate.h"
+#include "App/AppPaths.h"
+#include "App/CodexModes.h"
 #include "App/CommandLine.h"
 #include "App/SettingsStore.h"
 #include "App/SmokeTest.h"
@@ -41,9 +43,12 @@ int main(int argc, char **argv)
         return SmokeTest::run();
     }
     case Mode::codexStatus:
+        return CodexModes::runStatus(AppPaths::codexConfigFile());
     case Mode::installCodexConfig:
+        return CodexModes::runInstall(AppPaths::codexConfigFile(), AppPaths::notifyHookScript(),
+                                      AppPaths::notifySocket(), QDateTime::currentDateTime());
     case Mode::revertCodexConfig:
-        return CommandLine::errorExit(QStringLiteral("this mode is not part of this build yet"));
+        return CodexModes::runRevert(AppPaths::codexConfigFile());
     case Mode::adReport:
         return AdReportMode::run(arguments);
     case Mode::help:

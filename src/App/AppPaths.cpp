@@ -38,6 +38,11 @@ QString reportsDir()
     return path;
 }
 
+QString codexConfigFile()
+{
+    return QDir::homePath() + QStringLiteral("/.codex/config.toml");
+}
+
 void seedIfMissing(const QString &resource, const QString &ext, const QString &destination)
 {
     if (QFileInfo::exists(destination))

@@ -30,4 +30,7 @@ inline QString notifySocket() { return inSupportDir("notify.sock"); }
 inline QString notifyHookScript() { return inSupportDir("corvane-notify.sh"); }
 inline QString otelDebugLog() { return inSupportDir("otel-raw.log"); }
 
+// The user-level Codex configuration: $HOME/.codex/config.toml.
+QString codexConfigFile();
+
 } // namespace AppPaths

@@ -1,0 +1,243 @@
+#include "Codex/CodexConfigWriter.h"
+
+#include "Codex/ConfigFileError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace CodexConfigWriter {
+
+namespace {
+
+constexpr QChar byteOrderMark{0xFEFF};
+
+// Strict UTF-8 that keeps a leading byte-order mark, so text written back is byte-identical.
+std::optional<QString> readUtf8(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+void writeAtomically(const QString &path, const QString &text, std::optional<QFileDevice::Permissions> permissions)
+{
+    QSaveFile file(path);
+    const auto fail = [&] {
+        throw ConfigFileError(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        fail();
+    if (permissions)
+        file.setPermissions(*permissions);
+    const QByteArray bytes = text.toUtf8();
+    if (file.write(bytes) != bytes.size())
+        fail();
+    if (!file.commit())
+        fail();
+}
+
+QStringView trimmedOfBlanks(QStringView line)
+{
+    qsizetype from = 0;
+    qsizetype to = line.size();
+    while (from < to && (line[from] == u' ' || line[from] == u'\t'))
+        ++from;
+    while (to > from && (line[to - 1] == u' ' || line[to - 1] == u'\t'))
+        --to;
+    return line.sliced(from, to - from);
+}
+
+// "[otel]" itself, or a sub-table such as [otel.exporter."otlp-http"]: either would clash with the block.
+bool isOtelHeader(QStringView line)
+{
+    const QStringView trimmed = trimmedOfBlanks(line);
+    return trimmed.startsWith(u"[otel]") || trimmed.startsWith(u"[otel.");
+}
+
+struct Outside {
+    QStringList lines;
+    bool removedBlock = false;
+};
+
+Outside splitOutside(const QString &text)
+{
+    Outside outside;
+    bool inside = false;
+    for (const QString &line : text.split(u'\n')) {
+        if (line == otelBegin) {
+            inside = true;
+            outside.removedBlock = true;
+        } else if (line == otelEnd) {
+            inside = false;
+        } else if (!inside && !line.endsWith(notifyMarker)) {
+            outside.lines << line;
+        }
+    }
+    return outside;
+}
+
+// An editor's byte-order mark belongs to the file, not to its first line.
+QString withoutBom(const QString &text)
+{
+    return text.startsWith(byteOrderMark) ? text.mid(1) : text;
+}
+
+Status statusOfText(const QString &withBom)
+{
+    const QString text = withoutBom(withBom);
+    Status status;
+    status.configExists = true;
+    status.installed = text.contains(otelBegin);
+    status.notifyInstalled = text.contains(notifyMarker);
+    for (const QString &line : text.split(u'\n')) {
+        const QStringView trimmed = trimmedOfBlanks(line);
+        if (!status.installed && isOtelHeader(line))
+            status.foreignOtel = true;
+        if (trimmed.startsWith(u"notify") && trimmed.contains(u'=') && !line.contains(notifyMarker))
+            status.foreignNotify = true;
+    }
+    if (status.installed) {
+        for (const QString &line : textOutsideManagedRegions(text))
+            status.foreignOtel = status.foreignOtel || isOtelHeader(line);
+    }
+    return status;
+}
+
+// The notify key must stay in TOML's top-level zone, ahead of every table, and after a BOM.
+QString withNotifyLine(const QString &text, const QString &scriptPath)
+{
+    const qsizetype at = text.startsWith(byteOrderMark) ? 1 : 0;
+    QString result = text;
+    result.insert(at, notifyLine(scriptPath) + u'\n');
+    return result;
+}
+
+} // namespace
+
+QString tomlBasicStringBody(const QString &value)
+{
+    QString body;
+    body.reserve(value.size());
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case u'"': body += QStringLiteral("\\\""); break;
+        case u'\\': body += QStringLiteral("\\\\"); break;
+        case u'\b': body += QStringLiteral("\\b"); break;
+        case u'\n': body += QStringLiteral("\\n"); break;
+        case u'\f': body += QStringLiteral("\\f"); break;
+        case u'\r': body += QStringLiteral("\\r"); break;
+        case u'\t': body += c; break; // the one control character a basic string may hold
+        default:
+            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+                body += QStringLiteral("\\u") + QString::number(c.unicode(), 16).rightJustified(4, u'0').toUpper();
+            else
+                body += c;
+        }
+    }
+    return body;
+}
+
+QString otelBlock(const QString &endpoint)
+{
+    return QStringList{
+        QString(otelBegin),
+        QStringLiteral("[otel]"),
+        QStringLiteral("environment = \"dev\""),
+        QStringLiteral("exporter = { otlp-http = { endpoint = \"") + tomlBasicStringBody(endpoint)
+            + QStringLiteral("\", protocol = \"json\" } }"),
+        QStringLiteral("log_user_prompt = false"),
+        QString(otelEnd),
+    }.join(u'\n');
+}
+
+QString notifyLine(const QString &scriptPath)
+{
+    return QStringLiteral("notify = [\"") + tomlBasicStringBody(scriptPath) + QStringLiteral("\"] ") + notifyMarker;
+}
+
+QStringList textOutsideManagedRegions(const QString &text)
+{
+    return splitOutside(text).lines;
+}
+
+QString backupTimestamp(const QDateTime &time, const QTimeZone &zone)
+{
+    return QLocale::c().toString(time.toTimeZone(zone), QStringLiteral("yyyyMMdd-HHmmss"));
+}
+
+Status status(const QString &configPath)
+{
+    const std::optional<QString> text = readUtf8(configPath);
+    return text ? statusOfText(*text) : Status{};
+}
+
+InstallResult install(const QString &configPath, const QString &endpoint,
+                      const std::optional<QString> &notifyScriptPath, const QDateTime &now, const QTimeZone &zone)
+{
+    const QFileInfo config(configPath);
+    QString text;
+    if (config.exists()) {
+        // Treating an existing file we cannot read as empty would replace the user's config.
+        std::optional<QString> read = readUtf8(configPath);
+        if (!read)
+            throw ConfigFileError(QStringLiteral("cannot read %1 as UTF-8 text; nothing written").arg(configPath));
+        text = std::move(*read);
+    }
+    const Status before = statusOfText(text);
+    if (before.foreignOtel)
+        return {InstallResult::Kind::conflictForeignOtel, {}};
+    const bool addNotify = notifyScriptPath && !before.notifyInstalled && !before.foreignNotify;
+    if (before.installed && !addNotify)
+        return {InstallResult::Kind::alreadyInstalled, {}};
+
+    const QString dir = config.absolutePath();
+    if (!QDir().mkpath(dir))
+        throw ConfigFileError(QStringLiteral("cannot create directory %1").arg(dir));
+    const QString backup = dir + u'/' + config.fileName() + backupInfix + backupTimestamp(now, zone);
+    // The config may hold credentials: its backup is no more readable than the file itself.
+    const auto permissions = config.exists() ? std::optional(config.permissions()) : std::nullopt;
+    writeAtomically(backup, text, permissions);
+
+    QString updated = addNotify ? withNotifyLine(text, *notifyScriptPath) : text;
+    if (!before.installed) {
+        // Always a line break before the block, even after a final newline, so that revert's
+        // removal of one line break restores the previous text byte for byte.
+        if (!text.isEmpty())
+            updated += u'\n';
+        updated += otelBlock(endpoint) + u'\n';
+    }
+    writeAtomically(configPath, updated, permissions);
+    return {InstallResult::Kind::installed, backup};
+}
+
+bool revert(const QString &configPath)
+{
+    const std::optional<QString> text = readUtf8(configPath);
+    if (!text)
+        return false;
+    const Outside outside = splitOutside(withoutBom(*text));
+    QString result = outside.lines.join(u'\n');
+    // The line break install placed before the block; only when a block was actually removed.
+    if (outside.removedBlock && result.endsWith(u'\n'))
+        result.chop(1);
+    if (text->startsWith(byteOrderMark))
+        result.prepend(byteOrderMark);
+    if (result == *text)
+        return false;
+    writeAtomically(configPath, result, QFileInfo(configPath).permissions());
+    return true;
+}
+
+} // namespace CodexConfigWriter

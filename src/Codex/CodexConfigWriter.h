@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLatin1String>
+#include <QString>
+#include <QStringList>
+#include <QTimeZone>
+
+#include <optional>
+
+// Adds and removes Corvane's managed lines in Codex's config.toml. The file is edited as
+// text, line by line, never parsed as TOML; every line that is not managed is left as it is.
+namespace CodexConfigWriter {
+
+inline constexpr QLatin1String otelBegin{"# >>> corvane otel (managed) >>>"};
+inline constexpr QLatin1String otelEnd{"# <<< corvane otel (managed) <<<"};
+inline constexpr QLatin1String notifyMarker{"# corvane-managed-notify"};
+inline constexpr QLatin1String backupInfix{".bak-"};
+
+struct Status {
+    bool configExists = false;
+    bool installed = false;
+    bool notifyInstalled = false;
+    bool foreignOtel = false;
+    bool foreignNotify = false;
+    bool operator==(const Status &) const = default;
+};
+
+struct InstallResult {
+    enum class Kind { installed, alreadyInstalled, conflictForeignOtel };
+    Kind kind = Kind::alreadyInstalled;
+    QString backup; // path of the backup; set only for installed
+
+    bool operator==(const InstallResult &) const = default;
+};
+
+// The file's state; all false when it cannot be read as UTF-8. Never fails.
+Status status(const QString &configPath);
+
+// Adds the managed block and, when a script path is given and no notify hook is configured,
+// the managed notify line, after backing the previous content up beside the file.
+// Throws ConfigFileError when a step fails, or when the file exists but is not readable UTF-8.
+InstallResult install(const QString &configPath, const QString &endpoint,
+                      const std::optional<QString> &notifyScriptPath, const QDateTime &now,
+                      const QTimeZone &zone = QTimeZone::systemTimeZone());
+
+// Removes every managed line; false when there was nothing to remove or the file was unreadable.
+// Throws ConfigFileError when the rewrite fails.
+bool revert(const QString &configPath);
+
+// The six lines of the managed [otel] block, without a final newline.
+QString otelBlock(const QString &endpoint);
+
+// The managed notify line for a hook script.
+QString notifyLine(const QString &scriptPath);
+
+// The lines of text that are neither in a managed block nor the managed notify line.
+QStringList textOutsideManagedRegions(const QString &text);
+
+// "yyyyMMdd-HHmmss" of time in zone.
+QString backupTimestamp(const QDateTime &time, const QTimeZone &zone = QTimeZone::systemTimeZone());
+
+// value as the body of a TOML basic string (without the quotes).
+QString tomlBasicStringBody(const QString &value);
+
+} // namespace CodexConfigWriter
