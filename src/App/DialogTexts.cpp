@@ -34,21 +34,21 @@ AlertText codexSetupQuestion()
             {QStringLiteral("Back Up & Write Config"), QStringLiteral("Cancel")}};
 }
 
-AlertText codexSetupResult(CodexSetupOutcome outcome, const QString &backupPath, bool foreignNotify)
+AlertText codexSetupResult(CodexConfigWriter::InstallResult::Kind outcome, const QString &backupPath, bool foreignNotify)
 {
     AlertText text;
     switch (outcome) {
-    case CodexSetupOutcome::installed:
+    case CodexConfigWriter::InstallResult::Kind::installed:
         text = {QStringLiteral("Codex telemetry configured"),
                 QStringLiteral("Backup saved at ") + backupPath
                     + QStringLiteral(". Restart Codex for the change to take effect."),
                 {ok}};
         break;
-    case CodexSetupOutcome::alreadyInstalled:
+    case CodexConfigWriter::InstallResult::Kind::alreadyInstalled:
         text = {QStringLiteral("Already configured"),
                 QStringLiteral("The Corvane block is already present; nothing was changed."), {ok}};
         break;
-    case CodexSetupOutcome::conflictForeignOtel:
+    case CodexConfigWriter::InstallResult::Kind::conflictForeignOtel:
         text = {QStringLiteral("Existing [otel] exporter detected"),
                 QStringLiteral("Your config.toml already has an [otel] section that Corvane doesn't manage. To avoid "
                                "corrupting it, nothing was written. Pass-through re-export to your existing endpoint "

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Codex/CodexConfigWriter.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,14 +15,11 @@ struct AlertText {
 
 namespace DialogTexts {
 
-// How a Codex setup ended.
-enum class CodexSetupOutcome { installed, alreadyInstalled, conflictForeignOtel };
-
 AlertText customTarget();
 AlertText remoteAds();
 AlertText codexSetupQuestion();
 // backupPath is used only for installed; foreignNotify appends the note on an existing hook.
-AlertText codexSetupResult(CodexSetupOutcome outcome, const QString &backupPath, bool foreignNotify);
+AlertText codexSetupResult(CodexConfigWriter::InstallResult::Kind outcome, const QString &backupPath, bool foreignNotify);
 AlertText codexRevertResult(bool removed);
 AlertText reportExported(const QString &reportsDir, double grossSpend, double developerShare);
 AlertText reportFailed(const QString &description);

@@ -6,7 +6,9 @@
 #include "App/ReportExport.h"
 #include "App/AutostartEntry.h"
 #include "App/CommandLine.h"
+#include "Codex/CodexConfigWriter.h"
 #include "Persistence/EventStore.h"
+#include "Telemetry/CodexTelemetryHealth.h"
 #include "Platform/FakeWindowSystem.h"
 #include "Telemetry/Adapters/ClaudeTranscriptLine.h"
 #include "Telemetry/MetricsEngine.h"
@@ -14,6 +16,7 @@
 #include "Tracking/WindowTracker.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -192,6 +195,49 @@ Result reportGeneration(const QString &workDir)
     return {};
 }
 
+Result configRoundTrip(const QString &workDir)
+{
+    const QString config = workDir + QStringLiteral("/.codex/config.toml");
+    QDir().mkpath(QFileInfo(config).absolutePath());
+    const QByteArray original = "model = \"gpt-5\"\n[tui]\nnotifications = true\n";
+    {
+        QFile file(config);
+        if (!file.open(QIODevice::WriteOnly) || file.write(original) != original.size())
+            return QStringLiteral("could not write the sample configuration");
+    }
+    const auto result = CodexConfigWriter::install(config, QStringLiteral("http://127.0.0.1:4318"),
+                                                   workDir + QStringLiteral("/corvane-notify.sh"),
+                                                   QDateTime::currentDateTime());
+    if (result.kind != CodexConfigWriter::InstallResult::Kind::installed || !QFileInfo::exists(result.backup))
+        return QStringLiteral("the install did not report a backup");
+    const CodexConfigWriter::Status status = CodexConfigWriter::status(config);
+    if (!status.installed || !status.notifyInstalled)
+        return QStringLiteral("the managed block or notify line is missing after install");
+    if (!CodexConfigWriter::revert(config))
+        return QStringLiteral("the revert found nothing to remove");
+    QFile file(config);
+    if (!file.open(QIODevice::ReadOnly) || file.readAll() != original)
+        return QStringLiteral("the reverted file differs from the original");
+    return {};
+}
+
+Result codexHealth(const QString &)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    CodexConfigWriter::Status installed;
+    installed.configExists = installed.installed = installed.notifyInstalled = true;
+    using Status = CodexTelemetryHealth::Status;
+    if (CodexTelemetryHealth::evaluate({}, true, true, std::nullopt, now).status != Status::setupNeeded)
+        return QStringLiteral("a missing configuration is not \"setup needed\"");
+    if (CodexTelemetryHealth::evaluate(installed, false, true, now, now).status != Status::listenerDown)
+        return QStringLiteral("a closed receiver is not \"listener down\"");
+    if (CodexTelemetryHealth::evaluate(installed, true, true, now.addSecs(-30), now).status != Status::ready)
+        return QStringLiteral("fresh telemetry is not \"ready\"");
+    if (CodexTelemetryHealth::evaluate(installed, true, true, now.addSecs(-3600), now).status != Status::stale)
+        return QStringLiteral("hour-old telemetry is not \"stale\"");
+    return {};
+}
+
 Result autostartEntry(const QString &)
 {
     const QString entry = AutostartEntry::path();
@@ -223,6 +269,8 @@ std::vector<Check> checks()
         {QStringLiteral("transcript line"), transcriptLine},
         {QStringLiteral("metrics engine"), metricsEngine},
         {QStringLiteral("window tracking"), windowTracking},
+        {QStringLiteral("config install/revert round trip"), configRoundTrip},
+        {QStringLiteral("health"), codexHealth},
         {QStringLiteral("ledger and local ad server"), ledgerAndLocalAdServer},
         {QStringLiteral("report generation"), reportGeneration},
         {QStringLiteral("autostart entry"), autostartEntry},

@@ -113,3 +113,17 @@ QList<MenuRow> statusMenuRows(const StatusMenuState &state)
     rows << quit;
     return rows;
 }
+
+QString codexHealthWord(CodexTelemetryHealth::Status status)
+{
+    using Status = CodexTelemetryHealth::Status;
+    switch (status) {
+    case Status::setupNeeded: return QStringLiteral("Setup");
+    case Status::configConflict: return QStringLiteral("Conflict");
+    case Status::listenerDown: return QStringLiteral("Down");
+    case Status::restartNeeded: return QStringLiteral("Restart");
+    case Status::stale: return QStringLiteral("Stale");
+    case Status::ready: break;
+    }
+    return QStringLiteral("Ready");
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "App/SettingsTypes.h"
+#include "Telemetry/CodexTelemetryHealth.h"
 
 #include <QList>
 #include <QString>
@@ -70,3 +71,6 @@ QList<MenuRow> statusMenuRows(const StatusMenuState &state);
 
 // A raw value with its first letter upper-cased ("above" -> "Above").
 QString capitalised(const QString &raw);
+
+// The one-word Codex health shown in the menu: "Setup", "Conflict", "Down", "Restart", "Stale", "Ready".
+QString codexHealthWord(CodexTelemetryHealth::Status status);

@@ -10,7 +10,7 @@
 
 namespace {
 
-using DialogTexts::CodexSetupOutcome;
+using CodexSetupOutcome = CodexConfigWriter::InstallResult::Kind;
 
 TEST(DialogTexts, SetupResultsAndTheForeignNotifyNote)
 {
