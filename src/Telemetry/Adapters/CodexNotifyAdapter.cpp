@@ -1,0 +1,159 @@
+#include "Telemetry/Adapters/CodexNotifyAdapter.h"
+
+#include "Telemetry/Adapters/NotifyConnection.h"
+#include "Telemetry/EventBus.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QSaveFile>
+
+#include <stdexcept>
+
+namespace {
+
+QString sessionId(const QJsonObject &notification)
+{
+    for (const char *key : {"thread-id", "thread_id", "turn-id"}) {
+        const QJsonValue value = notification.value(QLatin1String(key));
+        if (value.isString())
+            return value.toString();
+    }
+    return QStringLiteral("codex");
+}
+
+std::optional<AgentEventKind> classify(const QString &type)
+{
+    if (type.contains(QLatin1String("turn-complete")) || type.contains(QLatin1String("turn_complete")))
+        return TurnEnded{};
+    if (type.contains(QLatin1String("turn-start")) || type.contains(QLatin1String("turn_start")))
+        return TurnStarted{};
+    if (type.contains(QLatin1String("approval")))
+        return ApprovalRequested{};
+    return std::nullopt;
+}
+
+// The path as one sh word: verbatim between double quotes unless it holds a character that is
+// special there, in which case it is single-quoted (with ' written as '\'').
+QByteArray quotedForShell(const QString &path)
+{
+    const QByteArray bytes = path.toUtf8();
+    if (!bytes.contains('"') && !bytes.contains('$') && !bytes.contains('`') && !bytes.contains('\\'))
+        return '"' + bytes + '"';
+    QByteArray quoted = "'";
+    for (const char c : bytes) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + '\'';
+}
+
+} // namespace
+
+CodexNotifyAdapter::CodexNotifyAdapter(EventBus *bus, QString socketPath)
+    : m_bus(bus)
+    , m_socketPath(std::move(socketPath))
+{
+}
+
+CodexNotifyAdapter::~CodexNotifyAdapter() = default;
+
+void CodexNotifyAdapter::start()
+{
+    m_isListening = false;
+    m_thread.post([this] { listen(); });
+}
+
+void CodexNotifyAdapter::stop()
+{
+    m_thread.run([this] { closeListener(); });
+}
+
+void CodexNotifyAdapter::setOnReady(std::function<void()> onReady)
+{
+    m_thread.run([this, &onReady] { m_onReady = std::move(onReady); });
+}
+
+void CodexNotifyAdapter::listen()
+{
+    closeListener();
+    QFile::remove(m_socketPath); // left by an earlier run; failure ignored
+    auto *listener = new QLocalServer(m_thread.context());
+    listener->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!listener->listen(m_socketPath)) {
+        delete listener;
+        return;
+    }
+    // Owner read and write is all a Unix socket needs; the listener is created with owner access.
+    QFile::setPermissions(m_socketPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    m_listener = listener;
+    QObject::connect(listener, &QLocalServer::newConnection, listener, [this] { acceptPending(); });
+    m_isListening = true;
+    if (m_onReady)
+        m_onReady();
+}
+
+void CodexNotifyAdapter::closeListener()
+{
+    // Deleting the server does not remove the socket file of a path given in full; start() does.
+    delete m_listener;
+    m_listener = nullptr;
+    m_isListening = false;
+}
+
+void CodexNotifyAdapter::acceptPending()
+{
+    while (QLocalSocket *socket = m_listener->nextPendingConnection()) {
+        new NotifyConnection(socket, maxConnectionBuffer, batchQuietPeriod,
+                             [this](QByteArrayView line) { handleLine(line); }, m_thread.context());
+    }
+}
+
+void CodexNotifyAdapter::handleLine(QByteArrayView line)
+{
+    if (std::optional<AgentEvent> event = eventFromLine(line))
+        m_bus->publish(*event);
+}
+
+std::optional<AgentEvent> CodexNotifyAdapter::eventFromLine(QByteArrayView line)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(line.toByteArray());
+    if (!document.isObject())
+        return std::nullopt;
+    const QJsonObject notification = document.object();
+    const QJsonValue type = notification.value(QLatin1String("type"));
+    if (!type.isString())
+        return std::nullopt;
+    std::optional<AgentEventKind> kind = classify(type.toString().toLower());
+    if (!kind)
+        return std::nullopt;
+    return AgentEvent::make(AgentSource::codexNotify, sessionId(notification), std::move(*kind));
+}
+
+QByteArray CodexNotifyAdapter::hookScript(const QString &socketPath)
+{
+    return QByteArrayLiteral("#!/bin/sh\n"
+                             "# Corvane notify hook \xE2\x80\x94" " forwards Codex notify JSON to the local HUD.\n"
+                             "# Receives the notification JSON as the first argument. No content is\n"
+                             "# logged or stored; it is piped straight to a local Unix socket.\n"
+                             "printf '%s\\n' \"$1\" | /usr/bin/nc -U ")
+        + quotedForShell(socketPath) + QByteArrayLiteral(" 2>/dev/null || true");
+}
+
+void CodexNotifyAdapter::writeHookScript(const QString &to, const QString &socketPath)
+{
+    QSaveFile file(to);
+    const QByteArray script = hookScript(socketPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(script) != script.size() || !file.commit())
+        throw std::runtime_error(QStringLiteral("could not write %1: %2").arg(to, file.errorString()).toStdString());
+    const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
+        | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    QFile written(to);
+    if (!written.setPermissions(mode))
+        throw std::runtime_error(
+            QStringLiteral("could not make %1 executable: %2").arg(to, written.errorString()).toStdString());
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "Telemetry/AgentEvent.h"
+#include "Telemetry/Adapters/AdapterThread.h"
+#include "Telemetry/Adapters/AgentAdapter.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <optional>
+
+class EventBus;
+class QLocalServer;
+
+// Listens on the notify socket that Codex's notify hook writes to and publishes the turn edges
+// it reports. Its listener and connections live on the thread "corvane.notify".
+// The bus must outlive the adapter.
+class CodexNotifyAdapter : public AgentAdapter {
+    Q_DISABLE_COPY_MOVE(CodexNotifyAdapter)
+
+public:
+    // One connection's batch of lines may not exceed this; a larger one is dropped unread.
+    static constexpr qsizetype maxConnectionBuffer = qsizetype(1) * 1024 * 1024;
+    static constexpr std::chrono::milliseconds batchQuietPeriod{300};
+
+    CodexNotifyAdapter(EventBus *bus, QString socketPath);
+    ~CodexNotifyAdapter() override;
+
+    AgentSource source() const override { return AgentSource::codexNotify; }
+    // Removes a stale socket file and listens again (owner-only socket); returns at once.
+    void start() override;
+    void stop() override;
+
+    const QString &socketPath() const { return m_socketPath; }
+    bool isListening() const { return m_isListening; }
+    // Called on the adapter's thread each time the listener becomes ready; set before start().
+    void setOnReady(std::function<void()> onReady);
+
+    // Publishes the turn edge one notification line reports, if any.
+    void handleLine(QByteArrayView line);
+    // The event a line maps to, stamped now.
+    static std::optional<AgentEvent> eventFromLine(QByteArrayView line);
+
+    // Writes the hook script Codex runs (mode 0755). Throws std::runtime_error with the
+    // file-system error when writing or setting the permissions fails.
+    static void writeHookScript(const QString &to, const QString &socketPath);
+    static QByteArray hookScript(const QString &socketPath);
+
+private:
+    void listen();
+    void closeListener();
+    void acceptPending();
+
+    EventBus *m_bus;
+    const QString m_socketPath;
+    std::atomic<bool> m_isListening{false};
+
+    // Touched only on the adapter's thread.
+    std::function<void()> m_onReady;
+    QLocalServer *m_listener = nullptr;
+
+    // Declared last so it is destroyed first.
+    AdapterThread m_thread{QStringLiteral("corvane.notify")};
+};

@@ -1,0 +1,93 @@
+#include "Telemetry/Adapters/HTTPRequest.h"
+
+#include "Telemetry/Adapters/DecimalReading.h"
+
+#include <QList>
+#include <QStringDecoder>
+
+namespace {
+
+QStringView trimmedOfSpacesAndTabs(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && (text[begin] == u' ' || text[begin] == u'\t'))
+        ++begin;
+    while (end > begin && (text[end - 1] == u' ' || text[end - 1] == u'\t'))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+// Splits at the first ':' that ends a non-empty piece, leaving out empty pieces; a header is a
+// line that gives exactly two pieces.
+bool splitHeader(QStringView line, QStringView &name, QStringView &value)
+{
+    qsizetype start = 0;
+    qsizetype colon = 0;
+    for (;; ++colon) {
+        colon = line.indexOf(u':', colon);
+        if (colon < 0)
+            return false;
+        if (colon > start)
+            break;
+        start = colon + 1; // an empty piece is dropped and does not count as a split
+    }
+    name = line.sliced(start, colon - start);
+    value = line.sliced(colon + 1);
+    return !value.isEmpty();
+}
+
+qint64 contentLengthValue(QStringView value)
+{
+    const std::optional<qint64> length = DecimalReading::int64(value.toLatin1());
+    if (!length)
+        return 0;
+    return *length < 0 ? 0 : *length;
+}
+
+} // namespace
+
+std::optional<HTTPRequestHead> HTTPRequest::parseHead(QByteArrayView buffer)
+{
+    const qsizetype separator = buffer.indexOf(QByteArrayView("\r\n\r\n"));
+    if (separator < 0)
+        return std::nullopt;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(buffer.first(separator));
+    if (decoder.hasError())
+        return std::nullopt;
+
+    HTTPRequestHead head;
+    head.bodyOffset = separator + 4;
+    for (QStringView line : QStringView(text).split(u"\r\n")) {
+        QStringView name;
+        QStringView value;
+        if (!splitHeader(line, name, value))
+            continue;
+        const QString key = trimmedOfSpacesAndTabs(name).toString().toLower();
+        if (key == u"content-length")
+            head.contentLength = contentLengthValue(trimmedOfSpacesAndTabs(value));
+        else if (key == u"content-type")
+            head.contentType = trimmedOfSpacesAndTabs(value).toString();
+    }
+    return head;
+}
+
+std::optional<HTTPRequest> HTTPRequest::complete(QByteArrayView buffer, const HTTPRequestHead &head)
+{
+    if (buffer.size() - head.bodyOffset < head.contentLength)
+        return std::nullopt;
+    HTTPRequest request;
+    request.contentType = head.contentType;
+    request.body = buffer.sliced(head.bodyOffset, head.contentLength).toByteArray();
+    request.totalLength = head.bodyOffset + head.contentLength;
+    return request;
+}
+
+std::optional<HTTPRequest> HTTPRequest::parse(QByteArrayView buffer)
+{
+    const std::optional<HTTPRequestHead> head = parseHead(buffer);
+    if (!head)
+        return std::nullopt;
+    return complete(buffer, *head);
+}

@@ -1,0 +1,319 @@
+#include "Telemetry/Adapters/CodexOTelAdapter.h"
+#include "Telemetry/MetricsEngine.h"
+
+#include "EventRecorder.h"
+#include "support/TestSupport.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const QByteArray response = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 2\r\n"
+                            "Connection: keep-alive\r\n\r\n{}";
+
+QByteArray sseBody(const char *session, const char *kind, const char *model = "gpt-5.5", const char *extra = "")
+{
+    return QStringLiteral(R"({"resourceLogs":[{"scopeLogs":[{"logRecords":[{"attributes":[
+        {"key":"conversation.id","value":{"stringValue":"%1"}},
+        {"key":"model","value":{"stringValue":"%2"}},
+        {"key":"event.name","value":{"stringValue":"codex.sse_event"}},
+        {"key":"event.kind","value":{"stringValue":"%3"}}%4]}]}]}]})")
+        .arg(QLatin1String(session), QLatin1String(model), QLatin1String(kind), QLatin1String(extra))
+        .toUtf8();
+}
+
+QByteArray request(const QByteArray &body, const QByteArray &contentType = "application/json",
+                   const QByteArray &path = "/v1/logs")
+{
+    return "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " + contentType
+        + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+
+// A plain client on the main thread; the receiver answers from its own thread.
+class Client {
+public:
+    explicit Client(quint16 port)
+    {
+        m_socket.connectToHost(QHostAddress::LocalHost, port);
+        connected = m_socket.waitForConnected(3000);
+    }
+    void send(const QByteArray &bytes)
+    {
+        m_socket.write(bytes);
+        m_socket.waitForBytesWritten(3000);
+    }
+    // Everything received until n bytes have come or the wait ends.
+    QByteArray receive(qsizetype n, std::chrono::milliseconds wait = 3s)
+    {
+        TestSupport::waitUntil([&] {
+            m_received += m_socket.readAll();
+            return m_received.size() >= n || m_socket.state() != QAbstractSocket::ConnectedState;
+        }, wait);
+        m_received += m_socket.readAll();
+        return m_received;
+    }
+    bool closedByPeer()
+    {
+        return TestSupport::waitUntil([&] { return m_socket.state() == QAbstractSocket::UnconnectedState; });
+    }
+    bool connected = false;
+
+private:
+    QTcpSocket m_socket;
+    QByteArray m_received;
+};
+
+class CodexOTelAdapterTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        adapter.setOnReady([this] { ++readyCalls; });
+        adapter.start();
+        ASSERT_TRUE(TestSupport::waitUntil([this] { return adapter.isListening(); }));
+    }
+    QString logPath() const { return dir.filePath(QStringLiteral("otel-raw.log")); }
+
+    QTemporaryDir dir;
+    EventBus bus;
+    EventRecorder recorder{bus};
+    CodexOTelAdapter adapter{&bus, 0, dir.filePath(QStringLiteral("otel-raw.log"))};
+    std::atomic<int> readyCalls{0};
+};
+
+TEST_F(CodexOTelAdapterTest, AnyRequestGetsTheFixedResponseAndJsonBodiesArePublished)
+{
+    EXPECT_EQ(adapter.source(), AgentSource::codexOtel);
+    EXPECT_EQ(readyCalls, 1);
+    EXPECT_EQ(response.size(), 96);
+    EXPECT_EQ(CodexOTelAdapter::parseHTTPRequest(request("{}"))->body, "{}");
+
+    Client client(adapter.listeningPort());
+    ASSERT_TRUE(client.connected);
+    client.send(request(sseBody("s1", "response.output_text.delta"), "application/json", "/v1/metrics"));
+    EXPECT_EQ(client.receive(96), response);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events.size() == 2; }));
+    EXPECT_EQ(recorder.caseNames(), (QList<QString>{"modelInfo", "stateText"}));
+    EXPECT_FALSE(recorder.offMainThread);
+    EXPECT_EQ(recorder.events[1].sessionId, "s1");
+    EXPECT_FALSE(QFile::exists(logPath())) << "JSON bodies are not logged unless asked";
+
+    client.send("GET / HTTP/1.1\r\nHost: x\r\n\r\n");
+    EXPECT_EQ(client.receive(192), response + response);
+}
+
+TEST_F(CodexOTelAdapterTest, FramingOverOneKeepAliveConnection)
+{
+    Client client(adapter.listeningPort());
+    const QByteArray whole = request(sseBody("s1", "response.created"));
+    const qsizetype headerEnd = whole.indexOf("\r\n\r\n") + 4;
+
+    // Headers first, body later: one answer, once the body is complete.
+    client.send(whole.first(headerEnd));
+    EXPECT_EQ(client.receive(1, 200ms), QByteArray());
+    client.send(whole.sliced(headerEnd, 10));
+    EXPECT_EQ(client.receive(1, 200ms), QByteArray());
+    client.send(whole.sliced(headerEnd + 10));
+    EXPECT_EQ(client.receive(96), response);
+
+    // One request after the other, then two pipelined in a single write and a capitalised header.
+    client.send(request("{}"));
+    EXPECT_EQ(client.receive(192), response.repeated(2));
+    QByteArray shouted = request(sseBody("s2", "response.created"));
+    shouted.replace("Content-Length", "CONTENT-LENGTH").replace("Content-Type: ", "content-type:   ");
+    client.send(request("{}") + shouted);
+    EXPECT_EQ(client.receive(384), response.repeated(4));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events.size() == 3; }));
+    EXPECT_EQ(recorder.caseNames(), (QList<QString>{"modelInfo", "turnStarted", "turnStarted"}));
+    EXPECT_EQ(recorder.events[2].sessionId, "s2");
+}
+
+TEST_F(CodexOTelAdapterTest, IncompleteOrOversizedRequestsGetNoAnswer)
+{
+    {
+        Client client(adapter.listeningPort());
+        client.send("POST / HTTP/1.1\r\nContent-Length: 67108865\r\n\r\n{");
+        EXPECT_TRUE(client.closedByPeer());
+        EXPECT_EQ(client.receive(1, 100ms), QByteArray());
+    }
+    {
+        Client client(adapter.listeningPort());
+        client.send("POST / HTTP/1.1\r\nContent-Length: 10\r\n\r\n{");
+        EXPECT_EQ(client.receive(1, 200ms), QByteArray());
+    }
+    // The receiver still serves others.
+    Client client(adapter.listeningPort());
+    client.send(request("{}"));
+    EXPECT_EQ(client.receive(96), response);
+}
+
+TEST_F(CodexOTelAdapterTest, NonJsonBodiesLeaveANoticeAndNoEvents)
+{
+    const QByteArray protobuf("\x0a\x8f\xff\x01 resource", 13);
+    Client client(adapter.listeningPort());
+    client.send(request(protobuf, "application/x-protobuf"));
+    EXPECT_EQ(client.receive(96), response);
+    const QByteArray notice = "[non-json payload not logged; enable raw debug logging for sanitized JSON captures]\n";
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return QFile::exists(logPath()); }));
+    QByteArray log = TestSupport::readFile(logPath());
+    EXPECT_TRUE(log.startsWith("--- ")) << log.constData();
+    EXPECT_TRUE(log.contains(" [application/x-protobuf] 13 bytes\n" + notice));
+
+    adapter.setDebugLogRawPayloads(true);
+    QFile::remove(logPath());
+    client.send(request(protobuf, "application/x-protobuf"));
+    client.receive(192);
+    log = TestSupport::readFile(logPath());
+    const qsizetype placeholder = log.indexOf("13 bytes\n[binary payload omitted]\n");
+    EXPECT_GE(placeholder, 0) << log.constData();
+    EXPECT_GT(log.indexOf(notice), placeholder);
+    EXPECT_TRUE(recorder.events.isEmpty());
+}
+
+TEST_F(CodexOTelAdapterTest, DebugLogHoldsNoPromptOrIdentity)
+{
+    adapter.setDebugLogRawPayloads(true);
+    const QByteArray body = sseBody("conv-7", "response.created", "gpt-5.5",
+                                    R"(,{"key":"prompt","value":{"stringValue":"secret prompt text"}},
+                                       {"key":"user.email","value":{"stringValue":"dev@example.com"}},
+                                       {"key":"user.account_id","value":{"stringValue":"acct-42"}})");
+    Client client(adapter.listeningPort());
+    client.send(request(body));
+    EXPECT_EQ(client.receive(96), response);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events.size() == 2; }));
+    const QByteArray log = TestSupport::readFile(logPath());
+    EXPECT_TRUE(log.contains("conv-7"));
+    for (const char *secret : {"secret prompt", "dev@example.com", "acct-42"})
+        EXPECT_FALSE(log.contains(secret)) << secret;
+}
+
+TEST_F(CodexOTelAdapterTest, ListensOnIPv4LoopbackOnlyAndAgainAfterARestart)
+{
+    const quint16 port = adapter.listeningPort();
+    QTcpSocket v6;
+    v6.connectToHost(QHostAddress::LocalHostIPv6, port);
+    EXPECT_FALSE(v6.waitForConnected(1000));
+
+    adapter.stop();
+    EXPECT_FALSE(adapter.isListening());
+    EXPECT_FALSE(Client(port).connected);
+
+    CodexOTelAdapter samePort(&bus, port, logPath());
+    std::atomic<int> ready{0};
+    samePort.setOnReady([&] { ++ready; });
+    for (int round = 1; round <= 2; ++round) {
+        samePort.start();
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return ready == round; }));
+        EXPECT_TRUE(samePort.isListening());
+        EXPECT_TRUE(Client(port).connected);
+    }
+}
+
+TEST(CodexOTelAdapter, PortAlreadyTakenNeverBecomesReady)
+{
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::LocalHost, 0));
+    EventBus bus;
+    QTemporaryDir dir;
+    CodexOTelAdapter adapter(&bus, taken.serverPort(), dir.filePath(QStringLiteral("log")));
+    std::atomic<int> ready{0};
+    adapter.setOnReady([&] { ++ready; });
+    adapter.start();
+    adapter.rawLogURL(); // runs after the listen attempt on the adapter's thread
+    EXPECT_FALSE(adapter.isListening());
+    EXPECT_EQ(ready, 0);
+}
+
+TEST_F(CodexOTelAdapterTest, ModelIsPublishedOncePerChangeAcrossPayloads)
+{
+    Client client(adapter.listeningPort());
+    for (const char *model : {"gpt-5.5", "gpt-5.5", "o9", "o9", "gpt-5.5"})
+        client.send(request(sseBody("s", "response.output_text.delta", model)));
+    client.receive(5 * 96);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events.size() == 8; }));
+    QList<QString> models;
+    for (const AgentEvent &event : recorder.events) {
+        if (const auto *info = std::get_if<ModelInfo>(&event.kind))
+            models.append(info->model);
+    }
+    EXPECT_EQ(models, (QList<QString>{"gpt-5.5", "o9", "gpt-5.5"}));
+}
+
+TEST_F(CodexOTelAdapterTest, RecordedToolTurnPutsOneEntryInTheToolFeed)
+{
+    PricingTable pricing(dir.filePath(QStringLiteral("pricing.json")));
+    MetricsEngine engine(pricing, nullptr);
+    QObject::connect(&bus, &EventBus::eventPublished, &engine, [&](const AgentEvent &event) { engine.handle(event); });
+
+    Client client(adapter.listeningPort());
+    client.send(request(TestSupport::readFile(TestSupport::samplesDir() + "/codex/exec/otlp/0003.body.raw.json")));
+    EXPECT_EQ(client.receive(96), response);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !engine.toolFeed().isEmpty(); }));
+    TestSupport::spin(100ms);
+    ASSERT_EQ(engine.toolFeed().size(), 1);
+    EXPECT_EQ(engine.toolFeed()[0].name, "exec_command");
+    EXPECT_EQ(engine.toolFeed()[0].durationMs, 153);
+    EXPECT_EQ(engine.toolFeed()[0].source, AgentSource::codexOtel);
+}
+
+int turnEnds(const EventRecorder &recorder, const QString &session)
+{
+    int count = 0;
+    for (const AgentEvent &event : recorder.events)
+        count += std::holds_alternative<TurnEnded>(event.kind) && event.sessionId == session;
+    return count;
+}
+
+TEST_F(CodexOTelAdapterTest, TurnEndIsDebouncedAndANewResponseCancelsIt)
+{
+    Client client(adapter.listeningPort());
+    client.send(request(sseBody("s", "response.completed")));
+    client.receive(96);
+    TestSupport::spin(2s);
+    client.send(request(sseBody("s", "response.created")));
+    client.receive(192);
+    TestSupport::spin(500ms);
+    client.send(request(sseBody("s", "response.completed")));
+    client.receive(288);
+    QElapsedTimer sinceLastCompletion;
+    sinceLastCompletion.start();
+
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return turnEnds(recorder, "s") > 0; }, 8s));
+    const qint64 elapsed = sinceLastCompletion.elapsed();
+    EXPECT_GE(elapsed, 4950) << "the first completion's timer was not cancelled";
+    EXPECT_LT(elapsed, 6500);
+    const AgentEvent &end = recorder.events.last();
+    EXPECT_EQ(end.source, AgentSource::codexOtel);
+    EXPECT_LE(qAbs(end.timestamp.msecsTo(QDateTime::currentDateTimeUtc())), 1000);
+    TestSupport::spin(300ms);
+    EXPECT_EQ(turnEnds(recorder, "s"), 1);
+}
+
+TEST_F(CodexOTelAdapterTest, SessionsEndIndependentlyEvenAfterStop)
+{
+    Client client(adapter.listeningPort());
+    client.send(request(sseBody("a", "response.completed", "m", R"(,{"key":"input_token_count","value":{"intValue":"10"}})")));
+    client.receive(96);
+    QElapsedTimer sinceFirst;
+    sinceFirst.start();
+    TestSupport::spin(500ms);
+    client.send(request(sseBody("b", "response.completed")));
+    client.receive(192);
+    adapter.stop();
+
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return turnEnds(recorder, "a") == 1 && turnEnds(recorder, "b") == 1; }, 8s));
+    EXPECT_GE(sinceFirst.elapsed(), 5400);
+    EXPECT_EQ(recorder.caseNames(), (QList<QString>{"modelInfo", "tokenUsage", "modelInfo", "turnEnded", "turnEnded"}));
+    EXPECT_EQ(recorder.events[3].sessionId, "a");
+}
+
+} // namespace
