@@ -2,10 +2,8 @@
 
 #include <QString>
 
-// The install mode's one way to the notify hook writer. Until the notify adapter is part of the
-// build this is false and writeNotifyHookScript throws; pointing the definition at
-// CodexNotifyAdapter::writeHookScript(scriptPath, socketPath) and setting this true completes it.
-inline constexpr bool notifyHookWriterAvailable = false;
+// The install mode's and the setup dialog's one way to the notify hook writer.
+inline constexpr bool notifyHookWriterAvailable = true;
 
 // Writes the notify hook script Codex runs, for the given socket. Throws std::runtime_error
 // with the file-system error when it cannot.

@@ -11,11 +11,20 @@
 #include "Telemetry/CodexTelemetryHealth.h"
 #include "Platform/FakeWindowSystem.h"
 #include "Telemetry/Adapters/ClaudeTranscriptLine.h"
+#include "Telemetry/Adapters/CodexNotifyAdapter.h"
+#include "Telemetry/Adapters/CodexOTelAdapter.h"
+#include "Telemetry/EventBus.h"
 #include "Telemetry/MetricsEngine.h"
 #include "Telemetry/PricingTable.h"
 #include "Tracking/WindowTracker.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QHostAddress>
+#include <QLocalSocket>
+#include <QTcpSocket>
+#include <QThread>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -33,6 +42,97 @@ QString subdir(const QString &workDir, const char *name)
     const QString path = workDir + QLatin1Char('/') + QLatin1String(name);
     QDir().mkpath(path);
     return path;
+}
+
+// Runs the event loop until done() holds or ms pass.
+bool waitFor(const std::function<bool()> &done, int ms = 5000)
+{
+    const QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+// Every event published on the bus, in order.
+struct BusRecorder {
+    explicit BusRecorder(EventBus &bus)
+    {
+        QObject::connect(&bus, &EventBus::eventPublished, &context, [this](const AgentEvent &e) { events << e; });
+    }
+    template <typename Kind>
+    const AgentEvent *first() const
+    {
+        for (const AgentEvent &event : events) {
+            if (std::holds_alternative<Kind>(event.kind))
+                return &event;
+        }
+        return nullptr;
+    }
+    QObject context;
+    QList<AgentEvent> events;
+};
+
+Result otlpOverSocket(const QString &workDir)
+{
+    EventBus bus;
+    BusRecorder recorder(bus);
+    CodexOTelAdapter adapter(&bus, 0, workDir + QStringLiteral("/otel-raw.log"));
+    adapter.start();
+    if (!waitFor([&] { return adapter.isListening() && adapter.listeningPort() != 0; }))
+        return QStringLiteral("the receiver did not listen on loopback");
+    const QByteArray body = R"({"resourceLogs":[{"scopeLogs":[{"logRecords":[{"attributes":[)"
+                            R"({"key":"conversation.id","value":{"stringValue":"smoke"}},)"
+                            R"({"key":"model","value":{"stringValue":"gpt-5"}},)"
+                            R"({"key":"event.name","value":{"stringValue":"codex.sse_event"}},)"
+                            R"({"key":"event.kind","value":{"stringValue":"response.completed"}},)"
+                            R"({"key":"input_token_count","value":{"intValue":"120"}},)"
+                            R"({"key":"output_token_count","value":{"intValue":"30"}}]}]}]}]})";
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, adapter.listeningPort());
+    if (!client.waitForConnected(3000))
+        return QStringLiteral("could not connect to the receiver");
+    client.write("POST /v1/logs HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\nContent-Length: "
+                 + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    QByteArray answer;
+    if (!waitFor([&] { answer += client.readAll(); return answer.contains("\r\n\r\n"); }))
+        return QStringLiteral("no answer from the receiver");
+    if (!answer.startsWith("HTTP/1.1 200"))
+        return QStringLiteral("the receiver answered ") + QString::fromUtf8(answer.left(answer.indexOf('\r')));
+    if (!waitFor([&] { return recorder.first<TokenUsage>() != nullptr; }))
+        return QStringLiteral("the request published no token usage");
+    const auto &usage = std::get<TokenUsage>(recorder.first<TokenUsage>()->kind);
+    adapter.stop();
+    if (usage.inputTokens != 120 || usage.outputTokens != 30)
+        return QStringLiteral("token usage read as %1 in / %2 out").arg(usage.inputTokens).arg(usage.outputTokens);
+    return {};
+}
+
+Result notifyLine(const QString &workDir)
+{
+    EventBus bus;
+    BusRecorder recorder(bus);
+    CodexNotifyAdapter adapter(&bus, workDir + QStringLiteral("/notify.sock"));
+    adapter.start();
+    if (!waitFor([&] { return adapter.isListening(); }))
+        return QStringLiteral("the notify socket did not listen");
+    QLocalSocket client;
+    client.connectToServer(adapter.socketPath());
+    if (!client.waitForConnected(3000))
+        return QStringLiteral("could not connect to the notify socket");
+    client.write(R"({"type":"agent-turn-complete","thread-id":"smoke-thread"})" "\n");
+    client.waitForBytesWritten(3000);
+    client.disconnectFromServer();
+    if (!waitFor([&] { return recorder.first<TurnEnded>() != nullptr; }))
+        return QStringLiteral("the line published no turn end");
+    const QString session = recorder.first<TurnEnded>()->sessionId;
+    adapter.stop();
+    if (session != QLatin1String("smoke-thread"))
+        return QStringLiteral("the turn end belongs to session ") + session;
+    return {};
 }
 
 Result supportDirectory(const QString &)
@@ -266,6 +366,8 @@ std::vector<Check> checks()
         {QStringLiteral("support directory"), supportDirectory},
         {QStringLiteral("price table"), priceTable},
         {QStringLiteral("store round trip"), storeRoundTrip},
+        {QStringLiteral("OTLP mapping over a real socket"), otlpOverSocket},
+        {QStringLiteral("notify line"), notifyLine},
         {QStringLiteral("transcript line"), transcriptLine},
         {QStringLiteral("metrics engine"), metricsEngine},
         {QStringLiteral("window tracking"), windowTracking},
