@@ -1,7 +1,7 @@
 #include "App/CodexModes.h"
 
 #include "App/CommandLine.h"
-#include "App/NotifyHookScript.h"
+#include "Telemetry/Adapters/CodexNotifyAdapter.h"
 #include "Codex/CodexConfigWriter.h"
 
 #include <exception>
@@ -53,7 +53,7 @@ int runStatus(const QString &configPath)
 int runInstall(const QString &configPath, const QString &scriptPath, const QString &socketPath, const QDateTime &now)
 {
     try {
-        writeNotifyHookScript(scriptPath, socketPath);
+        CodexNotifyAdapter::writeHookScript(scriptPath, socketPath);
     } catch (const std::exception &error) {
         return CommandLine::errorExit(errorText(error));
     }

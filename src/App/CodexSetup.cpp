@@ -1,7 +1,7 @@
 #include "App/CodexSetup.h"
 
 #include "App/AlertDialog.h"
-#include "App/NotifyHookScript.h"
+#include "Telemetry/Adapters/CodexNotifyAdapter.h"
 #include "Codex/ConfigFileError.h"
 
 #include <stdexcept>
@@ -46,7 +46,7 @@ void runSetup(const Paths &paths)
     const CodexConfigWriter::Status before = CodexConfigWriter::status(paths.config);
     if (AlertDialog::ask(DialogTexts::codexSetupQuestion()) != 0)
         return;
-    AlertDialog::ask(install(paths, before, QDateTime::currentDateTime(), writeNotifyHookScript));
+    AlertDialog::ask(install(paths, before, QDateTime::currentDateTime(), &CodexNotifyAdapter::writeHookScript));
 }
 
 void runRevert(const QString &configPath) { AlertDialog::ask(revert(configPath)); }

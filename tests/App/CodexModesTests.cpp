@@ -1,5 +1,3 @@
-#include "App/NotifyHookScript.h"
-
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -25,14 +23,6 @@ const QByteArray block = "# >>> corvane otel (managed) >>>\n"
 // The real corvane binary with a home and data directory of its own, and no display.
 class CodexModesTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        // Install always writes the hook first; the status and revert cases never need it.
-        const bool needsHook = !QString(testing::UnitTest::GetInstance()->current_test_info()->name()).startsWith("Status");
-        if (needsHook && !notifyHookWriterAvailable)
-            GTEST_SKIP() << "the notify hook writer is not part of this build";
-    }
-
     QTemporaryDir home;
     QString config = home.filePath(".codex/config.toml");
     QString supportDir = home.filePath("data/Corvane");
