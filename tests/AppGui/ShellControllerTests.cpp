@@ -16,8 +16,10 @@
 
 namespace {
 
+// (except in the child run that draws on a real X server).
 [[maybe_unused]] const bool offscreen = [] {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("CORVANE_X_SHOT_DIR"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     return true;
 }();
 
