@@ -79,6 +79,14 @@ void ShellController::startTracker()
     m_parts.tracker.start();
 }
 
+bool ShellController::hudContextMenuRequested(const QPoint &globalPosition)
+{
+    if (!m_menu || m_menu->hasTrayIcon())
+        return false;
+    m_menu->popup(globalPosition);
+    return true;
+}
+
 StatusMenuState ShellController::menuState() const
 {
     if (m_parts.refreshCodexHealth)

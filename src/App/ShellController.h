@@ -71,6 +71,10 @@ public:
     // Starts tracking, or without window access shows the permission state and onboarding.
     void startTrackingOrOnboard();
 
+    // A right-click on the HUD: opens the tray's menu there when no system tray holds the icon,
+    // so every setting stays reachable; false when the tray has it.
+    bool hudContextMenuRequested(const QPoint &globalPosition);
+
     StatusMenuState menuState() const;
     void handle(MenuAction action, const QString &represented);
     void showOnboarding();

@@ -1,6 +1,7 @@
 #include "App/AppPaths.h"
 #include "App/OnboardingWindow.h"
 #include "App/ShellController.h"
+#include "App/StatusMenu.h"
 #include "App/SponsoredSlot.h"
 #include "Platform/FakeDesktop.h"
 #include "Platform/FakeWindowSystem.h"
@@ -9,6 +10,8 @@
 #include "Telemetry/PricingTable.h"
 #include "Tracking/WindowTracker.h"
 
+#include <QAction>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -112,6 +115,17 @@ TEST_F(ShellTest, MenuStateReflectsTheMomentAndActionsReachTheirTargets)
     shell->handle(MenuAction::openPricing, {});
     ASSERT_EQ(desktop.opened.size(), 1);
     EXPECT_EQ(desktop.opened[0], QUrl::fromLocalFile(dir.path() + "/pricing.json"));
+}
+
+TEST_F(ShellTest, WithoutATrayTheHUDsRightClickOpensTheSameMenu)
+{
+    auto shell = makeShell();
+    shell->setupStatusItem();
+    ASSERT_FALSE(shell->statusMenu()->hasTrayIcon()); // the offscreen platform has no tray
+    EXPECT_TRUE(shell->hudContextMenuRequested(QPoint(50, 50)));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return shell->statusMenu()->menu()->isVisible(); }));
+    EXPECT_EQ(shell->statusMenu()->menu()->actions().back()->text(), "Quit Corvane");
+    shell->statusMenu()->menu()->hide();
 }
 
 TEST_F(ShellTest, SettingsSubscriptionsReattachAndRescope)

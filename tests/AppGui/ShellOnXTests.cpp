@@ -1,5 +1,6 @@
 #include "App/OnboardingWindow.h"
 #include "App/StatusMenu.h"
+#include "Platform/X11/QtWindowVisibility.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -67,6 +68,12 @@ TEST(ShellOnX, ChildDrawsTheMenuAndTheOnboardingWindow)
     TestSupport::spin(800ms);
     const QRect frame = onboarding.frameGeometry();
     EXPECT_TRUE(XScreenshot::save(qgetenv("DISPLAY"), dir + "/onboarding.png", frame.adjusted(-8, -8, 8, 8)));
+
+    // The visibility the sponsored slot's HUD gate reads, for a window of our own.
+    ASSERT_NE(onboarding.windowHandle(), nullptr);
+    EXPECT_TRUE(isOwnWindowVisible(*onboarding.windowHandle()));
+    onboarding.hide();
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return !isOwnWindowVisible(*onboarding.windowHandle()); }));
 }
 
 TEST(ShellOnX, MenuAndOnboardingOnARealXServer)
