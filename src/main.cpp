@@ -1,14 +1,22 @@
 #include "App/AdReportMode.h"
+#include "App/AppCore.h"
 #include "App/AppDelegate.h"
+#include "App/AppEnvironment.h"
 #include "App/AppPaths.h"
 #include "App/CodexModes.h"
 #include "App/CommandLine.h"
+#include "App/InstanceRun.h"
 #include "App/SettingsStore.h"
 #include "App/SmokeTest.h"
+#include "App/SnapshotMode.h"
+#include "Telemetry/MetricsEngine.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QStringList>
+
+#include <cstdio>
 
 namespace {
 
@@ -20,15 +28,56 @@ QStringList argumentsOf(int argc, char **argv)
     return arguments;
 }
 
+bool displayAvailable()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+void nameApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
+}
+
+int runHeadless(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    nameApplication();
+    QSettingsStore defaults;
+    const AppEnvironment environment = AppEnvironment::fromProcess();
+    return InstanceRun::run(environment, [&] {
+        auto core = std::make_unique<AppCore>(defaults, environment);
+        core->launch();
+        const MetricsEngine *metrics = core->metrics();
+        return InstanceRun::Launched{std::move(core), metrics, {}};
+    });
+}
+
 int runInterface(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Corvane"));
+    nameApplication();
     QApplication::setDesktopFileName(QStringLiteral("dev.corvane.Corvane"));
     QApplication::setQuitOnLastWindowClosed(false);
     QSettingsStore defaults;
-    AppDelegate delegate(defaults);
-    return QApplication::exec() == 0 ? 0 : 1;
+    const AppEnvironment environment = AppEnvironment::fromProcess();
+    return InstanceRun::run(environment, [&] {
+        auto delegate = std::make_unique<AppDelegate>(defaults, environment);
+        delegate->applicationDidFinishLaunching();
+        AppDelegate *raw = delegate.get();
+        return InstanceRun::Launched{std::move(delegate), raw->core().metrics(), [raw] { raw->bringHUDForward(); }};
+    });
+}
+
+int runSnapshot(int argc, char **argv, const QStringList &arguments)
+{
+    QCoreApplication app(argc, argv);
+    nameApplication();
+    // Reading only: the support directory is not created for a snapshot.
+    const QString supportDir = AppPaths::supportDirFor(QDir::homePath(), qEnvironmentVariable("XDG_DATA_HOME"));
+    QSettingsStore defaults;
+    const AppSettings settings(defaults);
+    return SnapshotMode::run(arguments, supportDir + QStringLiteral("/control.sock"), supportDir,
+                             settings.displayMode());
 }
 
 } // namespace
@@ -51,14 +100,22 @@ int main(int argc, char **argv)
         return CodexModes::runRevert(AppPaths::codexConfigFile());
     case Mode::adReport:
         return AdReportMode::run(arguments);
+    case Mode::snapshot:
+        return runSnapshot(argc, argv, arguments);
     case Mode::help:
         CommandLine::printLines(CommandLine::usage());
         return 0;
     case Mode::version:
         CommandLine::printLines(QStringLiteral("corvane " CORVANE_VERSION "\n"));
         return 0;
+    case Mode::headless:
+        return runHeadless(argc, argv);
     case Mode::interface:
         break;
+    }
+    if (!displayAvailable()) {
+        std::fputs("corvane: no display available; running headless\n", stderr);
+        return runHeadless(argc, argv);
     }
     return runInterface(argc, argv);
 }

@@ -1,14 +1,18 @@
 #include "App/AppDelegate.h"
 
-#include "App/AppPaths.h"
-
-AppDelegate::AppDelegate(SettingsStore &defaults, QObject *parent)
+AppDelegate::AppDelegate(SettingsStore &defaults, AppEnvironment environment, QObject *parent)
     : QObject(parent)
-    , m_settings(defaults)
+    , m_core(defaults, std::move(environment))
 {
-    AppPaths::seedIfMissing(QStringLiteral("pricing"), QStringLiteral("json"), AppPaths::pricingFile());
-    AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), AppPaths::campaignsFile());
-    m_pricing = std::make_unique<PricingTable>(AppPaths::pricingFile());
 }
 
 AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    m_core.launch();
+}
+
+void AppDelegate::bringHUDForward()
+{
+}

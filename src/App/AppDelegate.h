@@ -1,24 +1,25 @@
 #pragma once
 
-#include "App/AppSettings.h"
-#include "Telemetry/EventBus.h"
-#include "Telemetry/PricingTable.h"
+#include "App/AppCore.h"
 
 #include <QObject>
 
-#include <memory>
-
-// Owns every long-lived component of the running application.
+// The desktop launch: the core pipeline, and around it what the user sees.
 class AppDelegate : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AppDelegate)
 
 public:
-    explicit AppDelegate(SettingsStore &defaults, QObject *parent = nullptr);
+    AppDelegate(SettingsStore &defaults, AppEnvironment environment, QObject *parent = nullptr);
     ~AppDelegate() override;
 
+    // The launch sequence; the interface's own steps join the core's here.
+    void applicationDidFinishLaunching();
+    // A second launch asked for the HUD; nothing to show yet.
+    void bringHUDForward();
+
+    AppCore &core() { return m_core; }
+
 private:
-    AppSettings m_settings;
-    EventBus m_bus;
-    std::unique_ptr<PricingTable> m_pricing;
+    AppCore m_core;
 };

@@ -8,14 +8,16 @@ namespace CommandLine {
 
 Mode selectMode(const QStringList &arguments)
 {
-    static const std::array<std::pair<const char *, Mode>, 7> flags{{
+    static const std::array<std::pair<const char *, Mode>, 9> flags{{
         {"--smoke-test", Mode::smokeTest},
         {"--codex-status", Mode::codexStatus},
         {"--install-codex-config", Mode::installCodexConfig},
         {"--revert-codex-config", Mode::revertCodexConfig},
         {"--ad-report", Mode::adReport},
+        {"--snapshot", Mode::snapshot},
         {"--help", Mode::help},
         {"--version", Mode::version},
+        {"--headless", Mode::headless},
     }};
     for (const auto &[flag, mode] : flags) {
         if (arguments.contains(QLatin1String(flag)))
@@ -60,7 +62,9 @@ QString usage()
     return QStringLiteral(
         "Usage: corvane [option]\n"
         "\n"
-        "Without an option Corvane starts its heads-up display and tray icon.\n"
+        "Without an option Corvane starts its heads-up display and tray icon (headless when no\n"
+        "display is available). Only one Corvane runs per user; a second launch brings the first\n"
+        "one's display forward and exits.\n"
         "\n"
         "Options:\n"
         "  --smoke-test             run the built-in self-check against temporary files and exit\n"
@@ -68,8 +72,12 @@ QString usage()
         "  --install-codex-config   install the notify hook and the managed Codex config block\n"
         "  --revert-codex-config    remove the managed lines from the Codex config\n"
         "  --ad-report [--days N]   write the sponsored-slot pilot report (default 7 days)\n"
+        "  --snapshot [--scope aggregate|claudeCode|codex|mock] [--json]\n"
+        "                           print the current metrics in one line (or as JSON), for status bars\n"
         "  --help                   print this text\n"
-        "  --version                print the version\n");
+        "  --version                print the version\n"
+        "  --headless               run the telemetry pipeline without window, tray or X11,\n"
+        "                           until SIGINT or SIGTERM\n");
 }
 
 } // namespace CommandLine

@@ -14,8 +14,10 @@ enum class Mode {
     installCodexConfig,
     revertCodexConfig,
     adReport,
+    snapshot,
     help,
     version,
+    headless,
     interface,
 };
 

@@ -3,6 +3,7 @@
 #include "Telemetry/EnumNames.h"
 
 #include <QJsonValue>
+#include <QRandomGenerator>
 
 
 namespace {
@@ -188,6 +189,21 @@ DisplayAgent displayAgent(AgentSource source)
     return source == AgentSource::claudeCodeJsonl ? DisplayAgent::claudeCode : DisplayAgent::mock;
 }
 
+QUuid randomUuid()
+{
+    thread_local QRandomGenerator generator = [] {
+        std::array<quint32, 8> seed;
+        QRandomGenerator::system()->fillRange(seed.data(), seed.size());
+        return QRandomGenerator(seed.data(), static_cast<qsizetype>(seed.size()));
+    }();
+    std::array<quint32, 4> words;
+    generator.fillRange(words.data(), words.size());
+    QByteArray bytes(reinterpret_cast<const char *>(words.data()), sizeof(words));
+    bytes[6] = static_cast<char>((bytes[6] & 0x0F) | 0x40); // version 4
+    bytes[8] = static_cast<char>((bytes[8] & 0x3F) | 0x80); // RFC 4122 variant
+    return QUuid::fromRfc4122(bytes);
+}
+
 QString caseName(const AgentEventKind &kind) { return QLatin1String(kindNames[kind.index()]); }
 
 DecodingError::DecodingError(Reason reason, QString codingPath, QString description)
@@ -200,7 +216,7 @@ DecodingError::DecodingError(Reason reason, QString codingPath, QString descript
 
 AgentEvent AgentEvent::make(AgentSource source, QString sessionId, AgentEventKind kind, QDateTime timestamp)
 {
-    return AgentEvent{QUuid::createUuid(), source, std::move(sessionId), std::move(timestamp), std::move(kind)};
+    return AgentEvent{randomUuid(), source, std::move(sessionId), std::move(timestamp), std::move(kind)};
 }
 
 QJsonObject kindToJson(const AgentEventKind &kind)

@@ -83,6 +83,10 @@ struct StateText {
 using AgentEventKind = std::variant<TurnStarted, TurnEnded, TokenUsage, SessionSnapshot, ToolCall,
                                     ModelInfo, ApprovalRequested, StateText>;
 
+// A random (version 4) UUID from a per-thread generator seeded by the system's entropy;
+// QUuid::createUuid asks the kernel every time, which dominates the cost of a busy adapter.
+QUuid randomUuid();
+
 // The case name of a kind: "turnStarted", "tokenUsage", ...
 QString caseName(const AgentEventKind &kind);
 

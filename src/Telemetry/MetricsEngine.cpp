@@ -139,7 +139,7 @@ void MetricsEngine::applyToolCall(const AgentEvent &event, const ToolCall &call,
 {
     metrics.toolCallCount += 1;
     metrics.lastTool = call.name;
-    m_toolFeed.prepend(ToolCallEntry{QUuid::createUuid(), call.name, call.durationMs, event.timestamp, event.source});
+    m_toolFeed.prepend(ToolCallEntry{randomUuid(), call.name, call.durationMs, event.timestamp, event.source});
     if (m_toolFeed.size() > toolFeedLimit)
         m_toolFeed.resize(toolFeedLimit);
     m_toolFeedTouched = true;

@@ -214,6 +214,20 @@ PricingTable::PricingTable(QString path) : m_path(std::move(path))
         write(m_table);
 }
 
+PricingTable PricingTable::readOnly(QString path)
+{
+    PricingTable table;
+    table.m_path = std::move(path);
+    QFile file(table.m_path);
+    std::optional<PricingFile> decoded;
+    if (file.open(QIODevice::ReadOnly))
+        decoded = PricingFile::fromJson(file.readAll());
+    table.m_table = decoded ? std::move(*decoded) : PricingFile::builtInDefault();
+    if (decoded)
+        upgrade(table.m_table);
+    return table;
+}
+
 const ModelPricing &PricingTable::pricing(const std::optional<QString> &model) const
 {
     if (!model || model->isEmpty())

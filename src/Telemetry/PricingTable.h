@@ -42,6 +42,8 @@ public:
     // Loads the file; a missing or undecodable one is replaced by the built-in table
     // (an undecodable one is first kept aside as "<name>.corrupt-<yyyyMMdd-HHmmss>").
     explicit PricingTable(QString path);
+    // The same table for a reader that must leave the file alone: nothing is written or renamed.
+    static PricingTable readOnly(QString path);
 
     const PricingFile &table() const { return m_table; }
     const QString &path() const { return m_path; }
@@ -55,6 +57,7 @@ public:
                 qint64 cachedTokens, std::optional<qint64> tierInputTokens = std::nullopt) const;
 
 private:
+    PricingTable() = default;
     void write(const PricingFile &file) const;
     void keepCorruptFileAside() const;
 

@@ -1,6 +1,8 @@
 #include "Telemetry/AgentEvent.h"
 
 #include <QJsonDocument>
+#include <QSet>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -134,6 +136,31 @@ TEST(AgentEnums, EveryCodexSourceShowsAsCodex)
         EXPECT_EQ(agent == DisplayAgent::codex, isCodexSource(source));
     }
     EXPECT_EQ(rawValue(DisplayAgent::claudeCode), "claudeCode");
+}
+
+} // namespace
+
+namespace {
+
+TEST(RandomUuid, IsVersionFourAndDistinctAcrossThreads)
+{
+    QSet<QUuid> seen;
+    std::vector<QUuid> fromWorker;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        for (int i = 0; i < 1000; ++i)
+            fromWorker.push_back(randomUuid());
+    }));
+    worker->start();
+    worker->wait();
+    for (int i = 0; i < 1000; ++i)
+        seen.insert(randomUuid());
+    for (const QUuid &id : fromWorker)
+        seen.insert(id);
+    EXPECT_EQ(seen.size(), 2000);
+    for (const QUuid &id : std::as_const(seen)) {
+        EXPECT_EQ(id.version(), QUuid::Random);
+        EXPECT_EQ(id.variant(), QUuid::DCE);
+    }
 }
 
 } // namespace

@@ -1,0 +1,272 @@
+#include "support/TestSupport.h"
+
+#include "Persistence/EventStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <set>
+
+namespace {
+
+using TestSupport::readFile;
+using TestSupport::waitUntil;
+
+// A port nobody listens on right now, so no test ever contends for 4318.
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+bool acceptsConnections(quint16 port)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    return socket.waitForConnected(200);
+}
+
+QByteArray otlpRequest(const QByteArray &body)
+{
+    return "POST /v1/logs HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\nContent-Length: "
+        + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+
+// The real corvane binary with an empty home, data and config directory of its own and no display.
+class HeadlessRunTest : public testing::Test {
+protected:
+    QTemporaryDir home;
+    QString supportDir = home.filePath("data/Corvane");
+    quint16 port = freePort();
+    std::vector<std::unique_ptr<QProcess>> running;
+
+    ~HeadlessRunTest() override
+    {
+        for (auto &process : running) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(5000);
+            }
+        }
+    }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("XDG_DATA_HOME", home.filePath("data"));
+        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        env.insert("CORVANE_OTEL_PORT", QString::number(port));
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        return env;
+    }
+
+    QProcess &launch(const QStringList &arguments)
+    {
+        running.push_back(std::make_unique<QProcess>());
+        QProcess &process = *running.back();
+        process.setProcessEnvironment(environment());
+        process.start(TestSupport::corvaneBinary(), arguments);
+        EXPECT_TRUE(process.waitForStarted(5000));
+        return process;
+    }
+
+    // Listening on both sockets and answering on the control socket.
+    bool waitUntilServing(QProcess &process)
+    {
+        return waitUntil([&] {
+            return process.state() == QProcess::Running && acceptsConnections(port)
+                && QFileInfo::exists(supportDir + "/notify.sock") && QFileInfo::exists(supportDir + "/control.sock");
+        }, std::chrono::seconds(10));
+    }
+
+    struct Run {
+        int exitCode = -1;
+        QByteArray out;
+        QByteArray err;
+    };
+
+    Run runToEnd(const QStringList &arguments)
+    {
+        QProcess &process = launch(arguments);
+        EXPECT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    }
+
+    QJsonObject snapshotJson(const QString &scope)
+    {
+        const Run run = runToEnd({"--snapshot", "--json", "--scope", scope});
+        EXPECT_EQ(run.exitCode, 0) << run.out.toStdString();
+        return QJsonDocument::fromJson(run.out).object();
+    }
+
+    static int stop(QProcess &process, int signal)
+    {
+        ::kill(pid_t(process.processId()), signal);
+        EXPECT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "ended by signal " << signal;
+        return process.exitCode();
+    }
+
+    void postOTLP(const QString &sample)
+    {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        ASSERT_TRUE(socket.waitForConnected(2000));
+        socket.write(otlpRequest(readFile(TestSupport::samplesDir() + sample)));
+        ASSERT_TRUE(waitUntil([&] { return socket.bytesAvailable() > 0 || socket.waitForReadyRead(10); }));
+        EXPECT_TRUE(socket.readAll().startsWith("HTTP/1.1 200"));
+    }
+
+    void sendNotifyLine(const QByteArray &line)
+    {
+        QLocalSocket socket;
+        socket.connectToServer(supportDir + "/notify.sock");
+        ASSERT_TRUE(socket.waitForConnected(2000));
+        socket.write(line + '\n');
+        socket.waitForBytesWritten(2000);
+        socket.disconnectFromServer();
+    }
+
+    std::set<QString> storedSources() const
+    {
+        std::set<QString> sources;
+        const auto store = EventStore::open(supportDir + "/events.sqlite");
+        if (store) {
+            for (const StoredAgentEvent &stored : store->recentEvents(1000))
+                sources.insert(rawValue(stored.event.source));
+        }
+        return sources;
+    }
+};
+
+TEST_F(HeadlessRunTest, EmptyHomeLaunchesEveryListenerAndSeedsTheSupportDirectory)
+{
+    QProcess &corvane = launch({"--headless"});
+    ASSERT_TRUE(waitUntilServing(corvane)) << corvane.readAllStandardError().toStdString();
+
+    EXPECT_EQ(QFileInfo(supportDir).permissions() & 0x0077, 0) << "support directory is owner-only";
+    for (const char *name : {"pricing.json", "campaigns.json", "events.sqlite"})
+        EXPECT_TRUE(QFileInfo(supportDir + '/' + name).isFile()) << name;
+    EXPECT_FALSE(readFile(supportDir + "/pricing.json").isEmpty());
+    for (const char *name : {"notify.sock", "control.sock"}) {
+        const QFileInfo socket(supportDir + '/' + name);
+        EXPECT_EQ(socket.permissions() & 0x0077, 0) << name << " is owner-only";
+    }
+    EXPECT_EQ(stop(corvane, SIGTERM), 0);
+    EXPECT_FALSE(QFileInfo::exists(supportDir + "/control.sock")) << "the control socket goes with the instance";
+}
+
+TEST_F(HeadlessRunTest, SecondLaunchDefersToTheFirstAndExitsZero)
+{
+    QProcess &first = launch({"--headless"});
+    ASSERT_TRUE(waitUntilServing(first));
+
+    for (const QStringList &arguments : {QStringList{"--headless"}, QStringList{}}) {
+        const Run second = runToEnd(arguments);
+        EXPECT_EQ(second.exitCode, 0);
+        EXPECT_EQ(second.out, "Corvane is already running.\n") << arguments.join(' ').toStdString();
+    }
+    EXPECT_EQ(first.state(), QProcess::Running);
+    EXPECT_TRUE(acceptsConnections(port)) << "the first keeps its port";
+    EXPECT_EQ(stop(first, SIGINT), 0);
+}
+
+TEST_F(HeadlessRunTest, PlainLaunchWithoutDisplayRunsHeadlessAndEndsCleanlyOnEitherSignal)
+{
+    for (int signal : {SIGINT, SIGTERM}) {
+        QProcess &corvane = launch({});
+        ASSERT_TRUE(waitUntilServing(corvane));
+        EXPECT_EQ(stop(corvane, signal), 0) << "signal " << signal;
+        EXPECT_EQ(corvane.readAllStandardError(), "corvane: no display available; running headless\n");
+    }
+}
+
+TEST_F(HeadlessRunTest, EventsFromEverySourceReachTheStoreAndTheSnapshot)
+{
+    const QString transcript = home.filePath(".claude/projects/-home-dev-project/session-1.jsonl");
+    QDir().mkpath(QFileInfo(transcript).absolutePath());
+    QProcess &corvane = launch({"--headless"});
+    ASSERT_TRUE(waitUntilServing(corvane));
+
+    postOTLP("/codex/exec/otlp/0003.body.raw.json");
+    const QList<QByteArray> notifyLines = readFile(TestSupport::samplesDir() + "/codex/exec/notify.jsonl").split('\n');
+    sendNotifyLine(notifyLines.first());
+    const QList<QByteArray> claudeLines =
+        readFile(TestSupport::samplesDir()
+                 + "/claude/projects/-home-dev-projects-alpha/38a6d5d9-3a46-4d9a-95e1-831121a6193a.jsonl")
+            .split('\n');
+    // Lines stamped before the launch would be history; this one is written now.
+    QString claudeLine = QString::fromUtf8(claudeLines.at(19));
+    claudeLine.replace(QRegularExpression(R"("timestamp":"[^"]*")"),
+                       R"("timestamp":")" + QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs) + '"');
+    TestSupport::writeFile(transcript, claudeLine.toUtf8() + '\n');
+
+    const std::set<QString> expected{"codexOtel", "codexNotify", "claudeCodeJsonl"};
+    EXPECT_TRUE(waitUntil([&] {
+        const std::set<QString> stored = storedSources();
+        return std::includes(stored.begin(), stored.end(), expected.begin(), expected.end());
+    }, std::chrono::seconds(10)));
+
+    const QJsonObject codex = snapshotJson("codex");
+    EXPECT_GT(codex["sessionTotalTokens"].toInteger(), 0);
+    EXPECT_EQ(codex["model"].toString(), "gpt-5.5");
+    const QJsonObject claude = snapshotJson("claudeCode");
+    EXPECT_GT(claude["sessionTotalTokens"].toInteger(), 0);
+    EXPECT_EQ(claude["model"].toString(), "claude-opus-5-5");
+    const QJsonObject all = snapshotJson("aggregate");
+    EXPECT_EQ(all["sessionTotalTokens"].toInteger(),
+              codex["sessionTotalTokens"].toInteger() + claude["sessionTotalTokens"].toInteger());
+    EXPECT_GT(all["todayTokens"].toInteger(), 0) << "the day totals come from the store";
+
+    const Run line = runToEnd({"--snapshot", "--scope", "codex"});
+    EXPECT_TRUE(line.out.startsWith("Codex \xc2\xb7 ")) << line.out.toStdString();
+    EXPECT_TRUE(line.out.endsWith(" est. \xc2\xb7 live \xc2\xb7 gpt-5.5\n") || line.out.contains(" tps \xc2\xb7 gpt-5.5\n"))
+        << line.out.toStdString();
+
+    // With no instance the same numbers are rebuilt from the store.
+    EXPECT_EQ(stop(corvane, SIGTERM), 0);
+    const QJsonObject rebuilt = snapshotJson("codex");
+    EXPECT_EQ(rebuilt["sessionTotalTokens"], codex["sessionTotalTokens"]);
+    EXPECT_EQ(rebuilt["sessionCost"], codex["sessionCost"]);
+    EXPECT_EQ(snapshotJson("aggregate")["todayTokens"], all["todayTokens"]);
+}
+
+TEST_F(HeadlessRunTest, SnapshotWithoutInstanceOrHistoryCreatesNothing)
+{
+    const Run run = runToEnd({"--snapshot"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, "All Agents \xc2\xb7 Idle \xc2\xb7 session 0 \xc2\xb7 context 0 \xc2\xb7 $0.000 est. \xc2\xb7 0 tps\n");
+    EXPECT_FALSE(QFileInfo::exists(supportDir));
+
+    const QJsonObject json = snapshotJson("mock");
+    EXPECT_EQ(json["scope"], "mock");
+    EXPECT_EQ(json["daily"].toArray().size(), 7);
+    EXPECT_EQ(json["todayTokens"], 0);
+}
+
+TEST_F(HeadlessRunTest, SnapshotRejectsBadScopes)
+{
+    for (const QStringList &arguments : {QStringList{"--snapshot", "--scope", "Codex"}, QStringList{"--snapshot", "--scope"}}) {
+        const Run run = runToEnd(arguments);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.out.startsWith("error: ")) << run.out.toStdString();
+    }
+}
+
+} // namespace
