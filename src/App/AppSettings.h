@@ -1,7 +1,7 @@
 #pragma once
 
 #include "App/SettingsStore.h"
-#include "App/SettingsTypes.h"
+#include "Telemetry/SettingsTypes.h"
 
 #include <QObject>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "App/SettingsTypes.h"
+#include "Telemetry/SettingsTypes.h"
 #include "Telemetry/CodexTelemetryHealth.h"
 
 #include <QList>

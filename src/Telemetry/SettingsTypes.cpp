@@ -1,4 +1,4 @@
-#include "App/SettingsTypes.h"
+#include "Telemetry/SettingsTypes.h"
 
 #include "Telemetry/EnumNames.h"
 

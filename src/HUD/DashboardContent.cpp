@@ -1,0 +1,148 @@
+#include "HUD/DashboardContent.h"
+
+#include "HUD/Format.h"
+
+#include <QVariantMap>
+
+#include <algorithm>
+
+namespace {
+
+QVariantMap tile(const QString &title, const QString &value, const QString &detail, const QString &tint)
+{
+    return {{QStringLiteral("title"), title},
+            {QStringLiteral("value"), value},
+            {QStringLiteral("detail"), detail},
+            {QStringLiteral("tint"), tint}};
+}
+
+QVariantMap backendTile(const SlotSnapshot &slot)
+{
+    QString value = QStringLiteral("Local");
+    QString tint = QStringLiteral("secondary");
+    switch (slot.backendStatus) {
+    case SlotSnapshot::BackendStatus::remoteReady: value = QStringLiteral("Remote"), tint = QStringLiteral("green"); break;
+    case SlotSnapshot::BackendStatus::remoteFallback: value = QStringLiteral("Fallback"), tint = QStringLiteral("orange"); break;
+    case SlotSnapshot::BackendStatus::remoteError: value = QStringLiteral("Error"), tint = QStringLiteral("red"); break;
+    case SlotSnapshot::BackendStatus::localMock: break;
+    }
+    const QString detail = slot.queuedEvents < 1 ? slot.backendMessage
+                                                 : QString::number(slot.queuedEvents) + QStringLiteral(" queued events");
+    return tile(QStringLiteral("Ad backend"), value, detail, tint);
+}
+
+QVariantMap healthTile(const CodexTelemetryHealth::Snapshot &health)
+{
+    using Status = CodexTelemetryHealth::Status;
+    QString value = QStringLiteral("Setup");
+    QString tint = QStringLiteral("secondary");
+    switch (health.status) {
+    case Status::configConflict: value = QStringLiteral("Conflict"), tint = QStringLiteral("red"); break;
+    case Status::listenerDown: value = QStringLiteral("Down"), tint = QStringLiteral("red"); break;
+    case Status::restartNeeded: value = QStringLiteral("Restart"), tint = QStringLiteral("orange"); break;
+    case Status::stale: value = QStringLiteral("Stale"), tint = QStringLiteral("orange"); break;
+    case Status::ready: value = QStringLiteral("Ready"), tint = QStringLiteral("green"); break;
+    case Status::setupNeeded: break;
+    }
+    return tile(QStringLiteral("Codex health"), value, health.detail, tint);
+}
+
+QVariantList tiles(const DashboardInputs &inputs)
+{
+    const ScopedMetrics &scoped = inputs.scoped;
+    const SlotSnapshot &slot = inputs.slot;
+    const QString primary = QStringLiteral("primary");
+    const QString est = QStringLiteral(" est.");
+    double weekCost = 0;
+    qint64 weekTokens = 0;
+    for (const DayAgg &day : scoped.daily) {
+        weekCost += day.cost;
+        weekTokens += day.input + day.output;
+    }
+    const double todayCost = scoped.daily.isEmpty() ? 0 : scoped.daily.last().cost;
+    return {
+        tile(QStringLiteral("Session total"), Format::tokens(scoped.sessionTotalTokens),
+             QStringLiteral("cumulative usage"), primary),
+        tile(QStringLiteral("Current context"), Format::tokens(scoped.contextTokens),
+             QStringLiteral("latest request footprint"), primary),
+        tile(QStringLiteral("Metered today"), Format::tokens(scoped.todayTokens()), Format::money(todayCost) + est,
+             primary),
+        tile(QStringLiteral("Last 7 days"), Format::money(weekCost) + est,
+             Format::tokens(weekTokens) + QStringLiteral(" metered"), primary),
+        tile(QStringLiteral("Payable earned"), QStringLiteral("+") + Format::money(slot.earningsThisMonth),
+             QStringLiteral("paid campaigns only"), QStringLiteral("green")),
+        tile(QStringLiteral("Payable projection"), QStringLiteral("+") + Format::money(slot.projectedMonthly),
+             QStringLiteral("at current pace"), QStringLiteral("green")),
+        tile(QStringLiteral("Demo value"), Format::money(slot.demoValueThisMonth), QStringLiteral("not payable"),
+             QStringLiteral("orange")),
+        backendTile(slot),
+        healthTile(inputs.codexHealth),
+    };
+}
+
+void fillDays(DashboardContent &content, const QList<DayAgg> &daily, const QLocale &locale)
+{
+    for (const DayAgg &day : daily) {
+        const int weekday = day.date.date().dayOfWeek();
+        content.days.append(QVariantMap{{QStringLiteral("label"), locale.standaloneDayName(weekday, QLocale::NarrowFormat)},
+                                        {QStringLiteral("input"), static_cast<double>(day.input)},
+                                        {QStringLiteral("output"), static_cast<double>(day.output)},
+                                        {QStringLiteral("cost"), day.cost}});
+        content.maxDayTokens = std::max(content.maxDayTokens, static_cast<double>(day.input + day.output));
+        content.maxDayCost = std::max(content.maxDayCost, day.cost);
+    }
+}
+
+void fillTools(DashboardContent &content, const ScopedMetrics &scoped)
+{
+    content.toolTitle = QStringLiteral("TOOL CALLS \u00b7 ") + QString::number(scoped.toolCallCount);
+    const qsizetype limit = content.narrow ? DashboardContent::narrowToolRows : DashboardContent::wideToolRows;
+    for (qsizetype i = 0; i < std::min(limit, scoped.toolFeed.size()); ++i) {
+        const ToolCallEntry &entry = scoped.toolFeed[i];
+        const QString duration = entry.durationMs ? QString::number(*entry.durationMs) + QStringLiteral("ms") : QString();
+        content.toolRows.append(QVariantMap{{QStringLiteral("name"), entry.name}, {QStringLiteral("duration"), duration}});
+    }
+}
+
+void fillSessions(DashboardContent &content, const ScopedMetrics &scoped)
+{
+    for (qsizetype i = 0; i < std::min<qsizetype>(DashboardContent::sessionRowLimit, scoped.sessions.size()); ++i) {
+        const SessionAgg &session = scoped.sessions[i];
+        const QString help = QStringLiteral("Session total. Metered API usage: ")
+            + Format::tokens(session.input + session.output) + QStringLiteral(", cached input: ")
+            + Format::tokens(session.cached) + QStringLiteral(".");
+        content.sessionRows.append(
+            QVariantMap{{QStringLiteral("id"), session.sessionId.left(10)},
+                        {QStringLiteral("value"), Format::tokens(session.sessionTokens) + QStringLiteral(" \u00b7 ")
+                                                      + Format::money(session.cost)},
+                        {QStringLiteral("help"), help}});
+    }
+}
+
+void fillGates(DashboardContent &content, const SlotSnapshot &slot)
+{
+    const auto row = [](const QString &text, bool passes) {
+        return QVariantMap{{QStringLiteral("text"), text}, {QStringLiteral("passes"), passes}};
+    };
+    content.gateRows = {row(QStringLiteral("turn in flight"), slot.gates.turnInFlight),
+                        row(QStringLiteral("HUD visible"), slot.gates.hudVisible),
+                        row(QStringLiteral("display awake"), slot.gates.displayAwake),
+                        row(QStringLiteral("input < 60s"), slot.gates.inputRecent)};
+    content.streakLine = QStringLiteral("streak ") + QString::number(slot.streakSeconds)
+        + QStringLiteral("/5s \u00b7 ticks ") + QString::number(slot.tickCount);
+}
+
+} // namespace
+
+DashboardContent dashboardContent(const DashboardInputs &inputs)
+{
+    DashboardContent content;
+    content.narrow = inputs.width < DashboardContent::wideFromWidth;
+    content.tiles = tiles(inputs);
+    fillDays(content, inputs.scoped.daily, inputs.locale);
+    fillTools(content, inputs.scoped);
+    fillSessions(content, inputs.scoped);
+    content.showDebugOverlay = inputs.showDebugOverlay;
+    fillGates(content, inputs.slot);
+    return content;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "HUD/SlotSnapshot.h"
+#include "Telemetry/CodexTelemetryHealth.h"
+#include "Telemetry/ScopedMetrics.h"
+
+#include <QLocale>
+#include <QString>
+#include <QVariantList>
+
+// Everything the expanded dashboard shows. Tiles are {title, value, detail, tint}; days are
+// {label, input, output, cost} oldest first; tool rows {name, duration}; session rows {id, value, help};
+// gate rows {text, passes}.
+struct DashboardContent {
+    Q_GADGET
+    Q_PROPERTY(bool narrow MEMBER narrow)
+    Q_PROPERTY(QVariantList tiles MEMBER tiles)
+    Q_PROPERTY(QVariantList days MEMBER days)
+    Q_PROPERTY(double maxDayTokens MEMBER maxDayTokens)
+    Q_PROPERTY(double maxDayCost MEMBER maxDayCost)
+    Q_PROPERTY(QString toolTitle MEMBER toolTitle)
+    Q_PROPERTY(QVariantList toolRows MEMBER toolRows)
+    Q_PROPERTY(QVariantList sessionRows MEMBER sessionRows)
+    Q_PROPERTY(bool showDebugOverlay MEMBER showDebugOverlay)
+    Q_PROPERTY(QVariantList gateRows MEMBER gateRows)
+    Q_PROPERTY(QString streakLine MEMBER streakLine)
+
+public:
+    static constexpr double wideFromWidth = 760;
+    static constexpr int narrowToolRows = 8;
+    static constexpr int wideToolRows = 20;
+    static constexpr int sessionRowLimit = 4;
+
+    bool narrow = true;
+    QVariantList tiles;
+    QVariantList days;
+    double maxDayTokens = 0;
+    double maxDayCost = 0;
+    QString toolTitle;
+    QVariantList toolRows;
+    QVariantList sessionRows;
+    bool showDebugOverlay = false;
+    QVariantList gateRows;
+    QString streakLine;
+
+    bool operator==(const DashboardContent &) const = default;
+};
+
+struct DashboardInputs {
+    ScopedMetrics scoped;
+    SlotSnapshot slot;
+    CodexTelemetryHealth::Snapshot codexHealth;
+    bool showDebugOverlay = false;
+    double width = 0;
+    QLocale locale; // for the one-letter weekday labels
+};
+
+DashboardContent dashboardContent(const DashboardInputs &inputs);

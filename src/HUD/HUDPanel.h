@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QRectF>
+
+#include <optional>
+
+// The HUD's window as the controller sees it. Frames are bottom-left-origin screen rectangles,
+// like the tracker's; only the implementation converts them to the window system's.
+class HUDPanel {
+public:
+    virtual ~HUDPanel() = default;
+
+    virtual QRectF frame() const = 0;
+    virtual void setFrame(const QRectF &frame) = 0;
+    // Shows the panel above other windows without taking focus.
+    virtual void orderFront() = 0;
+    // Takes the panel off screen.
+    virtual void orderOut() = 0;
+    virtual bool isMapped() const = 0;
+    // The main screen's area free of panels and docks; absent without a screen.
+    virtual std::optional<QRectF> mainScreenVisibleFrame() const = 0;
+};

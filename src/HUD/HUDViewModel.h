@@ -1,0 +1,72 @@
+#pragma once
+
+#include "HUD/CompactBarContent.h"
+#include "HUD/DashboardContent.h"
+#include "HUD/HUDState.h"
+#include "HUD/SlotSnapshot.h"
+
+#include <QLocale>
+#include <QObject>
+#include <QPointer>
+
+class HUDSettings;
+class MetricsEngine;
+
+// The root of what the HUD's views bind to: the bar's and the dashboard's content, rebuilt from
+// the engine's projection, the slot and health snapshots and the settings whenever one changes.
+// A change is published only when the content actually differs.
+class HUDViewModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(HUDState *hudState READ hudState CONSTANT)
+    Q_PROPERTY(CompactBarContent bar READ bar NOTIFY barChanged)
+    Q_PROPERTY(DashboardContent dashboard READ dashboard NOTIFY dashboardChanged)
+    Q_PROPERTY(double dashboardWidth READ dashboardWidth WRITE setDashboardWidth NOTIFY dashboardChanged)
+
+public:
+    // `metrics` and `codexHealth` may be null (their values are then set directly); whatever is
+    // given must outlive the model.
+    HUDViewModel(HUDState &hudState, HUDSettings &settings, MetricsEngine *metrics,
+                 CodexTelemetryHealth *codexHealth = nullptr, QObject *parent = nullptr);
+
+    HUDState *hudState() const { return &m_hudState; }
+    const CompactBarContent &bar() const { return m_bar; }
+    const DashboardContent &dashboard() const { return m_dashboard; }
+    double dashboardWidth() const { return m_dashboardWidth; }
+    void setDashboardWidth(double width);
+
+    void setScoped(const ScopedMetrics &scoped);
+    void setSlot(const SlotSnapshot &slot);
+    void setCodexHealth(const CodexTelemetryHealth::Snapshot &health);
+    void setLocale(const QLocale &locale);
+    const ScopedMetrics &scoped() const { return m_scoped; }
+
+    // Actions of the views.
+    Q_INVOKABLE void toggleExpanded() { m_hudState.toggleExpanded(); }
+    Q_INVOKABLE void chooseDisplayMode(const QString &raw);
+    Q_INVOKABLE void clickSlot() { Q_EMIT slotClicked(); }
+    Q_INVOKABLE bool marqueeOverflows(double textWidth, double available) const
+    {
+        return ::marqueeOverflows(textWidth, available);
+    }
+
+Q_SIGNALS:
+    void barChanged();
+    void dashboardChanged();
+    // The user clicked a shown creative; the application records the click.
+    void slotClicked();
+
+private:
+    void refreshFromEngine();
+    void rebuild();
+
+    HUDState &m_hudState;
+    HUDSettings &m_settings;
+    QPointer<MetricsEngine> m_metrics;
+    ScopedMetrics m_scoped;
+    SlotSnapshot m_slot;
+    CodexTelemetryHealth::Snapshot m_health;
+    QLocale m_locale;
+    double m_dashboardWidth = 0;
+    CompactBarContent m_bar;
+    DashboardContent m_dashboard;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "HUD/HUDPanel.h"
+
+#include <QQuickView>
+
+class HUDViewModel;
+
+// The HUD window: a frameless, translucent, always-on-top tool window that never takes focus,
+// sticky on every desktop and kept out of the taskbar and pager, showing HUDView.qml.
+class QuickHUDPanel : public HUDPanel {
+public:
+    explicit QuickHUDPanel(HUDViewModel &model);
+
+    QRectF frame() const override;
+    void setFrame(const QRectF &frame) override;
+    void orderFront() override;
+    void orderOut() override;
+    bool isMapped() const override;
+    std::optional<QRectF> mainScreenVisibleFrame() const override;
+
+    QQuickView &view() { return m_view; }
+
+private:
+    double screenHeight() const;
+    void markSticky();
+
+    QQuickView m_view;
+    bool m_stickyMarked = false;
+};

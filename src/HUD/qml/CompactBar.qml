@@ -1,0 +1,119 @@
+import QtQuick
+import QtQuick.Layouts
+import "Theme.js" as Theme
+
+// The 44-point bar: scope, expand, state, tokens, throughput, cost, model, earnings, slot.
+Item {
+    id: bar
+    objectName: "compactBar"
+    readonly property var content: hud.bar
+
+    // A click anywhere on the bar toggles the dashboard; dragging moves the window.
+    TapHandler { onTapped: hud.toggleExpanded() }
+    DragHandler {
+        target: null
+        onActiveChanged: if (active) bar.Window.window.startSystemMove()
+    }
+
+    RowLayout {
+        anchors.fill: parent
+        anchors.leftMargin: 10
+        anchors.rightMargin: 10
+        spacing: 10
+
+        ScopeChip { Layout.alignment: Qt.AlignVCenter; Layout.minimumWidth: implicitWidth }
+
+        Item {
+            objectName: "expandButton"
+            Layout.preferredWidth: 22
+            Layout.preferredHeight: 22
+            Symbol {
+                anchors.centerIn: parent
+                name: bar.content.expandSymbol
+                size: 10
+                color: Theme.color("secondary")
+            }
+            TapHandler { onTapped: hud.toggleExpanded() }
+            Help { text: bar.content.expandHelp }
+        }
+
+        StateBadge {
+            Layout.minimumWidth: Math.max(100, implicitWidth)
+            Layout.preferredWidth: Math.max(100, implicitWidth)
+            Layout.maximumWidth: Layout.preferredWidth
+            Layout.fillWidth: true
+        }
+
+        Rectangle { Layout.preferredWidth: 1; Layout.preferredHeight: 20; color: Theme.color("quaternary") }
+
+        TokenCounts {
+            Layout.preferredWidth: 166
+            Layout.minimumWidth: 166
+        }
+
+        SparklineView {
+            Layout.preferredWidth: 86
+            Layout.minimumWidth: 70
+            Layout.maximumWidth: 86
+            Layout.fillWidth: true
+            Layout.preferredHeight: 24
+        }
+
+        Text {
+            objectName: "costLabel"
+            Layout.preferredWidth: 94
+            Layout.minimumWidth: 94
+            horizontalAlignment: Text.AlignRight
+            text: bar.content.costText
+            color: Theme.color("primary")
+            font.family: Theme.mono
+            font.pixelSize: 11
+            font.weight: Font.DemiBold
+            fontSizeMode: Text.HorizontalFit
+            minimumPixelSize: 8
+            Help { text: bar.content.costHelp }
+        }
+
+        Text {
+            objectName: "modelName"
+            visible: bar.content.modelVisible
+            Layout.preferredWidth: 58
+            Layout.minimumWidth: 0
+            Layout.maximumWidth: 58
+            Layout.fillWidth: true
+            text: bar.content.modelText
+            color: Theme.color("secondary")
+            font.family: Theme.mono
+            font.pixelSize: 10
+            font.weight: Font.Medium
+            fontSizeMode: Text.HorizontalFit
+            minimumPixelSize: 8
+            elide: Text.ElideRight
+        }
+
+        Item { Layout.fillWidth: true; Layout.minimumWidth: 4 }
+
+        EarningsBadge {
+            Layout.preferredWidth: 86
+            Layout.minimumWidth: 70
+            Layout.maximumWidth: 86
+            Layout.fillWidth: true
+        }
+
+        Rectangle {
+            visible: bar.content.showAds
+            Layout.preferredWidth: 1
+            Layout.preferredHeight: 24
+            color: Theme.color("quaternary")
+        }
+
+        AdSlotView {
+            visible: bar.content.showAds
+            Layout.maximumWidth: Math.min(230, implicitWidth)
+            Layout.fillWidth: true
+            Layout.minimumWidth: 0
+            Layout.preferredWidth: Math.min(230, implicitWidth)
+            clip: true
+        }
+    }
+}

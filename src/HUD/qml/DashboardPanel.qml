@@ -1,0 +1,152 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import "Theme.js" as Theme
+
+// The expanded dashboard: tiles, charts, tool calls and sessions; stacked below 760 wide.
+Item {
+    id: panel
+    objectName: "dashboard"
+    readonly property var d: hud.dashboard
+    readonly property bool narrow: d.narrow
+    onWidthChanged: hud.dashboardWidth = width
+    Component.onCompleted: hud.dashboardWidth = width
+
+    component Title: Text { color: Theme.color("secondary"); font.pixelSize: 9; font.bold: true }
+    component NoneYet: Text { text: "none yet"; color: Theme.color("tertiary"); font.pixelSize: 10 }
+
+    component Tiles: Grid {
+        id: grid
+        readonly property real minimumColumn: panel.narrow ? 128 : 116
+        columns: Math.max(1, Math.floor((width + 8) / (minimumColumn + 8)))
+        columnSpacing: 8
+        rowSpacing: 8
+        Repeater {
+            model: panel.d.tiles
+            delegate: StatTile {
+                required property var modelData
+                tileData: modelData
+                width: (grid.width - 8 * (grid.columns - 1)) / grid.columns
+            }
+        }
+    }
+
+    component ToolRows: Column {
+        spacing: 3
+        Repeater {
+            model: panel.d.toolRows
+            delegate: RowLayout {
+                required property var modelData
+                objectName: "toolRow"
+                width: parent.width
+                spacing: 6
+                Text { text: modelData.name; color: Theme.color("primary"); font.family: Theme.mono; font.pixelSize: 10; elide: Text.ElideRight; Layout.fillWidth: true }
+                Text { text: modelData.duration; visible: text.length > 0; color: Theme.color("tertiary"); font.pixelSize: 9; Layout.leftMargin: 2 }
+            }
+        }
+    }
+
+    component ToolFeed: Column {
+        property bool scroll
+        spacing: 4
+        Title { objectName: "toolTitle"; text: panel.d.toolTitle }
+        NoneYet { visible: panel.d.toolRows.length === 0 }
+        Loader {
+            width: parent.width
+            visible: panel.d.toolRows.length > 0
+            sourceComponent: parent.scroll ? scrolled : direct
+            Component { id: direct; ToolRows { width: parent ? parent.width : 0 } }
+            Component {
+                id: scrolled
+                ScrollView {
+                    height: 150
+                    clip: true
+                    contentWidth: availableWidth
+                    ToolRows { width: parent.width }
+                }
+            }
+        }
+    }
+
+    component Sessions: Column {
+        spacing: 4
+        Title { text: "SESSIONS" }
+        NoneYet { visible: panel.d.sessionRows.length === 0 }
+        Repeater {
+            model: panel.d.sessionRows
+            delegate: RowLayout {
+                required property var modelData
+                objectName: "sessionRow"
+                width: parent.width
+                Text { text: modelData.id; color: Theme.color("secondary"); font.family: Theme.mono; font.pixelSize: 9 }
+                Item { Layout.fillWidth: true }
+                Text {
+                    text: modelData.value
+                    color: Theme.color("primary")
+                    font.family: Theme.mono
+                    font.pixelSize: 9
+                    font.weight: Font.Medium
+                    Help { text: modelData.help }
+                }
+            }
+        }
+        GateDebugOverlay { visible: panel.d.showDebugOverlay }
+    }
+
+    Loader {
+        anchors.fill: parent
+        sourceComponent: panel.narrow ? narrowLayout : wideLayout
+    }
+
+    Component {
+        id: narrowLayout
+        ScrollView {
+            objectName: "narrowLayout"
+            clip: true
+            contentWidth: availableWidth
+            ScrollBar.vertical.policy: ScrollBar.AlwaysOn
+            Column {
+                x: 12
+                y: 12
+                width: panel.width - 24
+                spacing: 10
+                bottomPadding: 12
+                Tiles { width: parent.width }
+                DayCharts { width: parent.width; chartHeight: 90 }
+                Row {
+                    width: parent.width
+                    spacing: 12
+                    ToolFeed { scroll: false; width: (parent.width - 12) / 2 }
+                    Sessions { width: (parent.width - 12) / 2 }
+                }
+            }
+        }
+    }
+
+    Component {
+        id: wideLayout
+        // The loader sizes its item to the panel; the margins go inside.
+        Item {
+          Column {
+            objectName: "wideLayout"
+            anchors.fill: parent
+            anchors.margins: 12
+            spacing: 10
+            Tiles { width: parent.width }
+            RowLayout {
+                width: parent.width
+                height: parent.height - y
+                spacing: 14
+                DayCharts {
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 100
+                    Layout.alignment: Qt.AlignTop
+                    chartHeight: Math.max(30, parent.height - 36 - 40)
+                }
+                ToolFeed { scroll: true; Layout.preferredWidth: 140; Layout.maximumWidth: 140; Layout.alignment: Qt.AlignTop }
+                Sessions { Layout.preferredWidth: 175; Layout.maximumWidth: 175; Layout.alignment: Qt.AlignTop }
+            }
+          }
+        }
+    }
+}

@@ -1,0 +1,105 @@
+import QtQuick
+import "Theme.js" as Theme
+
+// Seven days of metered tokens (stacked input and output) and of estimated cost.
+Column {
+    id: charts
+    spacing: 4
+    property real chartHeight: 80
+    readonly property var days: hud.dashboard.days
+    readonly property real slotWidth: days.length > 0 ? width / days.length : width
+
+    component Title: Text { color: Theme.color("secondary"); font.pixelSize: 9; font.bold: true }
+    component Swatch: Row {
+        property color swatch
+        property string label
+        spacing: 3
+        Rectangle { width: 7; height: 7; radius: 2; color: parent.swatch; anchors.verticalCenter: parent.verticalCenter }
+        Text { text: parent.label; color: Theme.color("secondary"); font.pixelSize: 8 }
+    }
+
+    Title { text: "METERED TOKENS \u00b7 7 DAYS" }
+    Row {
+        spacing: 10
+        Swatch { swatch: Qt.rgba(0.04, 0.52, 1.0, 0.65); label: "Input metered" }
+        Swatch { swatch: Qt.rgba(0.19, 0.82, 0.35, 0.75); label: "Output" }
+    }
+    Item {
+        width: charts.width
+        height: charts.chartHeight
+        Rectangle { anchors.bottom: bars.bottom; width: parent.width; height: 1; color: Theme.color("quaternary") }
+        Row {
+            id: bars
+            width: parent.width
+            height: parent.height - 11
+            Repeater {
+                model: charts.days
+                delegate: Item {
+                    required property var modelData
+                    width: charts.slotWidth
+                    height: bars.height
+                    readonly property real scale: hud.dashboard.maxDayTokens > 0 ? height / hud.dashboard.maxDayTokens : 0
+                    Rectangle {
+                        id: input
+                        anchors.bottom: parent.bottom
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        width: Math.max(4, parent.width * 0.55)
+                        height: modelData.input * parent.scale
+                        color: Qt.rgba(0.04, 0.52, 1.0, 0.65)
+                    }
+                    Rectangle {
+                        anchors.bottom: input.top
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        width: input.width
+                        height: modelData.output * parent.scale
+                        color: Qt.rgba(0.19, 0.82, 0.35, 0.75)
+                    }
+                }
+            }
+        }
+        Row {
+            anchors.bottom: parent.bottom
+            Repeater {
+                model: charts.days
+                delegate: Text {
+                    required property var modelData
+                    objectName: "weekdayLabel"
+                    width: charts.slotWidth
+                    horizontalAlignment: Text.AlignHCenter
+                    text: modelData.label
+                    color: Theme.color("tertiary")
+                    font.pixelSize: 8
+                }
+            }
+        }
+    }
+    Title { text: "COST \u00b7 7 DAYS (EST.)"; topPadding: 2 }
+    Canvas {
+        id: cost
+        width: charts.width
+        height: 36
+        onWidthChanged: requestPaint()
+        Connections { target: charts; function onDaysChanged() { cost.requestPaint() } }
+        onPaint: {
+            const c = getContext("2d");
+            c.reset();
+            const d = charts.days, top = hud.dashboard.maxDayCost;
+            if (d.length === 0)
+                return;
+            const x = i => charts.slotWidth * (i + 0.5);
+            const y = v => 1 + (height - 2) * (1 - (top > 0 ? v / top : 0));
+            c.beginPath();
+            c.moveTo(x(0), height);
+            for (let i = 0; i < d.length; ++i) c.lineTo(x(i), y(d[i].cost));
+            c.lineTo(x(d.length - 1), height);
+            c.closePath();
+            c.fillStyle = Qt.rgba(1.0, 0.62, 0.04, 0.12);
+            c.fill();
+            c.beginPath();
+            for (let i = 0; i < d.length; ++i) { if (i === 0) c.moveTo(x(i), y(d[i].cost)); else c.lineTo(x(i), y(d[i].cost)); }
+            c.strokeStyle = Theme.color("orange");
+            c.lineWidth = 1.5;
+            c.stroke();
+        }
+    }
+}
