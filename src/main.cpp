@@ -7,6 +7,7 @@
 #include "App/CommandLine.h"
 #include "App/InstanceRun.h"
 #include "App/SettingsStore.h"
+#include "App/SmokeTest.h"
 #include "App/SnapshotMode.h"
 #include "Telemetry/MetricsEngine.h"
 
@@ -86,6 +87,10 @@ int main(int argc, char **argv)
     using CommandLine::Mode;
     const QStringList arguments = argumentsOf(argc, argv);
     switch (CommandLine::selectMode(arguments)) {
+    case Mode::smokeTest: {
+        QCoreApplication app(argc, argv);
+        return SmokeTest::run();
+    }
     case Mode::codexStatus:
         return CodexModes::runStatus(AppPaths::codexConfigFile());
     case Mode::installCodexConfig:
@@ -93,8 +98,6 @@ int main(int argc, char **argv)
                                       AppPaths::notifySocket(), QDateTime::currentDateTime());
     case Mode::revertCodexConfig:
         return CodexModes::runRevert(AppPaths::codexConfigFile());
-    case Mode::smokeTest:
-        return CommandLine::errorExit(QStringLiteral("this mode is not part of this build yet"));
     case Mode::adReport:
         return AdReportMode::run(arguments);
     case Mode::snapshot:

@@ -1,5 +1,17 @@
 #include "App/AppDelegate.h"
 
+#include "App/AutostartEntry.h"
+#include "App/ShellController.h"
+#include "App/SponsoredSlot.h"
+#include "Platform/FreedesktopDesktop.h"
+#include "Platform/X11/X11Display.h"
+#include "Platform/X11/X11WindowSystem.h"
+#include "Telemetry/MetricsEngine.h"
+#include "Tracking/WindowTracker.h"
+
+#include <QCoreApplication>
+#include <QNetworkAccessManager>
+
 AppDelegate::AppDelegate(SettingsStore &defaults, AppEnvironment environment, QObject *parent)
     : QObject(parent)
     , m_core(defaults, std::move(environment))
@@ -11,6 +23,47 @@ AppDelegate::~AppDelegate() = default;
 void AppDelegate::applicationDidFinishLaunching()
 {
     m_core.launch();
+    launchShell();
+}
+
+void AppDelegate::launchShell()
+{
+    const AppEnvironment &env = m_core.environment();
+    AppSettings &settings = m_core.settings();
+    m_network = std::make_unique<QNetworkAccessManager>();
+    m_slot = std::make_unique<SponsoredSlot>(
+        settings, *m_core.metrics(),
+        SponsoredSlot::Files{env.inSupportDir("ad-ledger.jsonl"), env.campaignsFile(),
+                             {env.inSupportDir("remote-ad-events.jsonl"), env.inSupportDir("remote-ad-creatives.json")}},
+        m_network.get());
+    // Without an X server (a Wayland-only session) there is no window access.
+    m_windows = std::make_unique<X11WindowSystem>(openXcbConnection());
+    m_tracker = std::make_unique<WindowTracker>(*m_windows, [&settings] { return settings.targetBundleID(); });
+    m_desktop = std::make_unique<FreedesktopDesktop>();
+
+    ShellParts parts{settings,
+                     *m_core.metrics(),
+                     m_core.codexHealth(),
+                     [this] { m_core.refreshCodexHealth(); },
+                     *m_slot,
+                     *m_windows,
+                     *m_tracker,
+                     *m_desktop,
+                     {env.codexConfigFile(), env.inSupportDir("corvane-notify.sh"), env.notifySocket()},
+                     env.pricingFile(),
+                     AutostartEntry::path(),
+                     QCoreApplication::applicationFilePath(),
+                     QString::fromLatin1(AutostartEntry::appId),
+                     QCoreApplication::applicationPid()};
+    m_shell = std::make_unique<ShellController>(std::move(parts), HUDHooks{});
+
+    m_slot->subscribeToSettings();
+    m_shell->wireTrackerToHUD();
+    m_shell->installSettingsSubscriptions();
+    m_shell->startFollowFocus();
+    m_shell->setupStatusItem();
+    m_slot->start();
+    m_shell->startTrackingOrOnboard();
 }
 
 void AppDelegate::bringHUDForward()

@@ -4,6 +4,15 @@
 
 #include <QObject>
 
+#include <memory>
+
+class FreedesktopDesktop;
+class QNetworkAccessManager;
+class ShellController;
+class SponsoredSlot;
+class WindowSystem;
+class WindowTracker;
+
 // The desktop launch: the core pipeline, and around it what the user sees.
 class AppDelegate : public QObject {
     Q_OBJECT
@@ -21,5 +30,14 @@ public:
     AppCore &core() { return m_core; }
 
 private:
+    // Slot, window access, tracker, tray menu, follow-focus and onboarding around the core.
+    void launchShell();
+
     AppCore m_core;
+    std::unique_ptr<QNetworkAccessManager> m_network;
+    std::unique_ptr<SponsoredSlot> m_slot;
+    std::unique_ptr<WindowSystem> m_windows;
+    std::unique_ptr<WindowTracker> m_tracker;
+    std::unique_ptr<FreedesktopDesktop> m_desktop;
+    std::unique_ptr<ShellController> m_shell; // last: it refers to everything above
 };

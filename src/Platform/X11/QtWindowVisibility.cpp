@@ -1,0 +1,18 @@
+#include "Platform/X11/QtWindowVisibility.h"
+
+#include "Platform/X11/X11WindowVisibility.h"
+
+#include <QGuiApplication>
+#include <QWindow>
+
+bool isOwnWindowVisible(const QWindow &window)
+{
+    if (!window.isVisible() || !window.handle())
+        return false;
+    const auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection())
+        return false;
+    xcb_connection_t *connection = x11->connection();
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    return screen && X11WindowVisibility::isVisible(connection, screen->root, xcb_window_t(window.winId()));
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+// Whether a window can be seen: mapped and viewable, at least partly on the screen, and not
+// entirely covered by one window stacked above it. Without a compositor X11 gives no cheaper
+// answer that stays true while the window is not redrawn. Any failed request counts as not
+// visible.
+namespace X11WindowVisibility {
+
+bool isVisible(xcb_connection_t *x, xcb_window_t root, xcb_window_t window);
+
+} // namespace X11WindowVisibility
