@@ -9,6 +9,7 @@
 #include "App/SettingsStore.h"
 #include "App/SmokeTest.h"
 #include "App/SnapshotMode.h"
+#include "Platform/X11/X11Display.h"
 #include "Telemetry/MetricsEngine.h"
 
 #include <QApplication>
@@ -28,9 +29,12 @@ QStringList argumentsOf(int argc, char **argv)
     return arguments;
 }
 
+// Qt aborts when its platform cannot start, so a DISPLAY nobody answers on counts as none.
 bool displayAvailable()
 {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") && xServerAnswers();
 }
 
 void nameApplication()

@@ -1,10 +1,12 @@
 #include "App/AppDelegate.h"
 
+#include "App/AppHUD.h"
 #include "App/AutostartEntry.h"
 #include "App/ShellController.h"
 #include "App/SponsoredSlot.h"
 #include "Platform/FreedesktopDesktop.h"
 #include "Platform/X11/X11Display.h"
+#include "Platform/X11/X11InputIdle.h"
 #include "Platform/X11/X11WindowSystem.h"
 #include "Telemetry/MetricsEngine.h"
 #include "Tracking/WindowTracker.h"
@@ -31,13 +33,17 @@ void AppDelegate::launchShell()
     const AppEnvironment &env = m_core.environment();
     AppSettings &settings = m_core.settings();
     m_network = std::make_unique<QNetworkAccessManager>();
+    // Without an X server (a Wayland-only session) there is no window access, and idle time
+    // and display power read as unknown: input recent, display awake.
+    const auto x = openXcbConnection();
+    m_inputIdle = std::make_unique<X11InputIdle>(x);
     m_slot = std::make_unique<SponsoredSlot>(
         settings, *m_core.metrics(),
         SponsoredSlot::Files{env.inSupportDir("ad-ledger.jsonl"), env.campaignsFile(),
                              {env.inSupportDir("remote-ad-events.jsonl"), env.inSupportDir("remote-ad-creatives.json")}},
-        m_network.get());
-    // Without an X server (a Wayland-only session) there is no window access.
-    m_windows = std::make_unique<X11WindowSystem>(openXcbConnection());
+        m_network.get(), m_inputIdle.get());
+    m_windows = std::make_unique<X11WindowSystem>(x);
+    m_hud = std::make_unique<AppHUD>(settings, *m_windows, *m_core.metrics(), m_core.codexHealth(), *m_slot);
     m_tracker = std::make_unique<WindowTracker>(*m_windows, [&settings] { return settings.targetBundleID(); });
     m_desktop = std::make_unique<FreedesktopDesktop>();
 
@@ -55,7 +61,8 @@ void AppDelegate::launchShell()
                      QCoreApplication::applicationFilePath(),
                      QString::fromLatin1(AutostartEntry::appId),
                      QCoreApplication::applicationPid()};
-    m_shell = std::make_unique<ShellController>(std::move(parts), HUDHooks{});
+    m_shell = std::make_unique<ShellController>(std::move(parts), m_hud->hooks());
+    connect(m_hud.get(), &AppHUD::contextMenuRequested, m_shell.get(), &ShellController::hudContextMenuRequested);
 
     m_slot->subscribeToSettings();
     m_shell->wireTrackerToHUD();
@@ -63,9 +70,12 @@ void AppDelegate::launchShell()
     m_shell->startFollowFocus();
     m_shell->setupStatusItem();
     m_slot->start();
+    bringHUDForward();
     m_shell->startTrackingOrOnboard();
 }
 
 void AppDelegate::bringHUDForward()
 {
+    if (m_hud)
+        m_hud->controller().show();
 }

@@ -6,7 +6,9 @@
 
 #include <memory>
 
+class AppHUD;
 class FreedesktopDesktop;
+class InputIdle;
 class QNetworkAccessManager;
 class ShellController;
 class SponsoredSlot;
@@ -24,10 +26,13 @@ public:
 
     // The launch sequence; the interface's own steps join the core's here.
     void applicationDidFinishLaunching();
-    // A second launch asked for the HUD; nothing to show yet.
+    // A second launch asked for the HUD: it comes to the front without taking focus.
     void bringHUDForward();
 
     AppCore &core() { return m_core; }
+    AppHUD &hud() { return *m_hud; }
+    SponsoredSlot &slot() { return *m_slot; }
+    ShellController &shell() { return *m_shell; }
 
 private:
     // Slot, window access, tracker, tray menu, follow-focus and onboarding around the core.
@@ -35,8 +40,10 @@ private:
 
     AppCore m_core;
     std::unique_ptr<QNetworkAccessManager> m_network;
+    std::unique_ptr<InputIdle> m_inputIdle;
     std::unique_ptr<SponsoredSlot> m_slot;
     std::unique_ptr<WindowSystem> m_windows;
+    std::unique_ptr<AppHUD> m_hud;
     std::unique_ptr<WindowTracker> m_tracker;
     std::unique_ptr<FreedesktopDesktop> m_desktop;
     std::unique_ptr<ShellController> m_shell; // last: it refers to everything above

@@ -7,6 +7,7 @@
 #include "App/AutostartEntry.h"
 #include "App/CommandLine.h"
 #include "Codex/CodexConfigWriter.h"
+#include "HUD/HUDWindowController.h"
 #include "Persistence/EventStore.h"
 #include "Telemetry/CodexTelemetryHealth.h"
 #include "Platform/FakeWindowSystem.h"
@@ -242,6 +243,35 @@ Result windowTracking(const QString &)
     return {};
 }
 
+// Frames are bottom-left origin: "above" starts at the target's top edge.
+Result dockingGeometry(const QString &)
+{
+    struct Case {
+        QRectF target;
+        DockEdge edge;
+        bool expanded;
+        QRectF expected;
+    };
+    const Case cases[] = {
+        {{100, 300, 800, 500}, DockEdge::above, false, {100, 800, 800, 44}},
+        {{100, 300, 500, 500}, DockEdge::above, false, {100, 800, 660, 44}},
+        {{100, 300, 800, 500}, DockEdge::below, true, {100, 10, 800, 290}},
+        {{500, 300, 800, 500}, DockEdge::left, false, {120, 756, 380, 44}},
+        {{100, 300, 800, 500}, DockEdge::right, false, {900, 756, 380, 44}},
+    };
+    for (const Case &c : cases) {
+        const QRectF frame = HUDWindowController::dockedFrame(c.target, c.edge, c.expanded);
+        if (frame != c.expected)
+            return QStringLiteral("docked %1 at (%2, %3, %4 × %5)")
+                .arg(rawValue(c.edge))
+                .arg(frame.x())
+                .arg(frame.y())
+                .arg(frame.width())
+                .arg(frame.height());
+    }
+    return {};
+}
+
 Result ledgerAndLocalAdServer(const QString &workDir)
 {
     const QString campaigns = workDir + QStringLiteral("/campaigns.json");
@@ -371,6 +401,7 @@ std::vector<Check> checks()
         {QStringLiteral("transcript line"), transcriptLine},
         {QStringLiteral("metrics engine"), metricsEngine},
         {QStringLiteral("window tracking"), windowTracking},
+        {QStringLiteral("docking geometry"), dockingGeometry},
         {QStringLiteral("config install/revert round trip"), configRoundTrip},
         {QStringLiteral("health"), codexHealth},
         {QStringLiteral("ledger and local ad server"), ledgerAndLocalAdServer},

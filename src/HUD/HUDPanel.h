@@ -17,6 +17,9 @@ public:
     // Takes the panel off screen.
     virtual void orderOut() = 0;
     virtual bool isMapped() const = 0;
+    // Mapped, at least partly on screen and not wholly covered by other windows; false where the
+    // window system cannot tell.
+    virtual bool isSeenOnScreen() const = 0;
     // The main screen's area free of panels and docks; absent without a screen.
     virtual std::optional<QRectF> mainScreenVisibleFrame() const = 0;
 };

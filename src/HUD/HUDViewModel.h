@@ -7,6 +7,7 @@
 
 #include <QLocale>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 
 class HUDSettings;
@@ -44,6 +45,10 @@ public:
     Q_INVOKABLE void toggleExpanded() { m_hudState.toggleExpanded(); }
     Q_INVOKABLE void chooseDisplayMode(const QString &raw);
     Q_INVOKABLE void clickSlot() { Q_EMIT slotClicked(); }
+    Q_INVOKABLE void requestContextMenu(double globalX, double globalY)
+    {
+        Q_EMIT contextMenuRequested(QPoint(qRound(globalX), qRound(globalY)));
+    }
     Q_INVOKABLE bool marqueeOverflows(double textWidth, double available) const
     {
         return ::marqueeOverflows(textWidth, available);
@@ -54,6 +59,8 @@ Q_SIGNALS:
     void dashboardChanged();
     // The user clicked a shown creative; the application records the click.
     void slotClicked();
+    // A right-click on the HUD, at this screen position.
+    void contextMenuRequested(const QPoint &globalPosition);
 
 private:
     void refreshFromEngine();

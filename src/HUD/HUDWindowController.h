@@ -58,8 +58,11 @@ public:
 
     // Brings the panel on screen without taking focus.
     void show() { m_panel->orderFront(); }
-    // Whether the HUD window is mapped (the slot's HUD-visible gate).
     bool isPanelMapped() const { return m_panel->isMapped(); }
+    // Mapped and not wholly covered: the sponsored slot's HUD-visible gate.
+    bool isPanelSeen() const { return m_panel->isSeenOnScreen(); }
+    // Takes the panel off screen until the next show().
+    void hide() { m_panel->orderOut(); }
 
     // Decides the presentation from lastTarget and the settings and places the panel.
     void applyFrame();

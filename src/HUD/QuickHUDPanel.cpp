@@ -6,6 +6,7 @@
 #include <QQmlContext>
 #include <QScreen>
 
+#include "Platform/X11/QtWindowVisibility.h"
 #include "Platform/X11/X11WindowHints.h"
 
 QuickHUDPanel::QuickHUDPanel(HUDViewModel &model)
@@ -51,6 +52,8 @@ void QuickHUDPanel::orderFront()
 void QuickHUDPanel::orderOut() { m_view.hide(); }
 
 bool QuickHUDPanel::isMapped() const { return m_view.isVisible() && m_view.isExposed(); }
+
+bool QuickHUDPanel::isSeenOnScreen() const { return isMapped() && isOwnWindowVisible(m_view); }
 
 std::optional<QRectF> QuickHUDPanel::mainScreenVisibleFrame() const
 {

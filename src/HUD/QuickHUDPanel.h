@@ -17,6 +17,7 @@ public:
     void orderFront() override;
     void orderOut() override;
     bool isMapped() const override;
+    bool isSeenOnScreen() const override;
     std::optional<QRectF> mainScreenVisibleFrame() const override;
 
     QQuickView &view() { return m_view; }

@@ -19,6 +19,7 @@ public:
     void orderFront() override { mapped = true, ++fronts; }
     void orderOut() override { mapped = false; }
     bool isMapped() const override { return mapped; }
+    bool isSeenOnScreen() const override { return mapped; }
     std::optional<QRectF> mainScreenVisibleFrame() const override { return QRectF(0, 40, 1280, 760); }
 };
 

@@ -103,14 +103,31 @@ bool XSession::start(QSize screen, bool withWindowManager)
                       .arg(QString::fromLocal8Bit(m_server->readAllStandardError()));
         return false;
     }
-    m_display = ':' + number.trimmed();
+    if (!connect(':' + number.trimmed()))
+        return false;
+    return !withWindowManager || startWindowManager();
+}
+
+bool XSession::join(const QByteArray &displayName)
+{
+    if (!connect(displayName.isEmpty() ? qgetenv("DISPLAY") : displayName))
+        return false;
+    m_screen = QSize(xcb_setup_roots_iterator(xcb_get_setup(m_x)).data->width_in_pixels,
+                     xcb_setup_roots_iterator(xcb_get_setup(m_x)).data->height_in_pixels);
+    m_managed = true;
+    return true;
+}
+
+bool XSession::connect(const QByteArray &displayName)
+{
+    m_display = displayName;
     m_x = xcb_connect(m_display.constData(), nullptr);
     if (xcb_connection_has_error(m_x)) {
-        m_error = QStringLiteral("cannot connect to Xvfb on %1").arg(QString::fromLatin1(m_display));
+        m_error = QStringLiteral("cannot connect to the X server on %1").arg(QString::fromLatin1(m_display));
         return false;
     }
     m_root = xcb_setup_roots_iterator(xcb_get_setup(m_x)).data->root;
-    return !withWindowManager || startWindowManager();
+    return true;
 }
 
 bool XSession::startWindowManager()
@@ -127,6 +144,7 @@ bool XSession::startWindowManager()
                       .arg(QString::fromLocal8Bit(m_windowManager->readAllStandardError()));
         return false;
     }
+    m_managed = true;
     return true;
 }
 
@@ -198,7 +216,7 @@ XSession::Client XSession::startXterm(const QStringList &arguments)
                       .arg(process->errorString());
         return client;
     }
-    if (!m_windowManager)
+    if (!m_managed)
         return client;
     if (!waitFor([&] { return (client.window = windowOfPid(process->processId())) != 0; }, startTimeout))
         m_error = QStringLiteral("the window manager never listed the xterm's window");
@@ -284,6 +302,7 @@ void XSession::stopWindowManager()
             m_windowManager->kill();
         m_windowManager->waitForFinished(2000);
         m_windowManager.reset();
+        m_managed = false;
     }
 }
 

@@ -37,6 +37,9 @@ public:
     // Starts Xvfb (1280 × 800 unless told) and openbox, and waits until openbox publishes
     // _NET_SUPPORTED; without a window manager when asked.
     bool start(QSize screen = {1280, 800}, bool withWindowManager = true);
+    // Uses a server and window manager that run already (the environment's DISPLAY when the name
+    // is empty); nothing is started, and the destructor ends only the clients started here.
+    bool join(const QByteArray &displayName = {});
     QString error() const { return m_error; }
 
     QByteArray displayName() const { return m_display; } // ":N"
@@ -67,6 +70,7 @@ public:
     void stopServer();
 
 private:
+    bool connect(const QByteArray &displayName);
     QProcess *spawn(const QString &program, const QStringList &arguments);
     bool waitForWindowManager(std::chrono::milliseconds timeout);
     quint32 windowOfPid(qint64 pid);
@@ -79,4 +83,5 @@ private:
     std::vector<std::unique_ptr<QProcess>> m_clients;
     xcb_connection_t *m_x = nullptr;
     quint32 m_root = 0;
+    bool m_managed = false; // a window manager lists the clients
 };

@@ -21,6 +21,15 @@ std::shared_ptr<XcbConnection> openXcbConnection(const QByteArray &displayName)
     return std::make_shared<XcbConnection>(connection, screen);
 }
 
+bool xServerAnswers(const QByteArray &displayName)
+{
+    xcb_connection_t *connection = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), nullptr);
+    const bool answers = connection && !xcb_connection_has_error(connection);
+    if (connection)
+        xcb_disconnect(connection);
+    return answers;
+}
+
 XcbConnection::XcbConnection(xcb_connection_t *connection, int screenNumber)
     : m_connection(connection), m_screenNumber(screenNumber)
 {

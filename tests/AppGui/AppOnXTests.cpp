@@ -1,0 +1,213 @@
+// The whole application on a real X server: mock agent, xterm target, HUD, sponsored slot, menu.
+#include "Ads/AdLedger.h"
+#include "App/AppDelegate.h"
+#include "App/AppHUD.h"
+#include "App/AppSettings.h"
+#include "App/SettingsStore.h"
+#include "App/ShellController.h"
+#include "App/SponsoredSlot.h"
+#include "App/StatusMenu.h"
+#include "HUD/QuickHUDPanel.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QQuickView>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/TestSupport.h"
+#include "support/XScreenshot.h"
+#include "support/XSession.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using TestSupport::spin;
+using TestSupport::waitUntil;
+
+// The drawing run sets this; without it the executable's other tests force the offscreen platform.
+constexpr const char *childVariable = "CORVANE_X_SHOT_DIR";
+
+QString artifactsDir()
+{
+    return QDir::cleanPath(QFileInfo(TestSupport::corvaneBinary()).absoluteDir().absoluteFilePath("../test-artifacts"));
+}
+
+QAction *findAction(QMenu &menu, const QString &text)
+{
+    for (QAction *action : menu.actions()) {
+        if (action->text() == text || (text.endsWith('(') && action->text().startsWith(text)))
+            return action;
+        if (action->menu())
+            if (QAction *inner = findAction(*action->menu(), text))
+                return inner;
+    }
+    return nullptr;
+}
+
+class AppOnX : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty(childVariable))
+            GTEST_SKIP() << "runs only as the child of AppOnXRun.MockAgentDocksToTheXterm";
+        ASSERT_TRUE(x.join()) << x.error().toStdString();
+        // Wide enough for the bar to have room for the sponsored slot after its fixed-width parts.
+        term = x.startXterm({"-geometry", "150x24+40+220"});
+        ASSERT_NE(term.window, 0u) << x.error().toStdString();
+        QDir().mkpath(home.filePath(".claude/projects"));
+        AppSettings settings(defaults);
+        settings.setUseMockData(true);
+        settings.setTargetBundleID("XTerm");
+        settings.setDockEdge(DockEdge::above);
+        settings.setDisplayMode(DisplayMode::aggregate());
+        settings.setAdBackendMode(AdBackendMode::localMock);
+        app = std::make_unique<AppDelegate>(defaults, AppEnvironment{home.path(), home.filePath("data/Corvane"), 0});
+        app->applicationDidFinishLaunching();
+    }
+
+    HUDWindowController &hud() { return app->hud().controller(); }
+    const CompactBarContent &bar() { return hud().viewModel().bar(); }
+    quint32 hudWindow() { return quint32(static_cast<QuickHUDPanel &>(hud().panel()).view().winId()); }
+    QRect hudFrame() { return x.frameGeometry(hudWindow()); }
+    QRect termFrame() { return x.frameGeometry(term.window); }
+
+    // The bar's expected place glued to the xterm's frame, in X coordinates.
+    QRect dockedAt(DockEdge edge, int height = 44)
+    {
+        const QRect t = termFrame();
+        const int width = std::max(660, t.width());
+        switch (edge) {
+        case DockEdge::above: return {t.x(), t.y() - height, width, height};
+        case DockEdge::below: return {t.x(), t.y() + t.height(), width, height};
+        case DockEdge::left:
+        case DockEdge::right: break;
+        }
+        return {};
+    }
+    bool docked(DockEdge edge, int height = 44) { return hudFrame() == dockedAt(edge, height); }
+    QString why() { return QStringLiteral("HUD %1 xterm %2").arg(rectText(hudFrame()), rectText(termFrame())); }
+    static QString rectText(QRect r) { return QStringLiteral("%1,%2 %3×%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
+
+    // Opens the menu the way a user without a tray does: a right-click on the HUD.
+    QMenu &openMenuFromHUD()
+    {
+        const QRect frame = hudFrame();
+        x.run("xdotool", {"mousemove", QString::number(frame.x() + 20), QString::number(frame.y() + 20), "click", "3"});
+        QMenu &menu = *app->shell().statusMenu()->menu();
+        EXPECT_TRUE(waitUntil([&] { return menu.isVisible(); }, 5s)) << x.error().toStdString();
+        return menu;
+    }
+    void choose(QMenu &menu, const QString &title)
+    {
+        QAction *action = findAction(menu, title);
+        ASSERT_NE(action, nullptr) << title.toStdString();
+        action->trigger();
+        menu.hide();
+        spin(100ms);
+    }
+    void save(const QString &name, QRect area)
+    {
+        const QString path = QString::fromLocal8Bit(qgetenv(childVariable)) + '/' + name;
+        EXPECT_TRUE(XScreenshot::save(x.displayName(), path, area.intersected(QRect(QPoint(), x.screenSize()))))
+            << path.toStdString();
+    }
+
+    XSession x;
+    XSession::Client term;
+    QTemporaryDir home;
+    MemorySettingsStore defaults;
+    std::unique_ptr<AppDelegate> app;
+};
+
+TEST_F(AppOnX, MockAgentDockedToTheXtermWithSponsoredSlotAndMenu)
+{
+    // Docked above the xterm at its width, 44 high, and mapped.
+    ASSERT_TRUE(waitUntil([&] { return docked(DockEdge::above); }, 10s)) << why().toStdString();
+    EXPECT_TRUE(hud().isPanelSeen());
+
+    // The mock agent works: the clock runs and the session's metered tokens grow (the session
+    // figure itself is the largest context reached, which a streaming reply rarely raises).
+    ASSERT_TRUE(waitUntil([&] { return bar().stateLabel.contains(':') && !bar().stateLabel.startsWith("Idle"); }, 15s))
+        << bar().stateLabel.toStdString();
+    const CompactBarContent first = bar();
+    ASSERT_TRUE(waitUntil([&] { return bar().stateLabel != first.stateLabel; }, 3s)) << first.stateLabel.toStdString();
+    const qint64 metered = hud().viewModel().scoped().sessionMeteredTokens;
+    ASSERT_TRUE(waitUntil([&] { return hud().viewModel().scoped().sessionMeteredTokens > metered; }, 3s)) << metered;
+    ASSERT_TRUE(waitUntil([&] { return bar().costText != first.costText; }, 3s)) << first.costText.toStdString();
+
+    // The sponsored creative shows during the turn and five qualifying seconds make a view tick.
+    ASSERT_TRUE(waitUntil([&] { return bar().slotShowsCreative; }, 5s));
+    const QString ledger = home.filePath("data/Corvane/ad-ledger.jsonl");
+    const auto hasViewTick = [&] {
+        const QList<AdEvent> events = AdLedger(ledger).loadEvents();
+        return std::any_of(events.begin(), events.end(), [](const AdEvent &e) { return e.type == AdEventType::viewTick; });
+    };
+    ASSERT_TRUE(waitUntil(hasViewTick, 12s)) << "gates: turn " << app->slot().impressions().gates().turnInFlight
+                                             << " hud " << app->slot().impressions().gates().hudVisible << " display "
+                                             << app->slot().impressions().gates().displayAwake << " input "
+                                             << app->slot().impressions().gates().inputRecent;
+    save("docked-bar.png", hudFrame().united(termFrame()).adjusted(-10, -10, 10, 10));
+
+    // It follows the xterm when it moves.
+    x.configure(term.window, QRect(200, 380, 0, 0), true, false);
+    ASSERT_TRUE(waitUntil([&] { return termFrame().x() != 40 && docked(DockEdge::above); }, 5s)) << why().toStdString();
+
+    // Menu: display mode, dock edge, expanded dashboard and target.
+    {
+        QMenu &menu = openMenuFromHUD();
+        save("menu.png", QRect(QPoint(0, 0), x.screenSize()));
+        choose(menu, "Pin Mock");
+    }
+    ASSERT_TRUE(waitUntil([&] { return bar().scopeLabel == "Mock" && bar().scopeIcon == "pin.fill"; }, 3s))
+        << bar().scopeLabel.toStdString();
+
+    choose(openMenuFromHUD(), "Expand Dashboard");
+    ASSERT_TRUE(waitUntil([&] { return docked(DockEdge::above, 290); }, 3s)) << why().toStdString();
+    spin(1200ms); // the dashboard's first charts
+    save("dashboard.png", hudFrame().adjusted(-10, -10, 10, 10));
+    choose(openMenuFromHUD(), "Expand Dashboard");
+    ASSERT_TRUE(waitUntil([&] { return docked(DockEdge::above); }, 3s)) << why().toStdString();
+
+    choose(openMenuFromHUD(), "Below");
+    ASSERT_TRUE(waitUntil([&] { return docked(DockEdge::below); }, 3s)) << why().toStdString();
+
+    // A target that is not running: the waiting pill; back on the xterm, docked again.
+    choose(openMenuFromHUD(), "Konsole");
+    ASSERT_TRUE(waitUntil([&] { return bar().pillText.contains("Konsole") && hudFrame().size() == QSize(260, 36); }, 3s))
+        << why().toStdString() << " " << bar().pillText.toStdString();
+    choose(openMenuFromHUD(), "XTerm");
+    ASSERT_TRUE(waitUntil([&] { return docked(DockEdge::below); }, 5s)) << why().toStdString();
+}
+
+// Runs the test above with the real X platform, on this executable's X server.
+TEST(AppOnXRun, MockAgentDocksToTheXterm)
+{
+    if (!qEnvironmentVariableIsEmpty(childVariable))
+        GTEST_SKIP() << "the child run draws only";
+    const QString dir = artifactsDir();
+    QDir().mkpath(dir);
+    for (const char *name : {"docked-bar.png", "dashboard.png", "menu.png"})
+        QFile::remove(dir + "/" + name);
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(childVariable, dir);
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=AppOnX.MockAgentDockedToTheXtermWithSponsoredSlotAndMenu"});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QString output = QString::fromUtf8(child.readAll());
+    ASSERT_EQ(child.exitCode(), 0) << output.toStdString();
+    ASSERT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+    for (const char *name : {"docked-bar.png", "dashboard.png", "menu.png"})
+        EXPECT_FALSE(QImage(dir + "/" + name).isNull()) << name;
+}
+
+} // namespace
