@@ -32,7 +32,10 @@ QStringList argumentsOf(int argc, char **argv)
 // Qt aborts when its platform cannot start, so a DISPLAY nobody answers on counts as none.
 bool displayAvailable()
 {
-    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb")))
+        return true; // another platform chosen on purpose (offscreen, wayland …)
+    if (platform.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         return true;
     return !qEnvironmentVariableIsEmpty("DISPLAY") && xServerAnswers();
 }

@@ -42,6 +42,24 @@ QRectF HUDWindowController::dockedFrame(const QRectF &target, DockEdge edge, boo
     return QRectF(target.right(), target.bottom() - h, sideWidth, h);
 }
 
+void HUDWindowController::show()
+{
+    m_hiddenByUser = false;
+    m_panel->orderFront();
+}
+
+void HUDWindowController::hide()
+{
+    m_hiddenByUser = true;
+    m_panel->orderOut();
+}
+
+void HUDWindowController::orderFrontUnlessHidden()
+{
+    if (!m_hiddenByUser)
+        m_panel->orderFront();
+}
+
 void HUDWindowController::applyFrame()
 {
     const TargetWindowState &s = m_lastTarget;
@@ -86,7 +104,7 @@ void HUDWindowController::dock()
         return;
     }
     const QRectF frame = dockedFrame(*m_lastDockableFrame, m_settings.dockEdge(), m_hudState.expanded());
-    m_panel->orderFront();
+    orderFrontUnlessHidden();
     m_panel->setFrame(frame);
 }
 
@@ -109,7 +127,7 @@ void HUDWindowController::showPill(const QSizeF &size) { keepOriginWithSize(size
 
 void HUDWindowController::keepOriginWithSize(const QSizeF &size)
 {
-    m_panel->orderFront();
+    orderFrontUnlessHidden();
     m_panel->setFrame(QRectF(m_panel->frame().topLeft(), size));
 }
 

@@ -57,12 +57,12 @@ public:
     Presentation presentation() const { return m_presentation; }
 
     // Brings the panel on screen without taking focus.
-    void show() { m_panel->orderFront(); }
+    void show();
+    // Takes the panel off screen; it stays off, wherever the target goes, until show().
+    void hide();
     bool isPanelMapped() const { return m_panel->isMapped(); }
     // Mapped and not wholly covered: the sponsored slot's HUD-visible gate.
     bool isPanelSeen() const { return m_panel->isSeenOnScreen(); }
-    // Takes the panel off screen until the next show().
-    void hide() { m_panel->orderOut(); }
 
     // Decides the presentation from lastTarget and the settings and places the panel.
     void applyFrame();
@@ -74,6 +74,7 @@ private:
     void dock();
     void showMissing();
     void showPill(const QSizeF &size);
+    void orderFrontUnlessHidden();
     void keepOriginWithSize(const QSizeF &size);
     void applyFrameLater();
 
@@ -85,4 +86,5 @@ private:
     TargetWindowState m_lastTarget;
     std::optional<QRectF> m_lastDockableFrame;
     Presentation m_presentation = Presentation::docked;
+    bool m_hiddenByUser = false;
 };

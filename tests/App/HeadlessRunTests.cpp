@@ -72,14 +72,18 @@ protected:
         env.insert("CORVANE_OTEL_PORT", QString::number(port));
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
         return env;
     }
 
-    QProcess &launch(const QStringList &arguments)
+    QProcess &launch(const QStringList &arguments, const QString &display = {})
     {
         running.push_back(std::make_unique<QProcess>());
         QProcess &process = *running.back();
-        process.setProcessEnvironment(environment());
+        QProcessEnvironment env = environment();
+        if (!display.isEmpty())
+            env.insert("DISPLAY", display);
+        process.setProcessEnvironment(env);
         process.start(TestSupport::corvaneBinary(), arguments);
         EXPECT_TRUE(process.waitForStarted(5000));
         return process;
@@ -189,10 +193,11 @@ TEST_F(HeadlessRunTest, SecondLaunchDefersToTheFirstAndExitsZero)
 
 TEST_F(HeadlessRunTest, PlainLaunchWithoutDisplayRunsHeadlessAndEndsCleanlyOnEitherSignal)
 {
-    for (int signal : {SIGINT, SIGTERM}) {
-        QProcess &corvane = launch({});
+    // No DISPLAY, then one on which no X server answers.
+    for (const auto &[signal, display] : {std::pair{SIGINT, QString()}, std::pair{SIGTERM, QString(":4097")}}) {
+        QProcess &corvane = launch({}, display);
         ASSERT_TRUE(waitUntilServing(corvane));
-        EXPECT_EQ(stop(corvane, signal), 0) << "signal " << signal;
+        EXPECT_EQ(stop(corvane, signal), 0) << "signal " << signal << " display " << display.toStdString();
         EXPECT_EQ(corvane.readAllStandardError(), "corvane: no display available; running headless\n");
     }
 }

@@ -177,6 +177,12 @@ TEST_F(AppOnX, MockAgentDockedToTheXtermWithSponsoredSlotAndMenu)
     choose(openMenuFromHUD(), "Below");
     ASSERT_TRUE(waitUntil([&] { return docked(DockEdge::below); }, 3s)) << why().toStdString();
 
+    // Hidden from the menu, the slot's HUD gate closes; a second launch brings the HUD back.
+    choose(openMenuFromHUD(), "Show HUD");
+    ASSERT_TRUE(waitUntil([&] { return !hud().isPanelMapped() && !app->slot().impressions().gates().hudVisible; }, 3s));
+    app->bringHUDForward();
+    ASSERT_TRUE(waitUntil([&] { return hud().isPanelSeen() && docked(DockEdge::below); }, 3s)) << why().toStdString();
+
     // A target that is not running: the waiting pill; back on the xterm, docked again.
     choose(openMenuFromHUD(), "Konsole");
     ASSERT_TRUE(waitUntil([&] { return bar().pillText.contains("Konsole") && hudFrame().size() == QSize(260, 36); }, 3s))

@@ -102,6 +102,23 @@ TEST_F(Controller, DocksToTheTrackedFrameAndFollowsExpanded)
     EXPECT_EQ(panel->current, QRectF(1000, 756, 380, 44));
 }
 
+TEST_F(Controller, HiddenByTheUserItKeepsPlacingButStaysOffScreenUntilShown)
+{
+    windows.addApplication(xterm);
+    apply({target, false, true, false});
+    controller->hide();
+    apply({target.translated(50, 0), false, true, false});
+    EXPECT_FALSE(panel->mapped);
+    EXPECT_EQ(panel->current, QRectF(150, 800, 900, 44));
+    apply({std::nullopt, false, false, false}); // and as a pill
+    EXPECT_FALSE(panel->mapped);
+
+    controller->show();
+    EXPECT_TRUE(panel->mapped);
+    apply({target, false, true, false});
+    EXPECT_TRUE(panel->mapped);
+}
+
 TEST_F(Controller, RunningTargetWithoutFrameReusesTheLastDockableFrame)
 {
     windows.addApplication(xterm);
