@@ -1,7 +1,7 @@
 #include "App/SettingsStore.h"
 
 QSettingsStore::QSettingsStore()
-    : m_settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Corvane"), QStringLiteral("Corvane"))
+    : m_settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Corvane"), QStringLiteral("Corvane"))
 {
 }
 

@@ -202,6 +202,18 @@ TEST_F(HeadlessRunTest, PlainLaunchWithoutDisplayRunsHeadlessAndEndsCleanlyOnEit
     }
 }
 
+TEST_F(HeadlessRunTest, SettingsAreReadFromTheConfFileInTheConfigHome)
+{
+    TestSupport::writeFile(home.filePath("config/Corvane/Corvane.conf"),
+                           "[General]\nuseMockDataV2=true\n");
+    QProcess &corvane = launch({"--headless"});
+    ASSERT_TRUE(waitUntilServing(corvane));
+    // The mock agent runs only when the file was read.
+    EXPECT_TRUE(waitUntil([&] { return storedSources().count("mock") == 1; }, std::chrono::seconds(10)));
+    EXPECT_EQ(stop(corvane, SIGTERM), 0);
+    EXPECT_FALSE(QFileInfo::exists(home.filePath("config/Corvane/Corvane.ini")));
+}
+
 TEST_F(HeadlessRunTest, EventsFromEverySourceReachTheStoreAndTheSnapshot)
 {
     const QString transcript = home.filePath(".claude/projects/-home-dev-project/session-1.jsonl");
