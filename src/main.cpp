@@ -9,6 +9,7 @@
 #include "App/SettingsStore.h"
 #include "App/SmokeTest.h"
 #include "App/SnapshotMode.h"
+#include "HUD/QuickHUDPanel.h"
 #include "Platform/X11/X11Display.h"
 #include "Telemetry/MetricsEngine.h"
 
@@ -65,6 +66,7 @@ int runInterface(int argc, char **argv)
     nameApplication();
     QApplication::setDesktopFileName(QStringLiteral("dev.corvane.Corvane"));
     QApplication::setQuitOnLastWindowClosed(false);
+    QuickHUDPanel::preferSoftwareRendering();
     QSettingsStore defaults;
     const AppEnvironment environment = AppEnvironment::fromProcess();
     return InstanceRun::run(environment, [&] {

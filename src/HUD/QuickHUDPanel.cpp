@@ -4,7 +4,9 @@
 
 #include <QGuiApplication>
 #include <QQmlContext>
+#include <QQuickWindow>
 #include <QScreen>
+#include <QSGRendererInterface>
 
 #include "Platform/X11/QtWindowVisibility.h"
 #include "Platform/X11/X11WindowHints.h"
@@ -18,6 +20,12 @@ QuickHUDPanel::QuickHUDPanel(HUDViewModel &model)
     m_view.rootContext()->setContextProperty(QStringLiteral("hud"), &model);
     m_view.setSource(QUrl(QStringLiteral("qrc:/corvane/hud/HUDView.qml")));
     m_view.resize(660, 44);
+}
+
+void QuickHUDPanel::preferSoftwareRendering()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") && qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND"))
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
 }
 
 double QuickHUDPanel::screenHeight() const

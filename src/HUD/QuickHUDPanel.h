@@ -12,6 +12,11 @@ class QuickHUDPanel : public HUDPanel {
 public:
     explicit QuickHUDPanel(HUDViewModel &model);
 
+    // A small bar draws cheaply in software, where a GPU driver (or llvmpipe without a GPU) costs
+    // about 90 MiB and four times the CPU. QT_QUICK_BACKEND still decides when it is set. Call
+    // before the first panel is made.
+    static void preferSoftwareRendering();
+
     QRectF frame() const override;
     void setFrame(const QRectF &frame) override;
     void orderFront() override;
