@@ -40,7 +40,8 @@ function(corvane_test folder)
   target_link_libraries(${target} PRIVATE corvane_testsupport ${ARG_LIBS})
   target_compile_definitions(${target} PRIVATE
     CORVANE_FIXTURES_DIR="${CMAKE_CURRENT_SOURCE_DIR}/fixtures"
-    CORVANE_BINARY_PATH="$<TARGET_FILE:corvane>")
+    CORVANE_BINARY_PATH="$<TARGET_FILE:corvane>"
+    CORVANE_TEST_ARTIFACTS_DIR="${CMAKE_BINARY_DIR}/test-artifacts")
   add_dependencies(${target} corvane)
   gtest_discover_tests(${target} WORKING_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}" DISCOVERY_TIMEOUT 30)
 endfunction()

@@ -16,6 +16,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QLibraryInfo>
 #include <QStringList>
 
 #include <cstdio>
@@ -30,15 +32,31 @@ QStringList argumentsOf(int argc, char **argv)
     return arguments;
 }
 
-// Qt aborts when its platform cannot start, so a DISPLAY nobody answers on counts as none.
+// A Wayland compositor's socket to talk to, and Qt's Wayland platform to talk with.
+bool waylandUsable()
+{
+    const QString name = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (name.isEmpty())
+        return false;
+    const QString socket = name.startsWith(u'/') ? name : qEnvironmentVariable("XDG_RUNTIME_DIR") + u'/' + name;
+    return QFileInfo::exists(socket)
+        && QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::PluginsPath)
+                             + QStringLiteral("/platforms/libqwayland-generic.so"));
+}
+
+// Qt aborts when its platform cannot start, so a DISPLAY nobody answers on counts as none, and
+// so does a Wayland display without its socket or without Qt's Wayland platform.
 bool displayAvailable()
 {
     const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
     if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb")))
         return true; // another platform chosen on purpose (offscreen, wayland …)
-    if (platform.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") && xServerAnswers())
         return true;
-    return !qEnvironmentVariableIsEmpty("DISPLAY") && xServerAnswers();
+    if (!platform.isEmpty() || !waylandUsable())
+        return false;
+    qputenv("QT_QPA_PLATFORM", "wayland"); // no dead X fallback behind it
+    return true;
 }
 
 void nameApplication()

@@ -31,7 +31,7 @@ AppHUD::AppHUD(AppSettings &settings, WindowSystem &windows, MetricsEngine &metr
     , m_controller(windows, m_settings, &metrics, &codexHealth, panelFactory)
 {
     ImpressionEngine &engine = slot.impressions();
-    engine.hudVisibleProvider = [self = QPointer(this)] { return self && self->m_controller.isPanelSeen(); };
+    slot.setHUDVisibleProvider([self = QPointer(this)] { return self && self->m_controller.isPanelSeen(); });
     for (const auto signal : {&ImpressionEngine::gatesChanged, &ImpressionEngine::currentCreativeChanged,
                               &ImpressionEngine::earningsThisMonthChanged, &ImpressionEngine::demoValueThisMonthChanged,
                               &ImpressionEngine::tickCountChanged, &ImpressionEngine::streakSecondsChanged,
@@ -45,7 +45,7 @@ AppHUD::AppHUD(AppSettings &settings, WindowSystem &windows, MetricsEngine &metr
 
 AppHUD::~AppHUD()
 {
-    m_slot.impressions().hudVisibleProvider = [] { return false; };
+    m_slot.setHUDVisibleProvider([] { return false; });
 }
 
 HUDHooks AppHUD::hooks()

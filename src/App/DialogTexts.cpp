@@ -1,5 +1,7 @@
 #include "App/DialogTexts.h"
 
+#include "HUD/Format.h"
+
 namespace DialogTexts {
 
 namespace {
@@ -74,7 +76,7 @@ AlertText reportExported(const QString &reportsDir, double grossSpend, double de
 {
     return {QStringLiteral("Ad Pilot Report Exported"),
             QStringLiteral("Markdown and JSON reports were written to ") + reportsDir + QStringLiteral(". Gross spend ")
-                + money(grossSpend) + QStringLiteral("; developer share ") + money(developerShare)
+                + Format::money(grossSpend) + QStringLiteral("; developer share ") + Format::money(developerShare)
                 + QLatin1Char('.'),
             {ok}};
 }
@@ -85,10 +87,5 @@ AlertText reportFailed(const QString &description)
 }
 
 AlertText error(const QString &title, const QString &description) { return {title, description, {ok}}; }
-
-QString money(double dollars)
-{
-    return QLatin1Char('$') + QString::number(dollars, 'f', dollars < 10 ? 3 : 2);
-}
 
 } // namespace DialogTexts

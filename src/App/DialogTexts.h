@@ -26,7 +26,4 @@ AlertText reportFailed(const QString &description);
 // The alert for an action's error: the error's text under a title naming the action.
 AlertText error(const QString &title, const QString &description);
 
-// Money as the HUD shows it: "$%.3f" below 10, "$%.2f" from 10.
-QString money(double dollars);
-
 } // namespace DialogTexts

@@ -38,8 +38,6 @@ TEST(DialogTexts, ButtonsInOrderAndReportMoney)
     EXPECT_EQ(DialogTexts::codexRevertResult(false).message, "Nothing to revert");
     EXPECT_EQ(DialogTexts::reportExported("/r", 9.9996, 12.345).informative,
               "Markdown and JSON reports were written to /r. Gross spend $10.000; developer share $12.35.");
-    EXPECT_EQ(DialogTexts::money(0.0125), "$0.013");
-    EXPECT_EQ(DialogTexts::money(10), "$10.00");
 }
 
 TEST(MenuDialogs, CustomTargetKeepsBlanksAndIgnoresEmpty)

@@ -81,7 +81,9 @@ protected:
         running.push_back(std::make_unique<QProcess>());
         QProcess &process = *running.back();
         QProcessEnvironment env = environment();
-        if (!display.isEmpty())
+        if (display.startsWith("wayland"))
+            env.insert("WAYLAND_DISPLAY", display);
+        else if (!display.isEmpty())
             env.insert("DISPLAY", display);
         process.setProcessEnvironment(env);
         process.start(TestSupport::corvaneBinary(), arguments);
@@ -193,8 +195,9 @@ TEST_F(HeadlessRunTest, SecondLaunchDefersToTheFirstAndExitsZero)
 
 TEST_F(HeadlessRunTest, PlainLaunchWithoutDisplayRunsHeadlessAndEndsCleanlyOnEitherSignal)
 {
-    // No DISPLAY, then one on which no X server answers.
-    for (const auto &[signal, display] : {std::pair{SIGINT, QString()}, std::pair{SIGTERM, QString(":4097")}}) {
+    // No display; one on which no X server answers; a Wayland display without its socket.
+    for (const auto &[signal, display] : {std::pair{SIGINT, QString()}, std::pair{SIGTERM, QString(":4097")},
+                                          std::pair{SIGTERM, QString("wayland-4097")}}) {
         QProcess &corvane = launch({}, display);
         ASSERT_TRUE(waitUntilServing(corvane));
         EXPECT_EQ(stop(corvane, signal), 0) << "signal " << signal << " display " << display.toStdString();

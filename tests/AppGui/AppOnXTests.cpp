@@ -1,5 +1,7 @@
 // The whole application on a real X server: mock agent, xterm target, HUD, sponsored slot, menu.
 #include "Ads/AdLedger.h"
+#include "MenuSearch.h"
+
 #include "App/AppDelegate.h"
 #include "App/AppHUD.h"
 #include "App/AppSettings.h"
@@ -12,8 +14,6 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
-#include <QProcess>
 #include <QQuickView>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -33,22 +33,7 @@ using TestSupport::waitUntil;
 // The drawing run sets this; without it the executable's other tests force the offscreen platform.
 constexpr const char *childVariable = "CORVANE_X_SHOT_DIR";
 
-QString artifactsDir()
-{
-    return QDir::cleanPath(QFileInfo(TestSupport::corvaneBinary()).absoluteDir().absoluteFilePath("../test-artifacts"));
-}
-
-QAction *findAction(QMenu &menu, const QString &text)
-{
-    for (QAction *action : menu.actions()) {
-        if (action->text() == text || (text.endsWith('(') && action->text().startsWith(text)))
-            return action;
-        if (action->menu())
-            if (QAction *inner = findAction(*action->menu(), text))
-                return inner;
-    }
-    return nullptr;
-}
+const QStringList shots{"docked-bar.png", "dashboard.png", "hud-menu.png"};
 
 class AppOnX : public testing::Test {
 protected:
@@ -60,6 +45,7 @@ protected:
         // Wide enough for the bar to have room for the sponsored slot after its fixed-width parts.
         term = x.startXterm({"-geometry", "150x24+40+220"});
         ASSERT_NE(term.window, 0u) << x.error().toStdString();
+        click(5, 5, 0); // recent input, for the slot's input gate
         QDir().mkpath(home.filePath(".claude/projects"));
         AppSettings settings(defaults);
         settings.setUseMockData(true);
@@ -94,11 +80,19 @@ protected:
     QString why() { return QStringLiteral("HUD %1 xterm %2").arg(rectText(hudFrame()), rectText(termFrame())); }
     static QString rectText(QRect r) { return QStringLiteral("%1,%2 %3×%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
 
+    // Moves the pointer there and presses the button (none for 0).
+    void click(int atX, int atY, int button)
+    {
+        QStringList arguments{"mousemove", QString::number(atX), QString::number(atY)};
+        if (button)
+            arguments << "click" << QString::number(button);
+        x.run("xdotool", arguments);
+    }
     // Opens the menu the way a user without a tray does: a right-click on the HUD.
     QMenu &openMenuFromHUD()
     {
         const QRect frame = hudFrame();
-        x.run("xdotool", {"mousemove", QString::number(frame.x() + 20), QString::number(frame.y() + 20), "click", "3"});
+        click(frame.x() + 20, frame.y() + 20, 3);
         QMenu &menu = *app->shell().statusMenu()->menu();
         EXPECT_TRUE(waitUntil([&] { return menu.isVisible(); }, 5s)) << x.error().toStdString();
         return menu;
@@ -127,32 +121,49 @@ protected:
 
 TEST_F(AppOnX, MockAgentDockedToTheXtermWithSponsoredSlotAndMenu)
 {
-    // Docked above the xterm at its width, 44 high, and mapped.
-    ASSERT_TRUE(waitUntil([&] { return docked(DockEdge::above); }, 10s)) << why().toStdString();
-    EXPECT_TRUE(hud().isPanelSeen());
+    // Docked above the xterm at its width, 44 high, and seen.
+    ASSERT_TRUE(waitUntil([&] { return docked(DockEdge::above) && hud().isPanelSeen(); }, 10s)) << why().toStdString();
 
     // The mock agent works: the clock runs and the session's metered tokens grow (the session
     // figure itself is the largest context reached, which a streaming reply rarely raises).
-    ASSERT_TRUE(waitUntil([&] { return bar().stateLabel.contains(':') && !bar().stateLabel.startsWith("Idle"); }, 15s))
+    // The mock's turns last 10 to 120 s with 3 to 10 s between them; waits allow for a gap.
+    ASSERT_TRUE(waitUntil([&] { return bar().stateLabel.contains(':') && !bar().stateLabel.startsWith("Idle"); }, 20s))
         << bar().stateLabel.toStdString();
     const CompactBarContent first = bar();
     ASSERT_TRUE(waitUntil([&] { return bar().stateLabel != first.stateLabel; }, 3s)) << first.stateLabel.toStdString();
     const qint64 metered = hud().viewModel().scoped().sessionMeteredTokens;
-    ASSERT_TRUE(waitUntil([&] { return hud().viewModel().scoped().sessionMeteredTokens > metered; }, 3s)) << metered;
-    ASSERT_TRUE(waitUntil([&] { return bar().costText != first.costText; }, 3s)) << first.costText.toStdString();
+    ASSERT_TRUE(waitUntil([&] { return hud().viewModel().scoped().sessionMeteredTokens > metered; }, 15s)) << metered;
 
     // The sponsored creative shows during the turn and five qualifying seconds make a view tick.
-    ASSERT_TRUE(waitUntil([&] { return bar().slotShowsCreative; }, 5s));
+    ASSERT_TRUE(waitUntil([&] { return bar().slotShowsCreative; }, 20s));
     const QString ledger = home.filePath("data/Corvane/ad-ledger.jsonl");
     const auto hasViewTick = [&] {
         const QList<AdEvent> events = AdLedger(ledger).loadEvents();
         return std::any_of(events.begin(), events.end(), [](const AdEvent &e) { return e.type == AdEventType::viewTick; });
     };
-    ASSERT_TRUE(waitUntil(hasViewTick, 12s)) << "gates: turn " << app->slot().impressions().gates().turnInFlight
+    ASSERT_TRUE(waitUntil(hasViewTick, 30s)) << "gates: turn " << app->slot().impressions().gates().turnInFlight
                                              << " hud " << app->slot().impressions().gates().hudVisible << " display "
                                              << app->slot().impressions().gates().displayAwake << " input "
                                              << app->slot().impressions().gates().inputRecent;
     save("docked-bar.png", hudFrame().united(termFrame()).adjusted(-10, -10, 10, 10));
+
+    // Left clicks reach the bar and the slot beneath the right-click catcher: a click on the
+    // state badge expands the dashboard, one on the creative is recorded in the ledger.
+    click(hudFrame().x() + 180, hudFrame().y() + 22, 1);
+    ASSERT_TRUE(waitUntil([&] { return hud().hudState().expanded(); }, 3s));
+    hud().hudState().setExpanded(false);
+    ASSERT_TRUE(waitUntil([&] { return docked(DockEdge::above); }, 3s)) << why().toStdString();
+    QList<QUrl> opened;
+    app->slot().impressions().openURL = [&](const QUrl &url) { opened << url; };
+    ASSERT_TRUE(waitUntil([&] { return bar().slotShowsCreative; }, 20s));
+    click(hudFrame().right() - 50, hudFrame().y() + 22, 1);
+    const auto hasClick = [&] {
+        const QList<AdEvent> events = AdLedger(ledger).loadEvents();
+        return std::any_of(events.begin(), events.end(), [](const AdEvent &e) { return e.type == AdEventType::click; });
+    };
+    ASSERT_TRUE(waitUntil(hasClick, 3s));
+    EXPECT_EQ(opened.size(), 1);
+    hud().hudState().setExpanded(false);
 
     // It follows the xterm when it moves.
     x.configure(term.window, QRect(200, 380, 0, 0), true, false);
@@ -161,7 +172,7 @@ TEST_F(AppOnX, MockAgentDockedToTheXtermWithSponsoredSlotAndMenu)
     // Menu: display mode, dock edge, expanded dashboard and target.
     {
         QMenu &menu = openMenuFromHUD();
-        save("menu.png", QRect(QPoint(0, 0), x.screenSize()));
+        save("hud-menu.png", QRect(QPoint(0, 0), x.screenSize()));
         choose(menu, "Pin Mock");
     }
     ASSERT_TRUE(waitUntil([&] { return bar().scopeLabel == "Mock" && bar().scopeIcon == "pin.fill"; }, 3s))
@@ -196,24 +207,18 @@ TEST(AppOnXRun, MockAgentDocksToTheXterm)
 {
     if (!qEnvironmentVariableIsEmpty(childVariable))
         GTEST_SKIP() << "the child run draws only";
-    const QString dir = artifactsDir();
+    const QString dir = TestSupport::artifactsDir();
     QDir().mkpath(dir);
-    for (const char *name : {"docked-bar.png", "dashboard.png", "menu.png"})
+    for (const QString &name : shots)
         QFile::remove(dir + "/" + name);
-    QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(childVariable, dir);
     env.insert("QT_QPA_PLATFORM", "xcb");
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {"--gtest_filter=AppOnX.MockAgentDockedToTheXtermWithSponsoredSlotAndMenu"});
-    ASSERT_TRUE(child.waitForFinished(120000));
-    const QString output = QString::fromUtf8(child.readAll());
-    ASSERT_EQ(child.exitCode(), 0) << output.toStdString();
-    ASSERT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
-    for (const char *name : {"docked-bar.png", "dashboard.png", "menu.png"})
-        EXPECT_FALSE(QImage(dir + "/" + name).isNull()) << name;
+    const TestSupport::ChildRun child =
+        TestSupport::runTestInChild("AppOnX.MockAgentDockedToTheXtermWithSponsoredSlotAndMenu", env);
+    ASSERT_TRUE(child.passed()) << child.output.toStdString();
+    for (const QString &name : shots)
+        EXPECT_FALSE(QImage(dir + "/" + name).isNull()) << name.toStdString();
 }
 
 } // namespace

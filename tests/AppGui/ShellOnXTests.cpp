@@ -1,3 +1,5 @@
+#include "MenuSearch.h"
+
 #include "App/OnboardingWindow.h"
 #include "App/StatusMenu.h"
 #include "Platform/X11/QtWindowVisibility.h"
@@ -17,12 +19,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-QString artifactsDir()
-{
-    // The build directory is the one above the binary's folder.
-    return QFileInfo(TestSupport::corvaneBinary()).absoluteDir().absoluteFilePath("../test-artifacts");
-}
 
 // Colours in the image: a blank or failed grab has one or two.
 int distinctColours(const QImage &image)
@@ -52,10 +48,7 @@ TEST(ShellOnX, ChildDrawsTheMenuAndTheOnboardingWindow)
     menu.popup(QPoint(40, 30));
     TestSupport::spin(600ms);
     ASSERT_TRUE(menu.menu()->isVisible());
-    QAction *display = nullptr;
-    for (QAction *action : menu.menu()->actions())
-        if (action->text().startsWith("Display ("))
-            display = action;
+    QAction *display = findAction(*menu.menu(), "Display (", TitleMatch::prefix);
     ASSERT_TRUE(display && display->menu());
     menu.menu()->setActiveAction(display);
     display->menu()->popup(menu.menu()->geometry().topRight() + QPoint(0, menu.menu()->actionGeometry(display).top()));
@@ -82,21 +75,16 @@ TEST(ShellOnX, MenuAndOnboardingOnARealXServer)
         GTEST_SKIP() << "the child run draws only";
     XSession x;
     ASSERT_TRUE(x.start()) << x.error().toStdString();
-    const QString dir = artifactsDir();
+    const QString dir = TestSupport::artifactsDir();
     QDir().mkpath(dir);
     QFile::remove(dir + "/menu.png");
     QFile::remove(dir + "/onboarding.png");
-    QProcess child;
     QProcessEnvironment env = x.environment();
     env.insert("CORVANE_X_SHOT_DIR", dir);
     env.remove("QT_QPA_PLATFORM");
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ShellOnX.ChildDrawsTheMenuAndTheOnboardingWindow"});
-    ASSERT_TRUE(child.waitForFinished(60000));
-    const QString output = QString::fromUtf8(child.readAll());
-    ASSERT_EQ(child.exitCode(), 0) << output.toStdString();
-    ASSERT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+    const TestSupport::ChildRun child =
+        TestSupport::runTestInChild("ShellOnX.ChildDrawsTheMenuAndTheOnboardingWindow", env);
+    ASSERT_TRUE(child.passed()) << child.output.toStdString();
     for (const char *name : {"menu.png", "onboarding.png"}) {
         const QImage shot(dir + "/" + name);
         ASSERT_FALSE(shot.isNull()) << name;

@@ -1,5 +1,6 @@
 #include "App/AlertDialog.h"
 #include "App/StatusMenu.h"
+#include "MenuSearch.h"
 
 #include <QAction>
 #include <QPushButton>
@@ -18,15 +19,6 @@ namespace {
     return true;
 }();
 
-QAction *actionTitled(QMenu *menu, const QString &title)
-{
-    for (QAction *action : menu->actions()) {
-        if (action->text() == title)
-            return action;
-    }
-    return nullptr;
-}
-
 TEST(StatusMenu, RebuiltFromTheStateOnEveryOpening)
 {
     int reads = 0;
@@ -43,14 +35,14 @@ TEST(StatusMenu, RebuiltFromTheStateOnEveryOpening)
     QAction *access = menu.menu()->actions().front();
     EXPECT_EQ(access->text(), "Accessibility: granted ✓");
     EXPECT_FALSE(access->isEnabled());
-    EXPECT_TRUE(actionTitled(menu.menu(), "Show HUD")->isChecked());
+    EXPECT_TRUE(findAction(*menu.menu(), "Show HUD")->isChecked());
     QAction *quit = menu.menu()->actions().back();
     EXPECT_EQ(quit->text(), "Quit Corvane");
     EXPECT_EQ(quit->shortcut().toString(), "Ctrl+Q");
 
-    QAction *edges = actionTitled(menu.menu(), "Dock Edge (Above)");
+    QAction *edges = findAction(*menu.menu(), "Dock Edge (Above)");
     ASSERT_TRUE(edges && edges->menu());
-    actionTitled(edges->menu(), "Right")->trigger();
+    findAction(*edges->menu(), "Right")->trigger();
     TestSupport::spin(std::chrono::milliseconds(20));
     ASSERT_EQ(chosen.size(), 1u);
     EXPECT_EQ(chosen[0], std::make_pair(MenuAction::pickEdge, QStringLiteral("right")));
@@ -59,9 +51,9 @@ TEST(StatusMenu, RebuiltFromTheStateOnEveryOpening)
     state.dockEdge = DockEdge::right;
     Q_EMIT menu.menu()->aboutToShow();
     EXPECT_EQ(reads, 2);
-    EXPECT_FALSE(actionTitled(menu.menu(), "Show HUD")->isChecked());
-    EXPECT_NE(actionTitled(menu.menu(), "Dock Edge (Right)"), nullptr);
-    EXPECT_EQ(actionTitled(menu.menu(), "Dock Edge (Above)"), nullptr);
+    EXPECT_FALSE(findAction(*menu.menu(), "Show HUD")->isChecked());
+    EXPECT_NE(findAction(*menu.menu(), "Dock Edge (Right)"), nullptr);
+    EXPECT_EQ(findAction(*menu.menu(), "Dock Edge (Above)"), nullptr);
 }
 
 TEST(AlertDialog, ButtonsInTheGivenOrderAnswerTheirIndex)

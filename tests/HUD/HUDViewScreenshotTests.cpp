@@ -130,8 +130,8 @@ struct HUDScreenshots : ::testing::Test {
     QImage save(const QString &name)
     {
         const QImage image = view->grabWindow();
-        QDir().mkpath(QStringLiteral(CORVANE_TEST_ARTIFACTS_DIR));
-        image.save(QStringLiteral(CORVANE_TEST_ARTIFACTS_DIR "/") + name + QStringLiteral(".png"));
+        QDir().mkpath(TestSupport::artifactsDir());
+        image.save(TestSupport::artifactsDir() + u'/' + name + QStringLiteral(".png"));
         return image;
     }
 

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QThread>
 
 #include <stdexcept>
@@ -46,6 +47,24 @@ void spin(std::chrono::milliseconds duration)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(1);
     }
+}
+
+ChildRun runTestInChild(const QString &testName, const QProcessEnvironment &environment,
+                        std::chrono::milliseconds timeout)
+{
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + testName});
+    ChildRun run;
+    run.finished = child.waitForFinished(int(timeout.count()));
+    if (!run.finished) {
+        child.kill();
+        child.waitForFinished(5000);
+    }
+    run.exitCode = child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+    run.output = QString::fromUtf8(child.readAll());
+    return run;
 }
 
 } // namespace TestSupport

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -17,7 +18,22 @@ inline QString fixturesDir() { return QStringLiteral(CORVANE_FIXTURES_DIR); }
 inline QString samplesDir() { return fixturesDir() + QStringLiteral("/samples"); }
 // The built corvane executable.
 inline QString corvaneBinary() { return QStringLiteral(CORVANE_BINARY_PATH); }
+// Where screenshots go for a person to look at: test-artifacts in the build directory.
+inline QString artifactsDir() { return QStringLiteral(CORVANE_TEST_ARTIFACTS_DIR); }
 #endif
+
+// What one child run of this test executable printed and how it ended.
+struct ChildRun {
+    bool finished = false; // false: killed after the timeout
+    int exitCode = -1;
+    QString output;
+    bool passed() const { return finished && exitCode == 0 && output.contains(QLatin1String("[  PASSED  ] 1 test")); }
+};
+
+// Runs one test of this executable in a child process with `environment` (for a test that needs
+// the real X platform while its siblings run offscreen).
+ChildRun runTestInChild(const QString &testName, const QProcessEnvironment &environment,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(90));
 
 QByteArray readFile(const QString &path);
 void writeFile(const QString &path, const QByteArray &bytes);

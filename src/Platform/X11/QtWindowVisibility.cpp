@@ -3,11 +3,19 @@
 #include "Platform/X11/X11WindowVisibility.h"
 
 #include <QGuiApplication>
+#include <QScreen>
 #include <QWindow>
+
+#include <algorithm>
 
 bool isOwnWindowVisible(const QWindow &window)
 {
     if (!window.isVisible() || !window.handle())
+        return false;
+    // The root window spans every monitor; a window in the gap beside a smaller one is not seen.
+    const QRect frame = window.frameGeometry();
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (std::none_of(screens.begin(), screens.end(), [&](const QScreen *s) { return s->geometry().intersects(frame); }))
         return false;
     const auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->connection())
