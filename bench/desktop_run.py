@@ -8,22 +8,9 @@ and again with the mock agent working (HUD, sponsored slot and dashboard ticking
 Runs with a temporary empty home and an ephemeral OTel port, so it never touches the user's files,
 display or a running Corvane. Needs Xvfb, openbox, xterm and xdotool (scripts/setup installs them).
 """
-import os, socket, subprocess, sys, tempfile, time
+import os, subprocess, sys, tempfile, time
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-def cpu_seconds(pid):
-    fields = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-def rss_kib(pid):
-    for line in open(f"/proc/{pid}/status"):
-        if line.startswith("VmRSS:"):
-            return int(line.split()[1])
-    return 0
+from processes import free_port, quiet_usage
 
 def start_display():
     read, write = os.pipe()
@@ -55,17 +42,6 @@ def write_settings(home, mock):
     with open(f"{home}/config/Corvane/Corvane.conf", "w") as f:
         f.write("[General]\ntargetBundleID=XTerm\ndisplayMode=aggregate\n"
                 f"useMockDataV2={'true' if mock else 'false'}\n")
-
-def measure(process, seconds, label):
-    cpu_before, wall_before = cpu_seconds(process.pid), time.perf_counter()
-    peak = 0
-    while time.perf_counter() - wall_before < seconds:
-        time.sleep(1)
-        peak = max(peak, rss_kib(process.pid))
-    cpu = cpu_seconds(process.pid) - cpu_before
-    wall = time.perf_counter() - wall_before
-    print(f"{label} over {wall:.0f} s: CPU {100 * cpu / wall:.2f} % ({cpu:.2f} s), "
-          f"RSS {rss_kib(process.pid) / 1024:.1f} MiB (peak {peak / 1024:.1f} MiB)")
 
 def main():
     args = sys.argv[1:]
@@ -99,7 +75,7 @@ def main():
             print(f"launch to HUD shown ({'mock agent on' if mock else 'agents idle'}): "
                   f"{(time.perf_counter() - start) * 1000:.0f} ms")
             time.sleep(3)
-            measure(process, quiet, "mock agent working" if mock else "idle")
+            quiet_usage(process.pid, quiet, "mock agent working" if mock else "idle")
             hud = run_text(["xdotool", "search", "--onlyvisible", "--name", "^Corvane HUD$"], env).split()[0]
             print("  HUD " + " ".join(run_text(["xdotool", "getwindowgeometry", hud], env).split("\n")[1:]).strip())
             print("  " + run_text([binary, "--snapshot"], env).split("\n")[0])

@@ -9,10 +9,7 @@ or a running Corvane.
 """
 import os, socket, statistics, subprocess, sys, tempfile, time
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+from processes import free_port, quiet_usage
 
 def listening(port):
     try:
@@ -21,15 +18,6 @@ def listening(port):
     except OSError:
         return False
 
-def cpu_seconds(pid):
-    fields = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-def rss_kib(pid):
-    for line in open(f"/proc/{pid}/status"):
-        if line.startswith("VmRSS:"):
-            return int(line.split()[1])
-    return 0
 
 def timed_runs(command, env, count):
     times = []
@@ -88,15 +76,7 @@ def main():
     summary("launch to listening (later runs)", launches[1:])
 
     time.sleep(2)
-    cpu_before, wall_before = cpu_seconds(process.pid), time.perf_counter()
-    peak = 0
-    while time.perf_counter() - wall_before < quiet:
-        time.sleep(1)
-        peak = max(peak, rss_kib(process.pid))
-    cpu = cpu_seconds(process.pid) - cpu_before
-    wall = time.perf_counter() - wall_before
-    print(f"idle over {wall:.0f} s: CPU {100 * cpu / wall:.3f} % ({cpu:.2f} s), RSS {rss_kib(process.pid) / 1024:.1f} MiB "
-          f"(peak {peak / 1024:.1f} MiB)")
+    quiet_usage(process.pid, quiet, "idle")
 
     summary("instance answer over the control socket", control_round_trip(control, 50))
     summary("corvane --snapshot with an instance", timed_runs([binary, "--snapshot"], env, 20))
