@@ -10,7 +10,7 @@ display or a running Corvane. Needs Xvfb, openbox, xterm and xdotool (scripts/se
 """
 import os, subprocess, sys, tempfile, time
 
-from processes import free_port, quiet_usage
+from processes import command_line, free_port, quiet_usage
 
 def start_display():
     read, write = os.pipe()
@@ -44,13 +44,7 @@ def write_settings(home, mock):
                 f"useMockDataV2={'true' if mock else 'false'}\n")
 
 def main():
-    args = sys.argv[1:]
-    quiet = 30
-    if "--quiet-seconds" in args:
-        at = args.index("--quiet-seconds")
-        quiet = int(args[at + 1])
-        del args[at:at + 2]
-    binary = os.path.abspath(args[0] if args else "build/release/src/corvane")
+    binary, quiet = command_line(default_quiet_seconds=30)
     server, display = start_display()
     base = dict(os.environ, DISPLAY=display)
     base.pop("QT_QPA_PLATFORM", None)

@@ -9,7 +9,7 @@ or a running Corvane.
 """
 import os, socket, statistics, subprocess, sys, tempfile, time
 
-from processes import free_port, quiet_usage
+from processes import command_line, free_port, quiet_usage
 
 def listening(port):
     try:
@@ -45,13 +45,7 @@ def summary(name, values, unit="ms"):
     print(f"{name}: median {statistics.median(values):.1f} {unit}, min {values[0]:.1f}, p95 {p95:.1f} (n={len(values)})")
 
 def main():
-    args = sys.argv[1:]
-    quiet = 60
-    if "--quiet-seconds" in args:
-        at = args.index("--quiet-seconds")
-        quiet = int(args[at + 1])
-        del args[at:at + 2]
-    binary = os.path.abspath(args[0] if args else "build/release/src/corvane")
+    binary, quiet = command_line(default_quiet_seconds=60)
     home = tempfile.mkdtemp(prefix="corvane-bench-")
     port = free_port()
     env = dict(os.environ, HOME=home, XDG_DATA_HOME=f"{home}/data", XDG_CONFIG_HOME=f"{home}/config",

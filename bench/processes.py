@@ -1,5 +1,5 @@
 """What the benchmark scripts read about the processes they start."""
-import os, socket, time
+import os, socket, sys, time
 
 def free_port():
     with socket.socket() as s:
@@ -27,3 +27,13 @@ def quiet_usage(pid, seconds, label):
     wall = time.perf_counter() - wall_before
     print(f"{label} over {wall:.0f} s: CPU {100 * cpu / wall:.3f} % ({cpu:.2f} s), RSS {rss_kib(pid) / 1024:.1f} MiB "
           f"(peak {peak / 1024:.1f} MiB)")
+
+def command_line(default_quiet_seconds):
+    """The corvane binary (first argument, else the release build) and --quiet-seconds N."""
+    args = sys.argv[1:]
+    quiet = default_quiet_seconds
+    if "--quiet-seconds" in args:
+        at = args.index("--quiet-seconds")
+        quiet = int(args[at + 1])
+        del args[at:at + 2]
+    return os.path.abspath(args[0] if args else "build/release/src/corvane"), quiet
