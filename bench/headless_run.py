@@ -7,7 +7,7 @@ period, and --snapshot latency (whole process, and the running instance's answer
 Runs with a temporary empty home and an ephemeral OTel port, so it never touches the user's files
 or a running Corvane.
 """
-import os, socket, statistics, subprocess, sys, tempfile, time
+import os, socket, statistics, subprocess, tempfile, time
 
 from processes import command_line, free_port, quiet_usage
 
