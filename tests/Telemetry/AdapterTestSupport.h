@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QThread>
 
 #include <atomic>
 #include <memory>
@@ -31,13 +32,18 @@ private:
     std::shared_ptr<std::atomic<qint64>> m_ms;
 };
 
+// Collects what the bus delivers, noting a delivery off the main thread.
 class EventRecorder {
 public:
     explicit EventRecorder(EventBus &bus)
     {
-        QObject::connect(&bus, &EventBus::eventPublished, &m_context,
-                         [this](const AgentEvent &event) { m_events.push_back(event); });
+        QObject::connect(&bus, &EventBus::eventPublished, &m_context, [this](const AgentEvent &event) {
+            if (QThread::currentThread() != m_context.thread())
+                m_offMainThread = true;
+            m_events.push_back(event);
+        });
     }
+    bool deliveredOffMainThread() const { return m_offMainThread; }
     // Delivers what adapters have already posted to the main thread.
     const std::vector<AgentEvent> &events()
     {
@@ -61,7 +67,8 @@ public:
             names.push_back(caseName(event.kind));
         return names;
     }
-    bool waitForCount(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5))
+    // Generous: it returns as soon as the events are there.
+    bool waitForCount(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(15))
     {
         return TestSupport::waitUntil([&] { return events().size() >= count; }, timeout);
     }
@@ -74,6 +81,7 @@ public:
 private:
     QObject m_context;
     std::vector<AgentEvent> m_events;
+    bool m_offMainThread = false;
 };
 
 inline void appendFile(const QString &path, const QByteArray &bytes)

@@ -1,6 +1,6 @@
 #include "Telemetry/Adapters/CodexNotifyAdapter.h"
 
-#include "EventRecorder.h"
+#include "AdapterTestSupport.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -66,7 +66,7 @@ protected:
     QTemporaryDir dir{QStringLiteral("/tmp/cvn-XXXXXX")}; // socket paths must stay short
     QString socketPath = dir.filePath(QStringLiteral("notify.sock"));
     EventBus bus;
-    EventRecorder recorder{bus};
+    AdapterTest::EventRecorder recorder{bus};
     CodexNotifyAdapter adapter{&bus, socketPath};
     std::atomic<int> readyCalls{0};
 };
@@ -97,13 +97,13 @@ TEST_F(CodexNotifyAdapterTest, OneBatchPerConnectionHandledWhenTheSenderCloses)
     sender.write("{\"type\":\"approval-requested\",\"thread-id\":\"a\"}\n{\"type\":\"agent-turn-complete\"");
     sender.flush();
     TestSupport::spin(3 * CodexNotifyAdapter::batchQuietPeriod);
-    EXPECT_TRUE(recorder.events.isEmpty()) << "a last line without its newline waits for the sender";
+    EXPECT_TRUE(recorder.events().empty()) << "a last line without its newline waits for the sender";
 
     sender.write(",\"thread-id\":\"a\"}");
     sender.disconnectFromServer();
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events.size() == 3; }));
-    EXPECT_EQ(recorder.caseNames(), (QList<QString>{"turnStarted", "approvalRequested", "turnEnded"}));
-    EXPECT_FALSE(recorder.offMainThread);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events().size() == 3; }));
+    EXPECT_EQ(recorder.kindNames(), (std::vector<QString>{"turnStarted", "approvalRequested", "turnEnded"}));
+    EXPECT_FALSE(recorder.deliveredOffMainThread());
 }
 
 TEST_F(CodexNotifyAdapterTest, ASenderThatKeepsItsSideOpenIsServedOnceItsLinesEnd)
@@ -113,7 +113,7 @@ TEST_F(CodexNotifyAdapterTest, ASenderThatKeepsItsSideOpenIsServedOnceItsLinesEn
     ASSERT_TRUE(sender.waitForConnected(3000));
     sender.write("{\"type\":\"agent-turn-complete\",\"thread-id\":\"t\"}\n");
     sender.flush();
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events.size() == 1; }));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events().size() == 1; }));
     // The adapter then closes the connection, which is what lets nc exit.
     EXPECT_TRUE(TestSupport::waitUntil([&] { return sender.state() == QLocalSocket::UnconnectedState; }));
 }
@@ -127,7 +127,7 @@ TEST_F(CodexNotifyAdapterTest, AnOversizedBatchIsDroppedUnread)
     sender.write(line.repeated(CodexNotifyAdapter::maxConnectionBuffer / line.size() + 1));
     EXPECT_TRUE(TestSupport::waitUntil([&] { return sender.state() == QLocalSocket::UnconnectedState; }));
     TestSupport::spin(100ms);
-    EXPECT_TRUE(recorder.events.isEmpty());
+    EXPECT_TRUE(recorder.events().empty());
 }
 
 int runHook(const QString &script, const QString &argument)
@@ -175,14 +175,14 @@ TEST(CodexNotifyHookScript, RealHookDeliversThroughSocketPathsWithShellCharacter
         CodexNotifyAdapter::writeHookScript(script, socketPath);
 
         EventBus bus;
-        EventRecorder recorder(bus);
+        AdapterTest::EventRecorder recorder(bus);
         CodexNotifyAdapter adapter(&bus, socketPath);
         adapter.start();
         ASSERT_TRUE(TestSupport::waitUntil([&] { return adapter.isListening(); })) << name;
         EXPECT_EQ(runHook(script, QStringLiteral(R"({"type":"agent-turn-complete","thread-id":"h1"})")), 0) << name;
-        ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events.size() == 1; })) << name;
-        EXPECT_EQ(recorder.events[0].sessionId, "h1");
-        EXPECT_EQ(recorder.events[0].kind, AgentEventKind(TurnEnded{}));
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events().size() == 1; })) << name;
+        EXPECT_EQ(recorder.events()[0].sessionId, "h1");
+        EXPECT_EQ(recorder.events()[0].kind, AgentEventKind(TurnEnded{}));
     }
 }
 

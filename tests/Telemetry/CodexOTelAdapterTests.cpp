@@ -1,7 +1,7 @@
 #include "Telemetry/Adapters/CodexOTelAdapter.h"
 #include "Telemetry/MetricsEngine.h"
 
-#include "EventRecorder.h"
+#include "AdapterTestSupport.h"
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>
@@ -85,7 +85,7 @@ protected:
 
     QTemporaryDir dir;
     EventBus bus;
-    EventRecorder recorder{bus};
+    AdapterTest::EventRecorder recorder{bus};
     CodexOTelAdapter adapter{&bus, 0, dir.filePath(QStringLiteral("otel-raw.log"))};
     std::atomic<int> readyCalls{0};
 };
@@ -101,10 +101,10 @@ TEST_F(CodexOTelAdapterTest, AnyRequestGetsTheFixedResponseAndJsonBodiesArePubli
     ASSERT_TRUE(client.connected);
     client.send(request(sseBody("s1", "response.output_text.delta"), "application/json", "/v1/metrics"));
     EXPECT_EQ(client.receive(96), response);
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events.size() == 2; }));
-    EXPECT_EQ(recorder.caseNames(), (QList<QString>{"modelInfo", "stateText"}));
-    EXPECT_FALSE(recorder.offMainThread);
-    EXPECT_EQ(recorder.events[1].sessionId, "s1");
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events().size() == 2; }));
+    EXPECT_EQ(recorder.kindNames(), (std::vector<QString>{"modelInfo", "stateText"}));
+    EXPECT_FALSE(recorder.deliveredOffMainThread());
+    EXPECT_EQ(recorder.events()[1].sessionId, "s1");
     EXPECT_FALSE(QFile::exists(logPath())) << "JSON bodies are not logged unless asked";
 
     client.send("GET / HTTP/1.1\r\nHost: x\r\n\r\n");
@@ -132,9 +132,9 @@ TEST_F(CodexOTelAdapterTest, FramingOverOneKeepAliveConnection)
     shouted.replace("Content-Length", "CONTENT-LENGTH").replace("Content-Type: ", "content-type:   ");
     client.send(request("{}") + shouted);
     EXPECT_EQ(client.receive(384), response.repeated(4));
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events.size() == 3; }));
-    EXPECT_EQ(recorder.caseNames(), (QList<QString>{"modelInfo", "turnStarted", "turnStarted"}));
-    EXPECT_EQ(recorder.events[2].sessionId, "s2");
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events().size() == 3; }));
+    EXPECT_EQ(recorder.kindNames(), (std::vector<QString>{"modelInfo", "turnStarted", "turnStarted"}));
+    EXPECT_EQ(recorder.events()[2].sessionId, "s2");
 }
 
 TEST_F(CodexOTelAdapterTest, IncompleteOrOversizedRequestsGetNoAnswer)
@@ -176,7 +176,7 @@ TEST_F(CodexOTelAdapterTest, NonJsonBodiesLeaveANoticeAndNoEvents)
     const qsizetype placeholder = log.indexOf("13 bytes\n[binary payload omitted]\n");
     EXPECT_GE(placeholder, 0) << log.constData();
     EXPECT_GT(log.indexOf(notice), placeholder);
-    EXPECT_TRUE(recorder.events.isEmpty());
+    EXPECT_TRUE(recorder.events().empty());
 }
 
 TEST_F(CodexOTelAdapterTest, DebugLogHoldsNoPromptOrIdentity)
@@ -189,7 +189,7 @@ TEST_F(CodexOTelAdapterTest, DebugLogHoldsNoPromptOrIdentity)
     Client client(adapter.listeningPort());
     client.send(request(body));
     EXPECT_EQ(client.receive(96), response);
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events.size() == 2; }));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events().size() == 2; }));
     const QByteArray log = TestSupport::readFile(logPath());
     EXPECT_TRUE(log.contains("conv-7"));
     for (const char *secret : {"secret prompt", "dev@example.com", "acct-42"})
@@ -239,9 +239,9 @@ TEST_F(CodexOTelAdapterTest, ModelIsPublishedOncePerChangeAcrossPayloads)
     for (const char *model : {"gpt-5.5", "gpt-5.5", "o9", "o9", "gpt-5.5"})
         client.send(request(sseBody("s", "response.output_text.delta", model)));
     client.receive(5 * 96);
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events.size() == 8; }));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events().size() == 8; }));
     QList<QString> models;
-    for (const AgentEvent &event : recorder.events) {
+    for (const AgentEvent &event : recorder.events()) {
         if (const auto *info = std::get_if<ModelInfo>(&event.kind))
             models.append(info->model);
     }
@@ -265,10 +265,10 @@ TEST_F(CodexOTelAdapterTest, RecordedToolTurnPutsOneEntryInTheToolFeed)
     EXPECT_EQ(engine.toolFeed()[0].source, AgentSource::codexOtel);
 }
 
-int turnEnds(const EventRecorder &recorder, const QString &session)
+int turnEnds(AdapterTest::EventRecorder &recorder, const QString &session)
 {
     int count = 0;
-    for (const AgentEvent &event : recorder.events)
+    for (const AgentEvent &event : recorder.events())
         count += std::holds_alternative<TurnEnded>(event.kind) && event.sessionId == session;
     return count;
 }
@@ -291,7 +291,7 @@ TEST_F(CodexOTelAdapterTest, TurnEndIsDebouncedAndANewResponseCancelsIt)
     const qint64 elapsed = sinceLastCompletion.elapsed();
     EXPECT_GE(elapsed, 4950) << "the first completion's timer was not cancelled";
     EXPECT_LT(elapsed, 6500);
-    const AgentEvent &end = recorder.events.last();
+    const AgentEvent &end = recorder.events().back();
     EXPECT_EQ(end.source, AgentSource::codexOtel);
     EXPECT_LE(qAbs(end.timestamp.msecsTo(QDateTime::currentDateTimeUtc())), 1000);
     TestSupport::spin(300ms);
@@ -312,8 +312,8 @@ TEST_F(CodexOTelAdapterTest, SessionsEndIndependentlyEvenAfterStop)
 
     ASSERT_TRUE(TestSupport::waitUntil([&] { return turnEnds(recorder, "a") == 1 && turnEnds(recorder, "b") == 1; }, 8s));
     EXPECT_GE(sinceFirst.elapsed(), 5400);
-    EXPECT_EQ(recorder.caseNames(), (QList<QString>{"modelInfo", "tokenUsage", "modelInfo", "turnEnded", "turnEnded"}));
-    EXPECT_EQ(recorder.events[3].sessionId, "a");
+    EXPECT_EQ(recorder.kindNames(), (std::vector<QString>{"modelInfo", "tokenUsage", "modelInfo", "turnEnded", "turnEnded"}));
+    EXPECT_EQ(recorder.events()[3].sessionId, "a");
 }
 
 } // namespace
