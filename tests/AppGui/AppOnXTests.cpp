@@ -5,6 +5,7 @@
 #include "App/AppDelegate.h"
 #include "App/AppHUD.h"
 #include "App/AppSettings.h"
+#include "App/OnboardingWindow.h"
 #include "App/SettingsStore.h"
 #include "App/ShellController.h"
 #include "App/SponsoredSlot.h"
@@ -40,12 +41,8 @@ protected:
     void SetUp() override
     {
         if (qEnvironmentVariableIsEmpty(childVariable))
-            GTEST_SKIP() << "runs only as the child of AppOnXRun.MockAgentDocksToTheXterm";
+            GTEST_SKIP() << "runs only as the child of an AppOnXRun test";
         ASSERT_TRUE(x.join()) << x.error().toStdString();
-        // Wide enough for the bar to have room for the sponsored slot after its fixed-width parts.
-        term = x.startXterm({"-geometry", "150x24+40+220"});
-        ASSERT_NE(term.window, 0u) << x.error().toStdString();
-        click(5, 5, 0); // recent input, for the slot's input gate
         QDir().mkpath(home.filePath(".claude/projects"));
         AppSettings settings(defaults);
         settings.setUseMockData(true);
@@ -53,6 +50,16 @@ protected:
         settings.setDockEdge(DockEdge::above);
         settings.setDisplayMode(DisplayMode::aggregate());
         settings.setAdBackendMode(AdBackendMode::localMock);
+    }
+
+    // Wide enough for the bar to have room for the sponsored slot after its fixed-width parts.
+    void startTerm()
+    {
+        term = x.startXterm({"-geometry", "150x24+40+220"});
+        ASSERT_NE(term.window, 0u) << x.error().toStdString();
+    }
+    void launch()
+    {
         app = std::make_unique<AppDelegate>(defaults, AppEnvironment{home.path(), home.filePath("data/Corvane"), 0});
         app->applicationDidFinishLaunching();
     }
@@ -121,6 +128,10 @@ protected:
 
 TEST_F(AppOnX, MockAgentDockedToTheXtermWithSponsoredSlotAndMenu)
 {
+    ASSERT_NO_FATAL_FAILURE(startTerm());
+    click(5, 5, 0); // recent input, for the slot's input gate
+    launch();
+
     // Docked above the xterm at its width, 44 high, and seen.
     ASSERT_TRUE(waitUntil([&] { return docked(DockEdge::above) && hud().isPanelSeen(); }, 10s)) << why().toStdString();
 
@@ -200,6 +211,35 @@ TEST_F(AppOnX, MockAgentDockedToTheXtermWithSponsoredSlotAndMenu)
         << why().toStdString() << " " << bar().pillText.toStdString();
     choose(openMenuFromHUD(), "XTerm");
     ASSERT_TRUE(waitUntil([&] { return docked(DockEdge::below); }, 5s)) << why().toStdString();
+
+    // Following focus: the focused xterm hosts Claude Code unless its title names Codex.
+    choose(openMenuFromHUD(), "Follow Focused App");
+    x.run("xdotool", {"windowactivate", "--sync", QString::number(term.window)});
+    ASSERT_TRUE(waitUntil([&] { return bar().scopeLabel == "Claude Code" && bar().scopeIcon == "scope"; }, 5s))
+        << bar().scopeLabel.toStdString();
+    x.run("xdotool", {"set_window", "--name", "codex ~/project", QString::number(term.window)});
+    ASSERT_TRUE(waitUntil([&] { return bar().scopeLabel == "Codex"; }, 5s)) << bar().scopeLabel.toStdString();
+}
+
+// Without a window manager there is no window access: the bar floats and the onboarding window
+// explains; once a manager runs, its re-check starts tracking and the bar docks.
+TEST_F(AppOnX, WithoutWindowAccessOnboardsUntilAWindowManagerRuns)
+{
+    launch();
+    OnboardingWindow *onboarding = app->shell().onboardingWindow();
+    ASSERT_NE(onboarding, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return onboarding->isVisible() && hud().isPanelMapped(); }, 5s));
+    EXPECT_EQ(hud().presentation(), HUDWindowController::Presentation::floating);
+    EXPECT_FALSE(app->shell().isTrackerStarted());
+    onboarding->recheck();
+    EXPECT_TRUE(onboarding->isVisible()) << "still no window access";
+
+    ASSERT_TRUE(x.startWindowManager()) << x.error().toStdString();
+    ASSERT_NO_FATAL_FAILURE(startTerm());
+    app->shell().onboardingWindow()->recheck();
+    EXPECT_EQ(app->shell().onboardingWindow(), nullptr);
+    EXPECT_TRUE(app->shell().isTrackerStarted());
+    ASSERT_TRUE(waitUntil([&] { return docked(DockEdge::above); }, 10s)) << why().toStdString();
 }
 
 // Runs the test above with the real X platform, on this executable's X server.
@@ -219,6 +259,20 @@ TEST(AppOnXRun, MockAgentDocksToTheXterm)
     ASSERT_TRUE(child.passed()) << child.output.toStdString();
     for (const QString &name : shots)
         EXPECT_FALSE(QImage(dir + "/" + name).isNull()) << name.toStdString();
+}
+
+TEST(AppOnXRun, WithoutWindowManagerOnboardsThenDocks)
+{
+    if (!qEnvironmentVariableIsEmpty(childVariable))
+        GTEST_SKIP() << "the child run draws only";
+    XSession bare;
+    ASSERT_TRUE(bare.start({1280, 800}, false)) << bare.error().toStdString();
+    QProcessEnvironment env = bare.environment();
+    env.insert(childVariable, TestSupport::artifactsDir());
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    const TestSupport::ChildRun child =
+        TestSupport::runTestInChild("AppOnX.WithoutWindowAccessOnboardsUntilAWindowManagerRuns", env);
+    ASSERT_TRUE(child.passed()) << child.output.toStdString();
 }
 
 } // namespace

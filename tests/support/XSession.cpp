@@ -114,7 +114,7 @@ bool XSession::join(const QByteArray &displayName)
         return false;
     m_screen = QSize(xcb_setup_roots_iterator(xcb_get_setup(m_x)).data->width_in_pixels,
                      xcb_setup_roots_iterator(xcb_get_setup(m_x)).data->height_in_pixels);
-    m_managed = true;
+    m_managed = !cardinals(m_x, m_root, atom(m_x, "_NET_SUPPORTED")).empty();
     return true;
 }
 

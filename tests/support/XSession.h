@@ -37,8 +37,8 @@ public:
     // Starts Xvfb (1280 × 800 unless told) and openbox, and waits until openbox publishes
     // _NET_SUPPORTED; without a window manager when asked.
     bool start(QSize screen = {1280, 800}, bool withWindowManager = true);
-    // Uses a server and window manager that run already (the environment's DISPLAY when the name
-    // is empty); nothing is started, and the destructor ends only the clients started here.
+    // Uses a server (and its window manager, if one runs) that runs already: the environment's
+    // DISPLAY when the name is empty. The destructor ends only what was started here.
     bool join(const QByteArray &displayName = {});
     QString error() const { return m_error; }
 
