@@ -31,7 +31,7 @@ AppHUD::AppHUD(AppSettings &settings, WindowSystem &windows, MetricsEngine &metr
     , m_controller(windows, m_settings, &metrics, &codexHealth, panelFactory)
 {
     ImpressionEngine &engine = slot.impressions();
-    slot.setHUDVisibleProvider([self = QPointer(this)] { return self && self->m_controller.isPanelSeen(); });
+    slot.setHUDVisibleProvider([self = QPointer(this)] { return self && self->m_controller.isSlotSeen(); });
     for (const auto signal : {&ImpressionEngine::gatesChanged, &ImpressionEngine::currentCreativeChanged,
                               &ImpressionEngine::earningsThisMonthChanged, &ImpressionEngine::demoValueThisMonthChanged,
                               &ImpressionEngine::tickCountChanged, &ImpressionEngine::streakSecondsChanged,

@@ -22,6 +22,7 @@ class HUDViewModel : public QObject {
     Q_PROPERTY(CompactBarContent bar READ bar NOTIFY barChanged)
     Q_PROPERTY(DashboardContent dashboard READ dashboard NOTIFY dashboardChanged)
     Q_PROPERTY(double dashboardWidth READ dashboardWidth WRITE setDashboardWidth NOTIFY dashboardChanged)
+    Q_PROPERTY(double slotShownWidth READ slotShownWidth WRITE setSlotShownWidth)
 
 public:
     // `metrics` and `codexHealth` may be null (their values are then set directly); whatever is
@@ -34,6 +35,9 @@ public:
     const DashboardContent &dashboard() const { return m_dashboard; }
     double dashboardWidth() const { return m_dashboardWidth; }
     void setDashboardWidth(double width);
+    // How wide the sponsored slot is drawn inside the bar (0 when hidden or pushed out).
+    double slotShownWidth() const { return m_slotShownWidth; }
+    void setSlotShownWidth(double width) { m_slotShownWidth = width; }
 
     void setScoped(const ScopedMetrics &scoped);
     void setSlot(const SlotSnapshot &slot);
@@ -74,6 +78,7 @@ private:
     CodexTelemetryHealth::Snapshot m_health;
     QLocale m_locale;
     double m_dashboardWidth = 0;
+    double m_slotShownWidth = 0;
     CompactBarContent m_bar;
     DashboardContent m_dashboard;
 };

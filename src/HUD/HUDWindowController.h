@@ -34,6 +34,8 @@ public:
     static constexpr QSizeF permissionPillSize{320, 36};
     static constexpr QSizeF initialSize{660, 44};
     static constexpr double initialLift = 80;
+    // The icon and the start of the creative's text.
+    static constexpr double minimumSeenSlotWidth = 64;
 
     enum class Presentation { docked, floating, waiting, permission, hidden };
 
@@ -61,8 +63,14 @@ public:
     // Takes the panel off screen; it stays off, wherever the target goes, until show().
     void hide();
     bool isPanelMapped() const { return m_panel->isMapped(); }
-    // Mapped and not wholly covered: the sponsored slot's HUD-visible gate.
+    // Mapped and not wholly covered.
     bool isPanelSeen() const { return m_panel->isSeenOnScreen(); }
+    // The sponsored slot's HUD-visible gate: the panel is seen and the slot has room in it (a bar
+    // too narrow for everything, or ads switched off, leaves it none, and no view may be billed).
+    bool isSlotSeen() const
+    {
+        return m_viewModel->slotShownWidth() >= minimumSeenSlotWidth && isPanelSeen();
+    }
 
     // Decides the presentation from lastTarget and the settings and places the panel.
     void applyFrame();

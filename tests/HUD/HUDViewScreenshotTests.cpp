@@ -252,3 +252,21 @@ TEST_F(HUDScreenshots, DashboardNarrowAndWide)
         EXPECT_EQ(image.size(), QSize(int(width), 290));
     }
 }
+
+// The slot's gate counts only what the bar has room to draw.
+TEST_F(HUDScreenshots, SlotIsSeenOnlyWhereTheBarHasRoomForIt)
+{
+    controller->viewModel().setScoped(knownMetrics(AgentState::working));
+    controller->viewModel().setSlot(knownSlot(true));
+    struct Case {
+        double width;
+        bool ads;
+        bool roomForSlot;
+    };
+    for (const Case c : {Case{1240, true, true}, Case{660, true, false}, Case{1240, false, false}}) {
+        settings.setShowAds(c.ads);
+        dock(c.width, false);
+        const double shown = controller->viewModel().slotShownWidth();
+        EXPECT_EQ(shown >= HUDWindowController::minimumSeenSlotWidth, c.roomForSlot) << c.width << " " << shown;
+    }
+}

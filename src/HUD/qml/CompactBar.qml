@@ -16,6 +16,7 @@ Item {
     }
 
     RowLayout {
+        id: row
         anchors.fill: parent
         anchors.leftMargin: 10
         anchors.rightMargin: 10
@@ -114,6 +115,10 @@ Item {
             Layout.minimumWidth: 0
             Layout.preferredWidth: Math.min(230, implicitWidth)
             clip: true
+            // How much of the slot lies inside the bar: a narrow bar pushes it past the edge.
+            readonly property real shownWidth: visible ? Math.max(0, Math.min(x + width, row.width) - x) : 0
+            onShownWidthChanged: hud.slotShownWidth = shownWidth
+            Component.onCompleted: hud.slotShownWidth = shownWidth
         }
     }
 }
