@@ -1,26 +1,22 @@
-#include "App/AdReportMode.h"
-#include "App/AppCore.h"
-#include "App/AppDelegate.h"
-#include "App/AppEnvironment.h"
-#include "App/AppPaths.h"
-#include "App/CodexModes.h"
-#include "App/CommandLine.h"
-#include "App/InstanceRun.h"
-#include "App/SettingsStore.h"
-#include "App/SmokeTest.h"
-#include "App/SnapshotMode.h"
-#include "HUD/QuickHUDPanel.h"
-#include "Platform/X11/X11Display.h"
-#include "Telemetry/MetricsEngine.h"
+#include "App/Core/AppPaths.h"
+#include "App/Core/CommandLine.h"
+#include "App/Core/HeadlessRun.h"
+#include "App/Modes/AdReportMode.h"
+#include "App/Modes/CodexModes.h"
+#include "App/Modes/SmokeTest.h"
+#include "App/Modes/SnapshotMode.h"
+#include "Settings/AppSettings.h"
+#include "Settings/SettingsStore.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QStringList>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -32,73 +28,40 @@ QStringList argumentsOf(int argc, char **argv)
     return arguments;
 }
 
-// A Wayland compositor's socket to talk to, and Qt's Wayland platform to talk with.
-bool waylandUsable()
-{
-    const QString name = qEnvironmentVariable("WAYLAND_DISPLAY");
-    if (name.isEmpty())
-        return false;
-    const QString socket = name.startsWith(u'/') ? name : qEnvironmentVariable("XDG_RUNTIME_DIR") + u'/' + name;
-    return QFileInfo::exists(socket)
-        && QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::PluginsPath)
-                             + QStringLiteral("/platforms/libqwayland-generic.so"));
-}
-
-// Qt aborts when its platform cannot start, so a DISPLAY nobody answers on counts as none, and
-// so does a Wayland display without its socket or without Qt's Wayland platform.
-bool displayAvailable()
+// A display is named for the desktop shell to try; the shell itself checks that it answers.
+bool displayNamed()
 {
     const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
     if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb")))
         return true; // another platform chosen on purpose (offscreen, wayland …)
-    if (!qEnvironmentVariableIsEmpty("DISPLAY") && xServerAnswers())
-        return true;
-    if (!platform.isEmpty() || !waylandUsable())
-        return false;
-    qputenv("QT_QPA_PLATFORM", "wayland"); // no dead X fallback behind it
-    return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY")
+        || (platform.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
 }
 
-void nameApplication()
+// Installed, the shell is in libexec; in the build tree it sits beside this executable.
+QString desktopShellPath()
 {
-    QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
+    const QString dir = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath();
+    const QString installed = dir + QStringLiteral("/" CORVANE_DESKTOP_FROM_BIN "/corvane-desktop");
+    return QFileInfo(installed).isExecutable() ? installed : dir + QStringLiteral("/corvane-desktop");
 }
 
-int runHeadless(int argc, char **argv)
+// Becomes the desktop shell (same process, same arguments); returns only when that failed.
+void execDesktopShell(char **argv)
 {
-    QCoreApplication app(argc, argv);
-    nameApplication();
-    QSettingsStore defaults;
-    const AppEnvironment environment = AppEnvironment::fromProcess();
-    return InstanceRun::run(environment, [&] {
-        auto core = std::make_unique<AppCore>(defaults, environment);
-        core->launch();
-        const MetricsEngine *metrics = core->metrics();
-        return InstanceRun::Launched{std::move(core), metrics, {}};
-    });
-}
-
-int runInterface(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    nameApplication();
-    QApplication::setDesktopFileName(QStringLiteral("dev.corvane.Corvane"));
-    QApplication::setQuitOnLastWindowClosed(false);
-    QuickHUDPanel::preferSoftwareRendering();
-    QSettingsStore defaults;
-    const AppEnvironment environment = AppEnvironment::fromProcess();
-    return InstanceRun::run(environment, [&] {
-        auto delegate = std::make_unique<AppDelegate>(defaults, environment);
-        delegate->applicationDidFinishLaunching();
-        AppDelegate *raw = delegate.get();
-        return InstanceRun::Launched{std::move(delegate), raw->core().metrics(), [raw] { raw->bringHUDForward(); }};
-    });
+    const QByteArray shell = QFile::encodeName(desktopShellPath());
+    // The shell's "Start at Login" entry names the command the user typed, not the shell.
+    qputenv("CORVANE_COMMAND", QFile::encodeName(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()));
+    argv[0] = const_cast<char *>(shell.constData());
+    execv(shell.constData(), argv);
+    std::fprintf(stderr, "corvane: cannot start the desktop shell %s: %s; running headless\n", shell.constData(),
+                 std::strerror(errno));
 }
 
 int runSnapshot(int argc, char **argv, const QStringList &arguments)
 {
     QCoreApplication app(argc, argv);
-    nameApplication();
+    HeadlessRun::nameApplication();
     // Reading only: the support directory is not created for a snapshot.
     const QString supportDir = AppPaths::supportDirFor(QDir::homePath(), qEnvironmentVariable("XDG_DATA_HOME"));
     QSettingsStore defaults;
@@ -136,13 +99,13 @@ int main(int argc, char **argv)
         CommandLine::printLines(QStringLiteral("corvane " CORVANE_VERSION "\n"));
         return 0;
     case Mode::headless:
-        return runHeadless(argc, argv);
+        return HeadlessRun::run(argc, argv);
     case Mode::interface:
         break;
     }
-    if (!displayAvailable()) {
+    if (displayNamed())
+        execDesktopShell(argv);
+    else
         std::fputs("corvane: no display available; running headless\n", stderr);
-        return runHeadless(argc, argv);
-    }
-    return runInterface(argc, argv);
+    return HeadlessRun::run(argc, argv);
 }

@@ -4,25 +4,16 @@
 #include "Ads/AdMonth.h"
 #include "Ads/AdServer.h"
 #include "Ads/MockAdServer.h"
+#include "Platform/Desktop.h"
 #include "Platform/InputIdle.h"
 
+#include <QLoggingCategory>
 #include <QPointer>
-#include <QProcess>
 #include <QTimer>
-
-namespace {
-
-void openWithDesktop(const QUrl &url)
-{
-    QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
-}
-
-} // namespace
 
 ImpressionEngine::ImpressionEngine(std::shared_ptr<AdServer> server, AdLedger &ledger, const InputIdle *inputIdle,
                                    Clock clock, QTimeZone zone, QObject *parent)
     : QObject(parent),
-      openURL(openWithDesktop),
       m_server(std::move(server)),
       m_ledger(ledger),
       m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTimeUtc(); })),
@@ -84,8 +75,8 @@ void ImpressionEngine::handleClick(const QDateTime &now)
         return;
     const AdCreative creative = *m_currentCreative;
     const QUrl url(creative.clickUrl, QUrl::StrictMode);
-    if (url.isValid() && !url.scheme().isEmpty() && openURL)
-        openURL(url);
+    if (url.isValid() && !url.scheme().isEmpty() && !(desktop && desktop->openUrl(url)))
+        qWarning("corvane: could not open the sponsored link %s", qPrintable(url.toString()));
     record(AdEventType::click, creative, now);
 }
 

@@ -16,6 +16,7 @@
 
 class AdLedger;
 class AdServer;
+class Desktop;
 class InputIdle;
 class MockAdServer;
 class QTimer;
@@ -65,8 +66,8 @@ public:
     std::function<bool()> displayAwakeProvider;
     std::function<bool()> inputRecentProvider;
     std::function<QString()> agentSourceProvider = [] { return QStringLiteral("mock"); };
-    // Defaults to the desktop's opener (xdg-open).
-    std::function<void(const QUrl &)> openURL;
+    // Opens the creative's address on a click; without one nothing opens.
+    Desktop *desktop = nullptr;
 
     // Starts the once-a-second evaluation unless it is running.
     void start();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Telemetry/CodexConfigStatus.h"
+
 #include <QDateTime>
 #include <QLatin1String>
 #include <QString>
@@ -17,14 +19,7 @@ inline constexpr QLatin1String otelEnd{"# <<< corvane otel (managed) <<<"};
 inline constexpr QLatin1String notifyMarker{"# corvane-managed-notify"};
 inline constexpr QLatin1String backupInfix{".bak-"};
 
-struct Status {
-    bool configExists = false;
-    bool installed = false;
-    bool notifyInstalled = false;
-    bool foreignOtel = false;
-    bool foreignNotify = false;
-    bool operator==(const Status &) const = default;
-};
+using Status = CodexConfigStatus;
 
 struct InstallResult {
     enum class Kind { installed, alreadyInstalled, conflictForeignOtel };

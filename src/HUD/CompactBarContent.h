@@ -2,7 +2,7 @@
 
 #include "HUD/SlotSnapshot.h"
 #include "Telemetry/ScopedMetrics.h"
-#include "Telemetry/SettingsTypes.h"
+#include "Settings/SettingsTypes.h"
 
 #include <QList>
 #include <QPointF>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Telemetry/SettingsTypes.h"
+#include "Settings/SettingsTypes.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,6 @@
 #include "HUD/HUDWindowController.h"
 
 #include "HUD/HUDSettings.h"
-#include "HUD/QuickHUDPanel.h"
 #include "Platform/WindowSystem.h"
 
 #include <QPointer>
@@ -14,7 +13,7 @@ HUDWindowController::HUDWindowController(WindowSystem &windows, HUDSettings &set
     : QObject(parent), m_windows(windows), m_settings(settings),
       m_viewModel(std::make_unique<HUDViewModel>(m_hudState, settings, metrics, codexHealth))
 {
-    m_panel = panelFactory ? panelFactory(*m_viewModel) : std::make_unique<QuickHUDPanel>(*m_viewModel);
+    m_panel = panelFactory(*m_viewModel);
     if (const auto area = m_panel->mainScreenVisibleFrame()) {
         m_panel->setFrame(QRectF(QPointF(area->center().x() - initialSize.width() / 2, area->top() + initialLift),
                                  initialSize));

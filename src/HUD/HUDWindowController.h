@@ -3,7 +3,7 @@
 #include "HUD/HUDPanel.h"
 #include "HUD/HUDState.h"
 #include "HUD/HUDViewModel.h"
-#include "Telemetry/SettingsTypes.h"
+#include "Settings/SettingsTypes.h"
 #include "Tracking/TargetWindowState.h"
 
 #include <QObject>
@@ -42,10 +42,10 @@ public:
     using PanelFactory = std::function<std::unique_ptr<HUDPanel>(HUDViewModel &)>;
 
     // `windows`, `settings`, `metrics` and `codexHealth` must outlive the controller; the last two
-    // may be null (the view model's values are then set directly). Without a factory the panel
-    // is the Qt Quick HUD window. Places the panel at its initial frame but does not show it.
+    // may be null (the view model's values are then set directly). The factory makes the window
+    // (QuickHUDPanel::factory() on screen). Places the panel at its initial frame but does not show it.
     HUDWindowController(WindowSystem &windows, HUDSettings &settings, MetricsEngine *metrics,
-                        CodexTelemetryHealth *codexHealth = nullptr, const PanelFactory &panelFactory = {},
+                        CodexTelemetryHealth *codexHealth, const PanelFactory &panelFactory,
                         QObject *parent = nullptr);
     ~HUDWindowController() override;
 

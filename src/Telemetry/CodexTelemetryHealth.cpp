@@ -31,7 +31,7 @@ QString CodexTelemetryHealth::ageDescription(double seconds)
     return QStringLiteral("%1h ago").arg(whole / 3600);
 }
 
-CodexTelemetryHealth::Snapshot CodexTelemetryHealth::evaluate(const CodexConfigWriter::Status &config,
+CodexTelemetryHealth::Snapshot CodexTelemetryHealth::evaluate(const CodexConfigStatus &config,
                                                               bool otelListening, bool notifyListening,
                                                               const std::optional<QDateTime> &latestEventAt,
                                                               const QDateTime &now)
@@ -67,7 +67,7 @@ CodexTelemetryHealth::Snapshot CodexTelemetryHealth::evaluate(const CodexConfigW
                    QStringLiteral("Configured and listening; latest Codex event was ") + ageText);
 }
 
-void CodexTelemetryHealth::refresh(const CodexConfigWriter::Status &config, bool otelListening,
+void CodexTelemetryHealth::refresh(const CodexConfigStatus &config, bool otelListening,
                                    bool notifyListening, const std::optional<QDateTime> &latestEventAt,
                                    const QDateTime &now)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Codex/CodexConfigWriter.h"
+#include "Telemetry/CodexConfigStatus.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -33,14 +33,14 @@ public:
 
     explicit CodexTelemetryHealth(QObject *parent = nullptr);
 
-    static Snapshot evaluate(const CodexConfigWriter::Status &config, bool otelListening, bool notifyListening,
+    static Snapshot evaluate(const CodexConfigStatus &config, bool otelListening, bool notifyListening,
                              const std::optional<QDateTime> &latestEventAt, const QDateTime &now);
 
     // "just now", "40s ago", "16m ago", "3h ago".
     static QString ageDescription(double seconds);
 
     // Evaluates and assigns; snapshotChanged is emitted only when the snapshot differs.
-    void refresh(const CodexConfigWriter::Status &config, bool otelListening, bool notifyListening,
+    void refresh(const CodexConfigStatus &config, bool otelListening, bool notifyListening,
                  const std::optional<QDateTime> &latestEventAt, const QDateTime &now);
 
     const Snapshot &snapshot() const { return m_snapshot; }

@@ -1,8 +1,6 @@
 #include "Ads/AdLedger.h"
 #include "Ads/AdPilotReport.h"
 #include "Ads/AdReportFormat.h"
-#include "Ads/EventStoreTelemetry.h"
-#include "Persistence/EventStore.h"
 
 #include "AdFixtures.h"
 
@@ -197,35 +195,6 @@ TEST_F(AdPilotReportTest, TelemetryRowsAreSortedBySourceWithoutMock)
     EXPECT_EQ(json.count("firstActivity"), 1); // left out where absent
     EXPECT_TRUE(json.contains("\"tokenRows\": 4"));
     EXPECT_EQ(Summary::fromJson(QJsonDocument::fromJson(json).object())->telemetry, result.summary.telemetry);
-}
-
-TEST_F(AdPilotReportTest, TelemetryComesFromTheEventDatabase)
-{
-    const TelemetryReader reader = eventStoreTelemetry(files.eventsDatabase);
-    EXPECT_FALSE(reader(since, until)); // no database: no rows, and none is made
-    EXPECT_FALSE(QFile::exists(files.eventsDatabase));
-    {
-        std::unique_ptr<EventStore> store = EventStore::open(files.eventsDatabase);
-        ASSERT_TRUE(store);
-        const QDateTime start = utc("2026-06-12T10:00:00Z");
-        const std::optional<QString> model = QStringLiteral("gpt-5");
-        store->insert(AgentEvent::make(AgentSource::codexOtel, "s1", TurnStarted{}, start), model);
-        store->insert(AgentEvent::make(AgentSource::codexOtel, "s1", ToolCall{"shell", 120}, start.addSecs(10)), model);
-        store->insert(AgentEvent::make(AgentSource::codexOtel, "s1", TokenUsage{1200, 300, 200}, start.addSecs(30)),
-                      model);
-        store->insert(AgentEvent::make(AgentSource::codexOtel, "s1", TurnEnded{}, start.addSecs(60)), model);
-        store->insert(AgentEvent::make(AgentSource::mock, "m1", TurnStarted{}, start), model);
-        store->insert(AgentEvent::make(AgentSource::mock, "m1", TurnEnded{}, start.addSecs(30)), model);
-    }
-    const Result result = generate(since, until, files, reader, generatedAt, QTimeZone::utc());
-    ASSERT_EQ(result.summary.telemetry.size(), 1);
-    const TelemetrySummary &row = result.summary.telemetry[0];
-    EXPECT_EQ(row.source, QStringLiteral("codexOtel"));
-    EXPECT_EQ(row.sessions, 1);
-    EXPECT_EQ(row.toolCalls, 1);
-    EXPECT_DOUBLE_EQ(row.activeTurnSeconds, 60);
-    EXPECT_TRUE(markdownOf(result).contains("| `codexOtel` | 1 | 1m 0s | 1.5k | 200 | 1 | 2026-06-12T10:00:30Z | "
-                                            "2026-06-12T10:00:30Z |"));
 }
 
 TEST_F(AdPilotReportTest, AnOutputDirectoryThatCannotBeMadeFailsAndWritesNothing)

@@ -1,6 +1,7 @@
 #include "Ads/AdLedger.h"
 #include "Ads/ImpressionEngine.h"
 #include "Ads/MockAdServer.h"
+#include "Platform/FakeDesktop.h"
 #include "Platform/InputIdle.h"
 
 #include "AdFixtures.h"
@@ -47,7 +48,8 @@ protected:
     QDateTime now = utc("2026-06-15T12:00:00Z");
     bool turn = true;
     bool hud = true;
-    QList<QUrl> opened;
+    FakeDesktop desktop;
+    QList<QUrl> &opened = desktop.opened;
 
     std::unique_ptr<ImpressionEngine> makeEngine(const QList<AdCreative> &campaigns = topAndLow())
     {
@@ -62,7 +64,7 @@ protected:
         engine->turnInFlightProvider = [this] { return turn; };
         engine->hudVisibleProvider = [this] { return hud; };
         engine->agentSourceProvider = [] { return QStringLiteral("codex"); };
-        engine->openURL = [this](const QUrl &url) { opened.append(url); };
+        engine->desktop = &desktop;
         return engine;
     }
 

@@ -1,7 +1,7 @@
 // The HUD window docked to a real xterm: X11 window system, tracker and window manager.
 #include "FakeHUDSettings.h"
 #include "HUD/HUDWindowController.h"
-#include "HUD/QuickHUDPanel.h"
+#include "HUD/Quick/QuickHUDPanel.h"
 #include "Platform/X11/X11Display.h"
 #include "Platform/X11/X11WindowSystem.h"
 #include "Platform/X11/XcbConnection.h"
@@ -48,7 +48,7 @@ TEST(HUDDockingOnX, FollowsTheXtermAndStaysOnEveryDesktop)
     X11WindowSystem windows(connection);
     ASSERT_TRUE(windows.hasWindowAccess());
     FakeHUDSettings settings;
-    HUDWindowController controller(windows, settings, nullptr);
+    HUDWindowController controller(windows, settings, nullptr, nullptr, QuickHUDPanel::factory());
     WindowTracker tracker(windows, [&] { return settings.targetBundleID(); });
     tracker.onChange = [&](const TargetWindowState &state) {
         controller.setLastTarget(state);

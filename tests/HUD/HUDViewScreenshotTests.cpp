@@ -1,6 +1,6 @@
 #include "FakeHUDSettings.h"
 #include "HUD/HUDWindowController.h"
-#include "HUD/QuickHUDPanel.h"
+#include "HUD/Quick/QuickHUDPanel.h"
 #include "Platform/FakeWindowSystem.h"
 #include "support/TestSupport.h"
 
@@ -74,7 +74,7 @@ struct HUDScreenshots : ::testing::Test {
     {
         windows.addApplication(xterm);
         windows.frontmost = xterm;
-        controller = std::make_unique<HUDWindowController>(windows, settings, nullptr);
+        controller = std::make_unique<HUDWindowController>(windows, settings, nullptr, nullptr, QuickHUDPanel::factory());
         view = &static_cast<QuickHUDPanel &>(controller->panel()).view();
         ASSERT_TRUE(view->errors().isEmpty()) << view->errors().first().toString().toStdString();
         controller->viewModel().setLocale(QLocale(QLocale::English, QLocale::UnitedStates));

@@ -1,4 +1,4 @@
-#include "Platform/FreedesktopDesktop.h"
+#include "Platform/Freedesktop/FreedesktopDesktop.h"
 #include "support/TestSupport.h"
 
 #include <QDBusConnection>

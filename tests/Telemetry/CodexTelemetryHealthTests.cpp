@@ -1,13 +1,14 @@
 #include "Telemetry/CodexTelemetryHealth.h"
 
 #include <QSignalSpy>
+#include <QTimeZone>
 #include <gtest/gtest.h>
 
 namespace {
 
 using Health = CodexTelemetryHealth;
 using Status = Health::Status;
-using ConfigStatus = CodexConfigWriter::Status;
+using ConfigStatus = CodexConfigStatus;
 
 QDateTime at(double seconds)
 {

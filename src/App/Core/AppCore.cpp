@@ -1,0 +1,97 @@
+#include "App/Core/AppCore.h"
+
+#include "App/Core/AppPaths.h"
+#include "App/Core/EventPipeline.h"
+#include "Codex/CodexConfigWriter.h"
+#include "Persistence/EventStore.h"
+#include "Telemetry/MetricsEngine.h"
+#include "Telemetry/PricingTable.h"
+
+#include <QDateTime>
+#include <QPointer>
+
+#include <array>
+
+AppCore::AppCore(SettingsStore &defaults, AppEnvironment environment, QObject *parent)
+    : QObject(parent)
+    , m_environment(std::move(environment))
+    , m_settings(defaults)
+{
+}
+
+AppCore::~AppCore() = default;
+
+void AppCore::launch()
+{
+    if (m_launched)
+        return;
+    m_launched = true;
+
+    AppPaths::ensurePrivateDirectory(m_environment.supportDir);
+    AppPaths::seedIfMissing(QStringLiteral("pricing"), QStringLiteral("json"), m_environment.pricingFile());
+    AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), m_environment.campaignsFile());
+    m_pricing = std::make_unique<PricingTable>(m_environment.pricingFile());
+    m_store = EventStore::open(m_environment.eventsDatabase());
+
+    m_adapters = std::make_unique<AdapterSet>(
+        m_bus, AdapterSet::Locations{m_environment.homeDir, m_environment.claudeProjectsDir(),
+                                     m_environment.notifySocket(), m_environment.otelDebugLog(),
+                                     m_environment.otelPort});
+    AdapterSet *adapters = m_adapters.get();
+    m_metrics = std::make_unique<MetricsEngine>(*m_pricing, m_store.get(),
+                                                [adapters] { return adapters->codexCurrentThreadId(); });
+
+    m_pipeline = std::make_unique<EventPipeline>(m_bus, *m_metrics, m_store.get(), [this] { refreshCodexHealth(); });
+    installSettingsSubscriptions();
+
+    // Listeners report readiness from their own threads; the refresh belongs on this one.
+    const QPointer<AppCore> self(this);
+    m_adapters->start(m_settings.useMockData(), m_settings.debugLogRawOTel(), [self] {
+        QMetaObject::invokeMethod(
+            self.data(), [self] { if (self) self->refreshCodexHealth(); }, Qt::QueuedConnection);
+    });
+    refreshCodexHealth();
+
+    m_healthTimer.setTimerType(Qt::PreciseTimer);
+    m_healthTimer.setInterval(healthIntervalMs);
+    connect(&m_healthTimer, &QTimer::timeout, this, &AppCore::refreshCodexHealth);
+    m_healthTimer.start();
+
+    m_metrics->startTicking();
+}
+
+void AppCore::installSettingsSubscriptions()
+{
+    m_deliveredUseMockData = m_settings.useMockData();
+    connect(&m_settings, &AppSettings::useMockDataChanged, this, &AppCore::onUseMockDataChanged);
+    connect(&m_settings, &AppSettings::debugLogRawOTelChanged, this,
+            [this] { m_adapters->setDebugLogRawOTel(m_settings.debugLogRawOTel()); });
+}
+
+void AppCore::onUseMockDataChanged()
+{
+    const bool value = m_settings.useMockData();
+    if (value == m_deliveredUseMockData)
+        return;
+    m_deliveredUseMockData = value;
+    // Deferred: the handler runs after the change that triggered it has been stored.
+    QMetaObject::invokeMethod(this, &AppCore::restartAdapters, Qt::QueuedConnection);
+}
+
+void AppCore::restartAdapters()
+{
+    if (m_adapters)
+        m_adapters->restartMock(m_settings.useMockData());
+}
+
+void AppCore::refreshCodexHealth()
+{
+    static constexpr std::array codexSources{AgentSource::codexOtel, AgentSource::codexNotify,
+                                             AgentSource::codexDesktopSession};
+    const CodexConfigWriter::Status config = CodexConfigWriter::status(m_environment.codexConfigFile());
+    const bool otelListening = m_adapters && m_adapters->otelListening();
+    const bool notifyListening = m_adapters && m_adapters->notifyListening();
+    const std::optional<QDateTime> latest =
+        m_store ? m_store->latestEventTimestamp(codexSources) : std::nullopt;
+    m_codexHealth.refresh(config, otelListening, notifyListening, latest, QDateTime::currentDateTimeUtc());
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "App/Core/AdapterSet.h"
+#include "App/Core/AppEnvironment.h"
+#include "Settings/AppSettings.h"
+#include "Telemetry/CodexTelemetryHealth.h"
+#include "Telemetry/EventBus.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+
+class EventPipeline;
+class EventStore;
+class MetricsEngine;
+class PricingTable;
+
+// The part of the application that runs with or without a screen: price table, event store,
+// metrics engine, the bus and its pipeline, the adapters, the settings they follow and the Codex
+// health verdict. The headless run owns one directly; the desktop delegate builds its HUD,
+// tracker and menu around one.
+class AppCore : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(AppCore)
+
+public:
+    static constexpr int healthIntervalMs = 15'000;
+
+    // Builds only the settings, the bus and the health object; launch() does the rest.
+    AppCore(SettingsStore &defaults, AppEnvironment environment, QObject *parent = nullptr);
+    ~AppCore() override;
+
+    // Seeds the support directory's files, builds every component in order, subscribes to the
+    // bus and the settings, starts the adapters, the health timer and the metrics tick. Once.
+    void launch();
+
+    // Recomputes the Codex health from the config file, the listeners and the store.
+    void refreshCodexHealth();
+    // Applies the mock-data setting: the synthetic agent stops, and starts anew when it is on.
+    void restartAdapters();
+
+    const AppEnvironment &environment() const { return m_environment; }
+    AppSettings &settings() { return m_settings; }
+    EventBus &bus() { return m_bus; }
+    CodexTelemetryHealth &codexHealth() { return m_codexHealth; }
+    // Null before launch; store() also stays null when the database cannot be opened.
+    PricingTable *pricing() const { return m_pricing.get(); }
+    EventStore *store() const { return m_store.get(); }
+    MetricsEngine *metrics() const { return m_metrics.get(); }
+    AdapterSet *adapters() const { return m_adapters.get(); }
+    bool isHealthTimerActive() const { return m_healthTimer.isActive(); }
+
+private:
+    void installSettingsSubscriptions();
+    void onUseMockDataChanged();
+
+    AppEnvironment m_environment;
+    AppSettings m_settings;
+    EventBus m_bus;
+    CodexTelemetryHealth m_codexHealth;
+    std::unique_ptr<PricingTable> m_pricing;
+    std::unique_ptr<EventStore> m_store;
+    std::unique_ptr<MetricsEngine> m_metrics;
+    std::unique_ptr<EventPipeline> m_pipeline;
+    std::unique_ptr<AdapterSet> m_adapters; // after the bus and engine: its threads stop first
+    QTimer m_healthTimer;
+    bool m_deliveredUseMockData = false;
+    bool m_launched = false;
+};

@@ -1,0 +1,57 @@
+#include "App/Core/AppPaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace AppPaths {
+
+QString supportDirFor(const QString &home, const QString &xdgDataHome)
+{
+    // XDG says a relative XDG_DATA_HOME is invalid and must be ignored.
+    const QString dataHome = QDir::isAbsolutePath(xdgDataHome) ? xdgDataHome : home + QStringLiteral("/.local/share");
+    return QDir::cleanPath(dataHome + QStringLiteral("/Corvane"));
+}
+
+void ensurePrivateDirectory(const QString &path)
+{
+    if (QFileInfo(path).isDir())
+        return;
+    QDir().mkpath(path);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QString supportDir()
+{
+    static const QString dir = [] {
+        const QString path = supportDirFor(QDir::homePath(), qEnvironmentVariable("XDG_DATA_HOME"));
+        ensurePrivateDirectory(path);
+        return path;
+    }();
+    return dir;
+}
+
+QString reportsDir()
+{
+    const QString path = supportDir() + QStringLiteral("/Reports");
+    QDir().mkpath(path);
+    return path;
+}
+
+QString codexConfigFile()
+{
+    return QDir::homePath() + QStringLiteral("/.codex/config.toml");
+}
+
+void seedIfMissing(const QString &resource, const QString &ext, const QString &destination)
+{
+    if (QFileInfo::exists(destination))
+        return;
+    const QString source = QStringLiteral(":/seed/%1.%2").arg(resource, ext);
+    if (!QFile::exists(source))
+        return;
+    if (QFile::copy(source, destination)) // resource copies are read-only; the user edits these
+        QFile::setPermissions(destination, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+} // namespace AppPaths

@@ -1,0 +1,66 @@
+#include "App/Core/ControlServer.h"
+
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTimer>
+#include <QVariant>
+
+ControlServer::ControlServer(QString socketPath, Responder responder, QObject *parent)
+    : QObject(parent)
+    , m_socketPath(std::move(socketPath))
+    , m_responder(std::move(responder))
+    , m_server(new QLocalServer(this))
+{
+    connect(m_server, &QLocalServer::newConnection, this, &ControlServer::accept);
+}
+
+ControlServer::~ControlServer()
+{
+    m_server->close(); // removes the socket file
+}
+
+bool ControlServer::listen()
+{
+    // Only the holder of the instance lock calls this, so a file already there is stale.
+    QLocalServer::removeServer(m_socketPath);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server->listen(m_socketPath))
+        return false;
+    QFile::setPermissions(m_socketPath, QFile::ReadOwner | QFile::WriteOwner);
+    return true;
+}
+
+QString ControlServer::errorString() const
+{
+    return m_server->errorString();
+}
+
+void ControlServer::accept()
+{
+    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        // A client that never finishes its line must not hold its connection forever.
+        QTimer::singleShot(idleTimeoutMs, socket, [socket] { socket->abort(); });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { serve(socket); });
+        if (socket->bytesAvailable() > 0)
+            serve(socket);
+    }
+}
+
+void ControlServer::serve(QLocalSocket *socket)
+{
+    if (socket->property("answered").toBool())
+        return;
+    if (!socket->canReadLine()) {
+        if (socket->bytesAvailable() > maxRequestBytes)
+            socket->abort();
+        return;
+    }
+    QByteArray line = socket->readLine(maxRequestBytes);
+    if (line.endsWith('\n'))
+        line.chop(1);
+    socket->setProperty("answered", true);
+    socket->write(m_responder(line));
+    socket->disconnectFromServer(); // after the answer has been written
+}

@@ -1,0 +1,68 @@
+#include "App/Core/InstanceRun.h"
+
+#include "App/Core/CommandLine.h"
+#include "App/Core/ControlClient.h"
+#include "App/Core/ControlServer.h"
+#include "App/Core/InstanceLock.h"
+#include "App/Core/SnapshotFormat.h"
+#include "App/Core/TerminationSignals.h"
+#include "Telemetry/MetricsEngine.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <cstdio>
+
+namespace InstanceRun {
+
+namespace {
+
+int handOff(const AppEnvironment &environment)
+{
+    // The first instance may still be launching; its socket appears once it is up.
+    const QByteArray raise = ControlRequest::raise().toLine();
+    QDeadlineTimer deadline(handOffTimeoutMs);
+    while (!ControlClient::send(environment.controlSocket(), raise, 1000) && !deadline.hasExpired())
+        QThread::msleep(50);
+    CommandLine::printLines(QString::fromLatin1(alreadyRunningLine));
+    return 0;
+}
+
+} // namespace
+
+QByteArray answer(const std::optional<ControlRequest> &request, const MetricsEngine &metrics,
+                  const std::function<void()> &bringForward)
+{
+    if (!request)
+        return QByteArrayLiteral("error: unknown request\n");
+    switch (request->command) {
+    case ControlRequest::Command::raise:
+        if (bringForward)
+            bringForward();
+        return QByteArrayLiteral("ok\n");
+    case ControlRequest::Command::snapshot:
+        return SnapshotFormat::output(metrics.scoped(request->scope), request->json);
+    }
+    return {};
+}
+
+int run(const AppEnvironment &environment, const std::function<Launched()> &launch)
+{
+    const std::unique_ptr<InstanceLock> lock = InstanceLock::acquire(environment.supportDir);
+    if (!lock)
+        return handOff(environment);
+
+    TerminationSignals terminationSignals;
+    const Launched launched = launch();
+    const MetricsEngine &metrics = *launched.metrics;
+    const std::function<void()> bringForward = launched.bringForward;
+    ControlServer control(environment.controlSocket(), [&metrics, &bringForward](QByteArrayView line) {
+        return answer(ControlRequest::parse(line), metrics, bringForward);
+    });
+    if (!control.listen())
+        std::fprintf(stderr, "corvane: control socket unavailable: %s\n", qPrintable(control.errorString()));
+    return QCoreApplication::exec() == 0 ? 0 : 1;
+}
+
+} // namespace InstanceRun

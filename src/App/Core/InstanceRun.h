@@ -1,0 +1,38 @@
+#pragma once
+
+#include "App/Core/AppEnvironment.h"
+#include "App/Core/ControlRequest.h"
+
+#include <QByteArray>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class MetricsEngine;
+
+// Running Corvane as the one instance of its support directory.
+namespace InstanceRun {
+
+inline constexpr char alreadyRunningLine[] = "Corvane is already running.\n";
+// How long a second launch keeps trying to reach a first one that is still starting.
+inline constexpr int handOffTimeoutMs = 5000;
+
+// What a launch built: the object that owns it, its metrics, and how to bring its HUD forward
+// (nothing to do headless).
+struct Launched {
+    std::unique_ptr<QObject> owner;
+    const MetricsEngine *metrics = nullptr;
+    std::function<void()> bringForward;
+};
+
+// The answer to one control request of a running instance.
+QByteArray answer(const std::optional<ControlRequest> &request, const MetricsEngine &metrics,
+                  const std::function<void()> &bringForward);
+
+// Becomes the instance and runs the event loop until SIGINT, SIGTERM or quit (status 0); when
+// another instance holds the support directory, asks it to come forward, prints one line and
+// returns 0 without launching anything.
+int run(const AppEnvironment &environment, const std::function<Launched()> &launch);
+
+} // namespace InstanceRun

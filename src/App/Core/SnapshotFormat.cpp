@@ -1,0 +1,122 @@
+#include "App/Core/SnapshotFormat.h"
+
+#include "Telemetry/DisplayFormat.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace SnapshotFormat {
+
+namespace {
+
+QJsonValue optionalText(const std::optional<QString> &text)
+{
+    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue time(const QDateTime &at)
+{
+    return at.isValid() ? QJsonValue(at.toUTC().toString(Qt::ISODateWithMs)) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonObject sessionJson(const SessionAgg &session)
+{
+    return {{"sessionId", session.sessionId},
+            {"source", rawValue(session.source)},
+            {"input", session.input},
+            {"output", session.output},
+            {"cached", session.cached},
+            {"contextTokens", session.contextTokens},
+            {"sessionTokens", session.sessionTokens},
+            {"modelContextWindow", session.modelContextWindow},
+            {"model", optionalText(session.model)},
+            {"cost", session.cost},
+            {"lastActivity", time(session.lastActivity)}};
+}
+
+QJsonObject toolJson(const ToolCallEntry &entry)
+{
+    return {{"id", entry.id.toString(QUuid::WithoutBraces)},
+            {"name", entry.name},
+            {"durationMs", entry.durationMs ? QJsonValue(*entry.durationMs) : QJsonValue(QJsonValue::Null)},
+            {"timestamp", time(entry.timestamp)},
+            {"source", rawValue(entry.source)}};
+}
+
+QJsonObject dayJson(const DayAgg &day)
+{
+    return {{"date", time(day.date)}, {"input", day.input}, {"output", day.output}, {"cost", day.cost}};
+}
+
+template <typename T, typename Fn>
+QJsonArray arrayOf(const QList<T> &items, Fn toJson)
+{
+    QJsonArray array;
+    for (const T &item : items)
+        array.append(toJson(item));
+    return array;
+}
+
+} // namespace
+
+QString scopeName(const MetricsScope &scope)
+{
+    return scope.agent ? rawValue(*scope.agent) : QStringLiteral("aggregate");
+}
+
+std::optional<MetricsScope> scopeFromName(QStringView name)
+{
+    if (name == u"aggregate")
+        return MetricsScope::aggregate();
+    if (const auto agent = displayAgentFromRaw(name))
+        return MetricsScope::of(*agent);
+    return std::nullopt;
+}
+
+QString text(const ScopedMetrics &m)
+{
+    const bool working = m.state == AgentState::working;
+    QStringList parts{
+        DisplayFormat::scopeLabel(m.scope),
+        DisplayFormat::stateLabel(m.state, m.stateText, m.elapsedInTurn),
+        QStringLiteral("session ") + DisplayFormat::tokens(m.sessionTotalTokens),
+        QStringLiteral("context ") + DisplayFormat::tokens(m.contextTokens),
+        DisplayFormat::money(m.sessionCost) + QStringLiteral(" est."),
+        DisplayFormat::tpsLabel(m.tps, working),
+    };
+    if (m.model)
+        parts << *m.model;
+    return parts.join(QStringLiteral(" \u00b7 "));
+}
+
+QJsonObject json(const ScopedMetrics &m)
+{
+    return {{"scope", scopeName(m.scope)},
+            {"state", rawValue(m.state)},
+            {"stateText", optionalText(m.stateText)},
+            {"elapsedInTurn", m.elapsedInTurn},
+            {"sessionInput", m.sessionInput},
+            {"sessionOutput", m.sessionOutput},
+            {"sessionCachedInput", m.sessionCachedInput},
+            {"sessionMeteredTokens", m.sessionMeteredTokens},
+            {"sessionTotalTokens", m.sessionTotalTokens},
+            {"contextTokens", m.contextTokens},
+            {"sessionCost", m.sessionCost},
+            {"tps", m.tps},
+            {"tpsHistory", arrayOf(m.tpsHistory, [](double v) { return QJsonValue(v); })},
+            {"model", optionalText(m.model)},
+            {"toolCallCount", m.toolCallCount},
+            {"toolFeed", arrayOf(m.toolFeed, toolJson)},
+            {"sessions", arrayOf(m.sessions, sessionJson)},
+            {"daily", arrayOf(m.daily, dayJson)},
+            {"todayTokens", m.todayTokens()}};
+}
+
+QByteArray output(const ScopedMetrics &metrics, bool asJson)
+{
+    if (asJson)
+        return QJsonDocument(json(metrics)).toJson(QJsonDocument::Compact) + '\n';
+    return text(metrics).toUtf8() + '\n';
+}
+
+} // namespace SnapshotFormat

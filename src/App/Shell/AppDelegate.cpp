@@ -1,0 +1,92 @@
+#include "App/Shell/AppDelegate.h"
+
+#include "App/Shell/AppHUD.h"
+#include "App/Core/AutostartEntry.h"
+#include "App/Shell/ShellController.h"
+#include "App/Shell/SponsoredSlot.h"
+#include "Platform/Freedesktop/FreedesktopDesktop.h"
+#include "Platform/X11/X11Display.h"
+#include "Platform/X11/X11InputIdle.h"
+#include "Platform/X11/X11WindowSystem.h"
+#include "Telemetry/MetricsEngine.h"
+#include "Tracking/WindowTracker.h"
+
+#include <QCoreApplication>
+#include <QNetworkAccessManager>
+
+namespace {
+
+// The command "Start at Login" runs: the `corvane` that started this shell, else this executable.
+QString launchCommand()
+{
+    return qEnvironmentVariable("CORVANE_COMMAND", QCoreApplication::applicationFilePath());
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(SettingsStore &defaults, AppEnvironment environment, QObject *parent)
+    : QObject(parent)
+    , m_core(defaults, std::move(environment))
+{
+}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    m_core.launch();
+    launchShell();
+}
+
+void AppDelegate::launchShell()
+{
+    const AppEnvironment &env = m_core.environment();
+    AppSettings &settings = m_core.settings();
+    m_network = std::make_unique<QNetworkAccessManager>();
+    // Without an X server (a Wayland-only session) there is no window access, and idle time
+    // and display power read as unknown: input recent, display awake.
+    const auto x = openXcbConnection();
+    m_inputIdle = std::make_unique<X11InputIdle>(x);
+    m_slot = std::make_unique<SponsoredSlot>(
+        settings, *m_core.metrics(),
+        SponsoredSlot::Files{env.inSupportDir("ad-ledger.jsonl"), env.campaignsFile(),
+                             {env.inSupportDir("remote-ad-events.jsonl"), env.inSupportDir("remote-ad-creatives.json")}},
+        m_network.get(), m_inputIdle.get());
+    m_windows = std::make_unique<X11WindowSystem>(x);
+    m_hud = std::make_unique<AppHUD>(settings, *m_windows, *m_core.metrics(), m_core.codexHealth(), *m_slot);
+    m_tracker = std::make_unique<WindowTracker>(*m_windows, [&settings] { return settings.targetBundleID(); });
+    m_desktop = std::make_unique<FreedesktopDesktop>();
+    m_slot->impressions().desktop = m_desktop.get();
+
+    ShellParts parts{settings,
+                     *m_core.metrics(),
+                     m_core.codexHealth(),
+                     [this] { m_core.refreshCodexHealth(); },
+                     *m_slot,
+                     *m_windows,
+                     *m_tracker,
+                     *m_desktop,
+                     {env.codexConfigFile(), env.inSupportDir("corvane-notify.sh"), env.notifySocket()},
+                     env.pricingFile(),
+                     AutostartEntry::path(),
+                     launchCommand(),
+                     QString::fromLatin1(AutostartEntry::appId),
+                     QCoreApplication::applicationPid()};
+    m_shell = std::make_unique<ShellController>(std::move(parts), m_hud->hooks());
+    connect(m_hud.get(), &AppHUD::contextMenuRequested, m_shell.get(), &ShellController::hudContextMenuRequested);
+
+    m_slot->subscribeToSettings();
+    m_shell->wireTrackerToHUD();
+    m_shell->installSettingsSubscriptions();
+    m_shell->startFollowFocus();
+    m_shell->setupStatusItem();
+    m_slot->start();
+    bringHUDForward();
+    m_shell->startTrackingOrOnboard();
+}
+
+void AppDelegate::bringHUDForward()
+{
+    if (m_hud)
+        m_hud->controller().show();
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "Settings/SettingsTypes.h"
+#include "Telemetry/CodexTelemetryHealth.h"
+
+#include <QList>
+#include <QString>
+
+// What choosing a menu row does; `none` rows are informational and shown disabled.
+enum class MenuAction {
+    none,
+    openOnboarding,
+    toggleHUD,
+    toggleExpandedDashboard,
+    pickTarget,
+    pickCustomTarget,
+    pickEdge,
+    pickDisplayMode,
+    toggleAds,
+    pickAdBackend,
+    configureRemoteAds,
+    exportAdPilotReport,
+    toggleMock,
+    toggleDebugOverlay,
+    setupCodex,
+    revertCodex,
+    openPricing,
+    toggleStartAtLogin,
+    quit,
+};
+
+// One row of the tray menu as plain data, so the menu's content is testable without a display.
+struct MenuRow {
+    enum class Kind { item, separator, submenu };
+    Kind kind = Kind::item;
+    QString title;
+    MenuAction action = MenuAction::none;
+    bool checked = false;
+    QString represented;     // the text a choice action reads
+    bool quitShortcut = false;
+    QList<MenuRow> children; // submenu rows
+
+    static MenuRow separator() { return {Kind::separator, {}, MenuAction::none, false, {}, false, {}}; }
+    bool operator==(const MenuRow &) const = default;
+};
+
+// Everything the menu shows, read at the moment it opens.
+struct StatusMenuState {
+    bool windowAccessGranted = false;
+    bool hudVisible = false;
+    bool dashboardExpanded = false;
+    QString targetBundleID;
+    QString targetDisplayName;
+    DockEdge dockEdge = DockEdge::above;
+    DisplayMode displayMode;
+    bool showAds = true;
+    AdBackendMode adBackendMode = AdBackendMode::localMock;
+    QString backendHealthMessage;
+    int backendQueuedEvents = 0;
+    bool useMockData = false;
+    bool showDebugOverlay = false;
+    QString codexHealthWord;
+    QString codexHealthDetail;
+    bool codexConfigInstalled = false;
+    bool codexNotifyInstalled = false;
+    bool startAtLogin = false;
+};
+
+// The menu's rows for a state, top to bottom.
+QList<MenuRow> statusMenuRows(const StatusMenuState &state);
+
+// A raw value with its first letter upper-cased ("above" -> "Above").
+QString capitalised(const QString &raw);
+
+// The one-word Codex health shown in the menu: "Setup", "Conflict", "Down", "Restart", "Stale", "Ready".
+QString codexHealthWord(CodexTelemetryHealth::Status status);

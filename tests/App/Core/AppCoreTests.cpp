@@ -1,0 +1,187 @@
+#include "support/TestSupport.h"
+
+#include "App/Core/AppCore.h"
+#include "App/Core/EventPipeline.h"
+#include "Codex/CodexConfigWriter.h"
+#include "Persistence/EventStore.h"
+#include "Telemetry/MetricsEngine.h"
+#include "Telemetry/PricingTable.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using TestSupport::spin;
+using TestSupport::waitUntil;
+using namespace std::chrono_literals;
+
+AgentEvent event(AgentSource source, AgentEventKind kind, const QString &session = "s1")
+{
+    return AgentEvent::make(source, session, std::move(kind));
+}
+
+class EventPipelineTest : public testing::Test {
+protected:
+    QTemporaryDir dir;
+    PricingTable pricing{dir.filePath("pricing.json")};
+    std::unique_ptr<EventStore> store = EventStore::open(dir.filePath("events.sqlite"));
+    EventBus bus;
+    int codexEvents = 0;
+};
+
+TEST_F(EventPipelineTest, StoresEachEventWithTheModelInForceAndFlagsOnlyCodexSources)
+{
+    MetricsEngine metrics(pricing, store.get());
+    EventPipeline pipeline(bus, metrics, store.get(), [this] { ++codexEvents; });
+
+    bus.publish(event(AgentSource::codexOtel, ModelInfo{"gpt-5.5"}));
+    bus.publish(event(AgentSource::codexOtel, TokenUsage{1200, 300, 200}));
+    bus.publish(event(AgentSource::claudeCodeJsonl, TokenUsage{50, 5, std::nullopt}, "c1"));
+    const QList<StoredAgentEvent> stored = store->recentEvents(10);
+    ASSERT_EQ(stored.size(), 3);
+    EXPECT_EQ(stored[0].modelAtEvent, "gpt-5.5") << "an event announcing a model is stored with it";
+    EXPECT_EQ(stored[1].modelAtEvent, "gpt-5.5");
+    EXPECT_EQ(stored[2].modelAtEvent, std::nullopt) << "Claude Code has no model yet";
+    EXPECT_EQ(metrics.scoped(MetricsScope::of(DisplayAgent::codex)).sessionInput, 1200);
+
+    struct Case {
+        AgentSource source;
+        int refreshes;
+    };
+    for (const Case c : {Case{AgentSource::codexOtel, 1}, Case{AgentSource::codexNotify, 1},
+                         Case{AgentSource::codexDesktopSession, 1}, Case{AgentSource::claudeCodeJsonl, 0},
+                         Case{AgentSource::mock, 0}}) {
+        codexEvents = 0;
+        bus.publish(event(c.source, TurnStarted{}));
+        EXPECT_EQ(codexEvents, c.refreshes) << rawValue(c.source).toStdString();
+    }
+}
+
+TEST_F(EventPipelineTest, WithoutAStoreEventsStillMoveTheMetrics)
+{
+    MetricsEngine metrics(pricing, nullptr);
+    EventPipeline pipeline(bus, metrics, nullptr, [this] { ++codexEvents; });
+    bus.publish(event(AgentSource::codexNotify, TurnStarted{}));
+    bus.publish(event(AgentSource::mock, TokenUsage{1000, 500, std::nullopt}));
+    EXPECT_EQ(metrics.scoped(MetricsScope::of(DisplayAgent::codex)).state, AgentState::working);
+    EXPECT_EQ(metrics.scoped(MetricsScope::of(DisplayAgent::mock)).sessionMeteredTokens, 1500);
+    EXPECT_EQ(codexEvents, 1);
+}
+
+// A launched core in a temporary home, its OTel receiver on an ephemeral port.
+class AppCoreTest : public testing::Test {
+protected:
+    QTemporaryDir home;
+    MemorySettingsStore defaults;
+    std::unique_ptr<AppCore> core;
+
+    AppEnvironment environment() const
+    {
+        return {home.path(), home.filePath("data/Corvane"), 0};
+    }
+
+    void launch()
+    {
+        QDir().mkpath(home.filePath(".claude/projects"));
+        core = std::make_unique<AppCore>(defaults, environment());
+        core->launch();
+        ASSERT_TRUE(waitUntil([&] { return core->adapters()->otelListening() && core->adapters()->notifyListening(); }));
+    }
+
+    void installCodexConfig() const
+    {
+        const auto result = CodexConfigWriter::install(home.filePath(".codex/config.toml"), "http://127.0.0.1:4318",
+                                                       environment().inSupportDir("corvane-notify.sh"),
+                                                       QDateTime::currentDateTime());
+        ASSERT_EQ(result.kind, CodexConfigWriter::InstallResult::Kind::installed);
+    }
+
+    CodexTelemetryHealth::Status health() const { return core->codexHealth().snapshot().status; }
+
+    int mockModelAnnouncements = 0;
+    void countMockStarts()
+    {
+        QObject::connect(&core->bus(), &EventBus::eventPublished, core.get(), [this](const AgentEvent &e) {
+            if (e.source == AgentSource::mock && std::holds_alternative<ModelInfo>(e.kind))
+                ++mockModelAnnouncements;
+        });
+    }
+};
+
+TEST_F(AppCoreTest, CodexEventsRefreshTheHealthAtOnceClaudeCodeEventsDoNot)
+{
+    installCodexConfig();
+    launch();
+    ASSERT_TRUE(waitUntil([&] { return health() == CodexTelemetryHealth::Status::restartNeeded; }))
+        << "a listener's readiness refreshes the verdict";
+    EXPECT_TRUE(core->isHealthTimerActive());
+
+    // A Codex event already in the store shows only once something refreshes the verdict.
+    core->store()->insert(event(AgentSource::codexOtel, TurnStarted{}, "earlier"), std::nullopt);
+    core->bus().publish(event(AgentSource::claudeCodeJsonl, TurnStarted{}, "c1"));
+    EXPECT_EQ(health(), CodexTelemetryHealth::Status::restartNeeded);
+    core->bus().publish(event(AgentSource::codexNotify, TurnStarted{}));
+    EXPECT_EQ(health(), CodexTelemetryHealth::Status::ready);
+    EXPECT_EQ(core->codexHealth().snapshot().detail, "last just now");
+}
+
+TEST_F(AppCoreTest, MockDataSwitchStartsAndStopsTheSyntheticAgentOnce)
+{
+    launch();
+    countMockStarts();
+    EXPECT_EQ(core->adapters()->mock(), nullptr);
+
+    core->settings().setUseMockData(true);
+    EXPECT_EQ(core->adapters()->mock(), nullptr) << "the restart is deferred to a later turn";
+    ASSERT_TRUE(waitUntil([&] { return core->adapters()->mock() != nullptr; }));
+    const MockAdapter *started = core->adapters()->mock();
+    EXPECT_TRUE(started->isRunning());
+    EXPECT_EQ(mockModelAnnouncements, 1);
+
+    core->settings().setUseMockData(true);
+    spin(50ms);
+    EXPECT_EQ(core->adapters()->mock(), started) << "the same value changes nothing";
+    EXPECT_EQ(mockModelAnnouncements, 1);
+
+    core->settings().setUseMockData(false);
+    ASSERT_TRUE(waitUntil([&] { return core->adapters()->mock() == nullptr; }));
+    EXPECT_EQ(mockModelAnnouncements, 1);
+    EXPECT_TRUE(core->adapters()->claude() && core->adapters()->otelListening()) << "real adapters untouched";
+}
+
+TEST_F(AppCoreTest, MockDataOnAtLaunchRunsBesideTheRealAdapters)
+{
+    AppSettings(defaults).setUseMockData(true);
+    launch();
+    ASSERT_NE(core->adapters()->mock(), nullptr);
+    EXPECT_TRUE(core->adapters()->mock()->isRunning());
+    EXPECT_NE(core->adapters()->claude(), nullptr);
+    EXPECT_NE(core->adapters()->codexDesktop(), nullptr);
+}
+
+TEST_F(AppCoreTest, RawOTelLoggingFollowsTheSettingWithoutRestartingTheListener)
+{
+    launch();
+    CodexOTelAdapter *otel = core->adapters()->otel();
+    const quint16 port = otel->listeningPort();
+    EXPECT_FALSE(otel->debugLogRawPayloads());
+    core->settings().setDebugLogRawOTel(true);
+    EXPECT_TRUE(otel->debugLogRawPayloads());
+    EXPECT_EQ(otel->listeningPort(), port);
+    EXPECT_TRUE(otel->isListening());
+}
+
+TEST_F(AppCoreTest, RunsWithoutAStoreWhenTheDatabaseCannotBeOpened)
+{
+    installCodexConfig();
+    QDir().mkpath(environment().eventsDatabase()); // a directory where the database should be
+    launch();
+    EXPECT_EQ(core->store(), nullptr);
+    core->bus().publish(event(AgentSource::codexOtel, TokenUsage{100, 10, std::nullopt}));
+    EXPECT_EQ(core->metrics()->scoped(MetricsScope::of(DisplayAgent::codex)).sessionMeteredTokens, 110);
+    EXPECT_EQ(health(), CodexTelemetryHealth::Status::restartNeeded) << "no store: no latest event time";
+}
+
+} // namespace

@@ -1,0 +1,113 @@
+#include "Settings/AppSettings.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(AppSettings, FreshStoreGivesTheDefaultsAndWritesNothing)
+{
+    MemorySettingsStore store;
+    const AppSettings settings(store);
+    EXPECT_EQ(settings.targetBundleID(), "org.gnome.Terminal");
+    EXPECT_EQ(settings.targetDisplayName(), "Terminal");
+    EXPECT_EQ(settings.dockEdge(), DockEdge::above);
+    EXPECT_TRUE(settings.showAds());
+    EXPECT_EQ(settings.adBackendMode(), AdBackendMode::remoteREST);
+    EXPECT_TRUE(settings.remoteAdBaseURL().startsWith("https://"));
+    EXPECT_TRUE(settings.remoteAdBaseURL().endsWith("/api"));
+    EXPECT_FALSE(settings.remoteAdPublisherID().isEmpty());
+    EXPECT_EQ(settings.remoteAdPlacementID(), "hud");
+    EXPECT_FALSE(settings.useMockData());
+    EXPECT_EQ(settings.displayMode(), DisplayMode::followFocus());
+    EXPECT_FALSE(settings.hideWhenTargetMissing());
+    EXPECT_FALSE(settings.showDebugOverlay());
+    EXPECT_FALSE(settings.debugLogRawOTel());
+    EXPECT_FALSE(store.value("targetBundleID").isValid());
+    EXPECT_FALSE(store.value("displayMode").isValid());
+}
+
+TEST(AppSettings, StoredValuesAreReadWithTheirFallbacks)
+{
+    struct Case {
+        const char *key;
+        QVariant stored;
+        std::function<bool(const AppSettings &)> holds;
+    };
+    const std::vector<Case> cases{
+        {"adBackendMode", "localMock", [](auto &s) { return s.adBackendMode() == AdBackendMode::localMock; }},
+        {"adBackendMode", "LocalMock", [](auto &s) { return s.adBackendMode() == AdBackendMode::remoteREST; }},
+        {"adBackendMode", "anything", [](auto &s) { return s.adBackendMode() == AdBackendMode::remoteREST; }},
+        {"displayMode", "pin:codex", [](auto &s) { return s.displayMode() == DisplayMode::pinned(DisplayAgent::codex); }},
+        {"displayMode", "pin:Codex", [](auto &s) { return s.displayMode() == DisplayMode::followFocus(); }},
+        {"displayMode", "pin:", [](auto &s) { return s.displayMode() == DisplayMode::followFocus(); }},
+        {"displayMode", "aggregate ", [](auto &s) { return s.displayMode() == DisplayMode::followFocus(); }},
+        {"displayMode", "aggregate", [](auto &s) { return s.displayMode() == DisplayMode::aggregate(); }},
+        {"dockEdge", "left", [](auto &s) { return s.dockEdge() == DockEdge::left; }},
+        {"dockEdge", "sideways", [](auto &s) { return s.dockEdge() == DockEdge::above; }},
+        {"useMockData", true, [](auto &s) { return !s.useMockData(); }},
+        {"useMockDataV2", true, [](auto &s) { return s.useMockData(); }},
+        {"useMockDataV2", "true", [](auto &s) { return s.useMockData(); }},  // INI text form
+        {"showAds", "maybe", [](auto &s) { return s.showAds(); }},
+        {"showAds", false, [](auto &s) { return !s.showAds(); }},
+        {"showAds", 0, [](auto &s) { return !s.showAds(); }},
+        {"targetBundleID", 42, [](auto &s) { return s.targetBundleID() == "org.gnome.Terminal"; }},
+        {"targetBundleID", "XTerm", [](auto &s) { return s.targetBundleID() == "XTerm"; }},
+    };
+    for (const Case &c : cases) {
+        MemorySettingsStore store;
+        store.setValue(QLatin1String(c.key), c.stored);
+        const AppSettings settings(store);
+        EXPECT_TRUE(c.holds(settings)) << c.key << " = " << c.stored.toString().toStdString();
+    }
+}
+
+TEST(AppSettings, AssignmentStoresAtOnceAndNotifiesOnChange)
+{
+    MemorySettingsStore store;
+    AppSettings settings(store);
+    QSignalSpy modeChanged(&settings, &AppSettings::displayModeChanged);
+
+    settings.setDisplayMode(DisplayMode::pinned(DisplayAgent::claudeCode));
+    EXPECT_EQ(store.value("displayMode").toString(), "pin:claudeCode");
+    settings.setDisplayMode(DisplayMode::aggregate());
+    EXPECT_EQ(store.value("displayMode").toString(), "aggregate");
+    settings.setDisplayMode(DisplayMode::aggregate());
+    EXPECT_EQ(modeChanged.count(), 2);
+
+    settings.setUseMockData(true);
+    EXPECT_EQ(store.value("useMockDataV2"), QVariant(true));
+    EXPECT_FALSE(store.value("useMockData").isValid());
+    settings.setDockEdge(DockEdge::right);
+    EXPECT_EQ(store.value("dockEdge").toString(), "right");
+    settings.setAdBackendMode(AdBackendMode::localMock);
+    EXPECT_EQ(store.value("adBackendMode").toString(), "localMock");
+
+    const AppSettings reread(store);
+    EXPECT_EQ(reread.displayMode(), DisplayMode::aggregate());
+    EXPECT_TRUE(reread.useMockData());
+    EXPECT_EQ(reread.dockEdge(), DockEdge::right);
+    EXPECT_EQ(reread.adBackendMode(), AdBackendMode::localMock);
+}
+
+TEST(SettingsTypes, DisplayModeFormsAndLabels)
+{
+    EXPECT_EQ(DisplayMode::pinned(DisplayAgent::mock).rawValue(), "pin:mock");
+    EXPECT_EQ(DisplayMode::pinned(DisplayAgent::claudeCode).label(), "Pin Claude Code");
+    EXPECT_EQ(DisplayMode::aggregate().label(), "All Agents");
+    EXPECT_EQ(DisplayMode::followFocus().rawValue(), "follow");
+    EXPECT_EQ(DisplayMode::followFocus().label(), "Follow Focused App");
+    EXPECT_EQ(DisplayMode::fromRaw(u""), DisplayMode::followFocus());
+    EXPECT_EQ(dockEdgeFromRaw(u"Above"), std::nullopt);
+    EXPECT_EQ(adBackendModeFromRaw(u"remoteREST"), AdBackendMode::remoteREST);
+}
+
+TEST(SettingsTypes, TargetDisplayNames)
+{
+    EXPECT_EQ(targetDisplayName("com.googlecode.iterm2"), "iTerm2");
+    EXPECT_EQ(targetDisplayName("dev.warp.Warp-Stable"), "dev.warp.Warp-Stable");
+    EXPECT_EQ(targetDisplayName("XTerm"), "XTerm");
+    EXPECT_EQ(targetDisplayName("org.gnome.Terminal"), "Terminal");
+}
+
+} // namespace
