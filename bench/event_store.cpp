@@ -193,7 +193,7 @@ void BM_EngineConstructionWithStore(benchmark::State &state)
     }
 }
 
-// range(0) 0: through the time index only, as with the specified indexes; 1: the planner's choice.
+// range(0) 0: through the time index only, as with the store's own indexes; 1: the planner's choice.
 void BM_BareDailyTokenQuery(benchmark::State &state)
 {
     sqlite3 *db = fixture->bareConnection();

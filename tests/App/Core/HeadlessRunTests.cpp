@@ -170,6 +170,10 @@ TEST_F(HeadlessRunTest, EmptyHomeLaunchesEveryListenerAndSeedsTheSupportDirector
     for (const char *name : {"pricing.json", "campaigns.json", "events.sqlite"})
         EXPECT_TRUE(QFileInfo(supportDir + '/' + name).isFile()) << name;
     EXPECT_FALSE(readFile(supportDir + "/pricing.json").isEmpty());
+    const QByteArray maps = readFile(QStringLiteral("/proc/%1/maps").arg(corvane.processId()));
+    for (const char *library : {"libQt6Gui", "libQt6Widgets", "libQt6Qml", "libQt6Quick", "libxcb", "libQt6DBus"})
+        EXPECT_FALSE(maps.contains(library)) << "the headless run maps " << library;
+    EXPECT_TRUE(maps.contains("libQt6Core")) << "the maps were read";
     for (const char *name : {"notify.sock", "control.sock"}) {
         const QFileInfo socket(supportDir + '/' + name);
         EXPECT_EQ(socket.permissions() & 0x0077, 0) << name << " is owner-only";
