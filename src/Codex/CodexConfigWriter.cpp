@@ -1,5 +1,6 @@
 #include "Codex/CodexConfigWriter.h"
 
+#include "Codex/CodexConfigToml.h"
 #include "Codex/ConfigFileError.h"
 
 #include <QDir>
@@ -8,6 +9,9 @@
 #include <QLocale>
 #include <QSaveFile>
 #include <QStringDecoder>
+
+#include <algorithm>
+#include <variant>
 
 namespace CodexConfigWriter {
 
@@ -48,27 +52,26 @@ void writeAtomically(const QString &path, const QString &text, std::optional<QFi
         fail();
 }
 
-QStringView trimmedOfBlanks(QStringView line)
+// Editors may turn the file's line ends into CRLF after an install: a marker line is the same line.
+QStringView withoutCR(QStringView line)
 {
-    qsizetype from = 0;
-    qsizetype to = line.size();
-    while (from < to && (line[from] == u' ' || line[from] == u'\t'))
-        ++from;
-    while (to > from && (line[to - 1] == u' ' || line[to - 1] == u'\t'))
-        --to;
-    return line.sliced(from, to - from);
+    return line.endsWith(u'\r') ? line.chopped(1) : line;
 }
 
-// "[otel]" itself, or a sub-table such as [otel.exporter."otlp-http"]: either would clash with the block.
-bool isOtelHeader(QStringView line)
+bool isBeginMarker(QStringView line)
 {
-    const QStringView trimmed = trimmedOfBlanks(line);
-    return trimmed.startsWith(u"[otel]") || trimmed.startsWith(u"[otel.");
+    return withoutCR(line) == otelBegin;
+}
+
+bool isManagedNotify(QStringView line)
+{
+    return withoutCR(line).endsWith(notifyMarker);
 }
 
 struct Outside {
     QStringList lines;
     bool removedBlock = false;
+    bool blockEndsInCR = false; // the removed block's lines end in CR: the file was converted to CRLF
 };
 
 Outside splitOutside(const QString &text)
@@ -76,12 +79,13 @@ Outside splitOutside(const QString &text)
     Outside outside;
     bool inside = false;
     for (const QString &line : text.split(u'\n')) {
-        if (line == otelBegin) {
+        if (isBeginMarker(line)) {
             inside = true;
             outside.removedBlock = true;
-        } else if (line == otelEnd) {
+            outside.blockEndsInCR = line.endsWith(u'\r');
+        } else if (withoutCR(line) == otelEnd) {
             inside = false;
-        } else if (!inside && !line.endsWith(notifyMarker)) {
+        } else if (!inside && !isManagedNotify(line)) {
             outside.lines << line;
         }
     }
@@ -99,18 +103,18 @@ Status statusOfText(const QString &withBom)
     const QString text = withoutBom(withBom);
     Status status;
     status.configExists = true;
-    status.installed = text.contains(otelBegin);
-    status.notifyInstalled = text.contains(notifyMarker);
-    for (const QString &line : text.split(u'\n')) {
-        const QStringView trimmed = trimmedOfBlanks(line);
-        if (!status.installed && isOtelHeader(line))
-            status.foreignOtel = true;
-        if (trimmed.startsWith(u"notify") && trimmed.contains(u'=') && !line.contains(notifyMarker))
-            status.foreignNotify = true;
-    }
-    if (status.installed) {
-        for (const QString &line : textOutsideManagedRegions(text))
-            status.foreignOtel = status.foreignOtel || isOtelHeader(line);
+    const QStringList lines = text.split(u'\n');
+    status.installed = std::any_of(lines.begin(), lines.end(), [](const QString &line) { return isBeginMarker(line); });
+    status.notifyInstalled =
+        std::any_of(lines.begin(), lines.end(), [](const QString &line) { return isManagedNotify(line); });
+    // Whatever is left once the managed lines are gone is the user's, in any spelling TOML allows.
+    const auto keys = CodexConfigToml::managedKeys(textOutsideManagedRegions(text).join(u'\n'));
+    if (const auto *error = std::get_if<CodexConfigToml::ParseError>(&keys)) {
+        status.parseError = *error;
+    } else {
+        const auto &found = std::get<CodexConfigToml::ManagedKeys>(keys);
+        status.foreignOtel = found.otel;
+        status.foreignNotify = found.notify;
     }
     return status;
 }
@@ -196,19 +200,14 @@ InstallResult install(const QString &configPath, const QString &endpoint,
         text = std::move(*read);
     }
     const Status before = statusOfText(text);
+    if (!before.parseError.isEmpty())
+        throw ConfigFileError(
+            QStringLiteral("%1 is not valid TOML (%2); nothing written").arg(configPath, before.parseError));
     if (before.foreignOtel)
         return {InstallResult::Kind::conflictForeignOtel, {}};
     const bool addNotify = notifyScriptPath && !before.notifyInstalled && !before.foreignNotify;
     if (before.installed && !addNotify)
         return {InstallResult::Kind::alreadyInstalled, {}};
-
-    const QString dir = config.absolutePath();
-    if (!QDir().mkpath(dir))
-        throw ConfigFileError(QStringLiteral("cannot create directory %1").arg(dir));
-    const QString backup = dir + u'/' + config.fileName() + backupInfix + backupTimestamp(now, zone);
-    // The config may hold credentials: its backup is no more readable than the file itself.
-    const auto permissions = config.exists() ? std::optional(config.permissions()) : std::nullopt;
-    writeAtomically(backup, text, permissions);
 
     QString updated = addNotify ? withNotifyLine(text, *notifyScriptPath) : text;
     if (!before.installed) {
@@ -218,6 +217,20 @@ InstallResult install(const QString &configPath, const QString &endpoint,
             updated += u'\n';
         updated += otelBlock(endpoint) + u'\n';
     }
+    // Codex must still read its config, with the user's values as they were.
+    const std::optional<QString> problem = CodexConfigToml::installProblem(
+        textOutsideManagedRegions(withoutBom(text)).join(u'\n'), withoutBom(updated),
+        {endpoint, addNotify ? notifyScriptPath : std::nullopt});
+    if (problem)
+        throw ConfigFileError(QStringLiteral("%1: %2; nothing written").arg(configPath, *problem));
+
+    const QString dir = config.absolutePath();
+    if (!QDir().mkpath(dir))
+        throw ConfigFileError(QStringLiteral("cannot create directory %1").arg(dir));
+    const QString backup = dir + u'/' + config.fileName() + backupInfix + backupTimestamp(now, zone);
+    // The config may hold credentials: its backup is no more readable than the file itself.
+    const auto permissions = config.exists() ? std::optional(config.permissions()) : std::nullopt;
+    writeAtomically(backup, text, permissions);
     writeAtomically(configPath, updated, permissions);
     return {InstallResult::Kind::installed, backup};
 }
@@ -230,8 +243,9 @@ bool revert(const QString &configPath)
     const Outside outside = splitOutside(withoutBom(*text));
     QString result = outside.lines.join(u'\n');
     // The line break install placed before the block; only when a block was actually removed.
-    if (outside.removedBlock && result.endsWith(u'\n'))
-        result.chop(1);
+    const QLatin1String separator(outside.blockEndsInCR ? "\r\n" : "\n");
+    if (outside.removedBlock && result.endsWith(separator))
+        result.chop(separator.size());
     if (text->startsWith(byteOrderMark))
         result.prepend(byteOrderMark);
     if (result == *text)

@@ -10,8 +10,9 @@
 
 #include <optional>
 
-// Adds and removes Corvane's managed lines in Codex's config.toml. The file is edited as
-// text, line by line, never parsed as TOML; every line that is not managed is left as it is.
+// Adds and removes Corvane's managed lines in Codex's config.toml. The file is edited as text,
+// line by line, so every line that is not managed stays as it is and revert is byte-exact; what
+// the file holds is decided by a TOML parser, and an edit Codex could not read is never written.
 namespace CodexConfigWriter {
 
 inline constexpr QLatin1String otelBegin{"# >>> corvane otel (managed) >>>"};
@@ -34,7 +35,9 @@ Status status(const QString &configPath);
 
 // Adds the managed block and, when a script path is given and no notify hook is configured,
 // the managed notify line, after backing the previous content up beside the file.
-// Throws ConfigFileError when a step fails, or when the file exists but is not readable UTF-8.
+// Throws ConfigFileError, writing nothing, when a step fails, when the file exists but is not
+// readable UTF-8 or not valid TOML, or when the edited text would not parse back to the user's
+// values plus exactly Corvane's.
 InstallResult install(const QString &configPath, const QString &endpoint,
                       const std::optional<QString> &notifyScriptPath, const QDateTime &now,
                       const QTimeZone &zone = QTimeZone::systemTimeZone());

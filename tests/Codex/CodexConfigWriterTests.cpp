@@ -1,3 +1,4 @@
+#include "Codex/CodexConfigToml.h"
 #include "Codex/CodexConfigWriter.h"
 #include "Codex/ConfigFileError.h"
 
@@ -12,6 +13,14 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+// Failures name the flags rather than the bytes.
+void PrintTo(const CodexConfigStatus &s, std::ostream *out)
+{
+    *out << "{exists " << s.configExists << ", installed " << s.installed << ", notify " << s.notifyInstalled
+         << ", foreign otel " << s.foreignOtel << ", foreign notify " << s.foreignNotify << ", error \""
+         << s.parseError.toStdString() << "\"}";
+}
 
 namespace {
 
@@ -157,15 +166,17 @@ TEST_F(CodexConfigWriterTest, StatusFlags)
         {"ours", managedNotify + block + "\n", {true, true, true, false, false}},
         {"[otel] inside the block is ours, an indented one outside is not",
          block + "\n\t[otel]\n", {true, true, false, true, false}},
-        {"begin marker only inside a comment hides no [otel]",
-         QByteArray("# see # >>> corvane otel (managed) >>>\n[otel]\n"), {true, true, false, true, false}},
-        {"foreign notify in a table, any notify* key", QByteArray("[hooks]\n  notify_cmd = \"x\"\n"),
-         {true, false, false, false, true}},
+        {"a marker inside a comment is no block", QByteArray("# see # >>> corvane otel (managed) >>>\n[otel]\n"),
+         {true, false, false, true, false}},
+        {"notify_cmd in a table is not Codex's notify", QByteArray("[hooks]\n  notify_cmd = \"x\"\n"),
+         {true, false, false, false, false}},
         {"multi-line notify beside ours", managedNotify + "notify = [\n  \"a\",\n]\n", {true, false, true, false, true}},
-        {"notify without = is no assignment", QByteArray("notify\n[notifications]\n"), {true, false, false, false, false}},
         {"[otel] right after a byte-order mark", QByteArray("\xEF\xBB\xBF[otel]\n"), {true, false, false, true, false}},
-        {"[otel] followed by text", QByteArray("[otel]x\n"), {true, false, false, true, false}},
         {"[otel_extra]", QByteArray("[otel_extra]\n"), {true, false, false, false, false}},
+        {"notify without = does not parse", QByteArray("notify\n[notifications]\n"),
+         {true, false, false, false, false, "line 1, column 7: Error while parsing key-value pair: expected '=', saw '\\n'"}},
+        {"ours converted to CRLF", QByteArray(managedNotify + block + "\nmodel = \"o3\"\n").replace("\n", "\r\n"),
+         {true, true, true, false, false}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -280,12 +291,12 @@ TEST_F(CodexConfigWriterTest, BackupIsNamedByLocalTimeAndReplacedWithinOneSecond
     EXPECT_EQ(W::backupTimestamp(lateEvening, plusTwo), "20270101-015959");
     EXPECT_EQ(W::backupTimestamp(QDateTime::fromString("2026-03-04T05:06:07Z", Qt::ISODate), utc), "20260304-050607");
 
-    writeFile(config, "first\n");
+    writeFile(config, "model = \"first\"\n");
     ASSERT_EQ(install().kind, Kind::installed);
-    writeFile(config, "second\n");
+    writeFile(config, "model = \"second\"\n");
     ASSERT_EQ(W::install(config, endpoint, "/tmp/hook.sh", installTime.addMSecs(900), utc).kind, Kind::installed);
     EXPECT_EQ(backups(), QStringList{QFileInfo(backupName).fileName()});
-    EXPECT_EQ(readFile(backupName), "second\n");
+    EXPECT_EQ(readFile(backupName), "model = \"second\"\n");
 }
 
 TEST_F(CodexConfigWriterTest, PrivateConfigStaysPrivateAndItsBackupToo)
@@ -337,6 +348,112 @@ TEST_F(CodexConfigWriterTest, FailuresRaiseAndLeaveTheConfigAlone)
         EXPECT_TRUE(QString(error.what()).contains(other.filePath(".codex"))) << error.what();
     }
     EXPECT_EQ(readFile(other.filePath(".codex")), "not a directory");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CodexConfigWriterTest, EveryTomlSpellingOfAForeignOtelOrNotifyIsSeen)
+{
+    struct Case {
+        const char *name;
+        QByteArray text;
+        bool foreignOtel;
+    };
+    const Case cases[]{
+        {"spaced table header", "[ otel ]\nenvironment = \"prod\"\n", true},
+        {"quoted table header", "[\"otel\"]\nenvironment = \"prod\"\n", true},
+        {"dotted key", "model = \"o3\"\notel.environment = \"prod\"\n", true},
+        {"inline table", "otel = { environment = \"prod\" }\n", true},
+        {"array of tables", "[[otel]]\nenvironment = \"prod\"\n", true},
+        {"quoted notify", "\"notify\" = [\"/usr/bin/notify-codex\"]\nmodel = \"o3\"\n", false},
+        {"literal-quoted notify", "'notify' = [\"/usr/bin/notify-codex\"]\n", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(config);
+        for (const QString &backup : backups())
+            QFile::remove(home.filePath(".codex/" + backup));
+        writeFile(config, c.text);
+        const W::Status status = W::status(config);
+        EXPECT_EQ(status.foreignOtel, c.foreignOtel);
+        EXPECT_EQ(status.foreignNotify, !c.foreignOtel);
+        if (c.foreignOtel) {
+            EXPECT_EQ(install().kind, Kind::conflictForeignOtel);
+            EXPECT_EQ(readFile(config), c.text);
+            EXPECT_TRUE(backups().isEmpty());
+            continue;
+        }
+        ASSERT_EQ(install().kind, Kind::installed);
+        const std::optional<QJsonObject> parsed = parsedToml(config);
+        ASSERT_TRUE(parsed) << readFile(config).toStdString();
+        EXPECT_EQ((*parsed)["notify"].toArray(), QJsonArray{"/usr/bin/notify-codex"}) << "the user's hook stays";
+        EXPECT_EQ((*parsed)["otel"]["exporter"]["otlp-http"]["endpoint"].toString(), endpoint);
+        EXPECT_TRUE(W::revert(config));
+        EXPECT_EQ(readFile(config), c.text);
+    }
+}
+
+TEST_F(CodexConfigWriterTest, AConfigThatIsNotTomlIsRefusedUntouched)
+{
+    const QByteArray text = "model = \"o3\"\nmodel = \"o4\"\n";
+    writeFile(config, text);
+    EXPECT_FALSE(W::status(config).parseError.isEmpty());
+    try {
+        install();
+        ADD_FAILURE() << "installed into a config Codex cannot read";
+    } catch (const ConfigFileError &error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains("is not valid TOML (line 2")) << error.what();
+    }
+    EXPECT_EQ(readFile(config), text);
+    EXPECT_TRUE(backups().isEmpty());
+}
+
+TEST_F(CodexConfigWriterTest, AConfigConvertedToCRLFAfterInstallRevertsByteForByte)
+{
+    const QByteArray before = "model = \"o3\"\n\n[tui]\nnotifications = true\n";
+    writeFile(config, before);
+    ASSERT_EQ(install().kind, Kind::installed);
+    QByteArray converted = readFile(config);
+    converted.replace("\n", "\r\n");
+    writeFile(config, converted);
+
+    EXPECT_EQ(W::status(config), (W::Status{true, true, true, false, false}));
+    EXPECT_EQ(install().kind, Kind::alreadyInstalled);
+    EXPECT_TRUE(W::revert(config));
+    EXPECT_EQ(readFile(config), QByteArray(before).replace("\n", "\r\n"));
+}
+
+TEST(CodexConfigToml, AnInstallMustAddExactlyCorvanesValues)
+{
+    const QString before = QStringLiteral("model = \"o3\"\n");
+    const QString otel = QString::fromUtf8(block) + u'\n';
+    const QString notify = QStringLiteral("notify = [\"/h.sh\"]\n");
+    struct Case {
+        const char *name;
+        QString after;
+        std::optional<QString> notifyScript;
+        QString problem; // empty: none
+    };
+    const Case cases[]{
+        {"block added", before + otel, std::nullopt, {}},
+        {"block and notify added", notify + before + otel, QStringLiteral("/h.sh"), {}},
+        {"does not parse", before + otel + "[otel]\n", std::nullopt, "would not be valid TOML"},
+        {"another endpoint", before + QString(otel).replace("4318", "4319"), std::nullopt, "[otel] values"},
+        {"notify missing", before + otel, QStringLiteral("/h.sh"), "notify hook"},
+        {"a user value changed", QStringLiteral("model = \"o4\"\n") + otel, std::nullopt, "change other values"},
+        {"a user value dropped", otel, std::nullopt, "change other values"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::optional<QString> problem = CodexConfigToml::installProblem(before, c.after, {endpoint, c.notifyScript});
+        if (c.problem.isEmpty())
+            EXPECT_FALSE(problem) << problem->toStdString();
+        else
+            EXPECT_TRUE(problem && problem->contains(c.problem)) << problem.value_or("none").toStdString();
+    }
+    EXPECT_TRUE(CodexConfigToml::installProblem("model = ", before + otel, {endpoint, {}})->contains("config is not valid"));
 }
 
 } // namespace
