@@ -58,7 +58,7 @@ void execDesktopShell(char **argv)
                  std::strerror(errno));
 }
 
-int runSnapshot(int argc, char **argv, const QStringList &arguments)
+int runSnapshot(int argc, char **argv, const CommandLine::Invocation &invocation)
 {
     QCoreApplication app(argc, argv);
     HeadlessRun::nameApplication();
@@ -66,8 +66,8 @@ int runSnapshot(int argc, char **argv, const QStringList &arguments)
     const QString supportDir = AppPaths::supportDirFor(QDir::homePath(), qEnvironmentVariable("XDG_DATA_HOME"));
     QSettingsStore defaults;
     const AppSettings settings(defaults);
-    return SnapshotMode::run(arguments, supportDir + QStringLiteral("/control.sock"), supportDir,
-                             settings.displayMode());
+    return SnapshotMode::run({invocation.scope, invocation.json}, supportDir + QStringLiteral("/control.sock"),
+                             supportDir, settings.displayMode());
 }
 
 } // namespace
@@ -75,8 +75,11 @@ int runSnapshot(int argc, char **argv, const QStringList &arguments)
 int main(int argc, char **argv)
 {
     using CommandLine::Mode;
-    const QStringList arguments = argumentsOf(argc, argv);
-    switch (CommandLine::selectMode(arguments)) {
+    const auto parsed = CommandLine::parse(argumentsOf(argc, argv));
+    if (const QString *error = std::get_if<QString>(&parsed))
+        return CommandLine::usageError(*error);
+    const CommandLine::Invocation &invocation = std::get<CommandLine::Invocation>(parsed);
+    switch (invocation.mode) {
     case Mode::smokeTest: {
         QCoreApplication app(argc, argv);
         return SmokeTest::run();
@@ -89,9 +92,9 @@ int main(int argc, char **argv)
     case Mode::revertCodexConfig:
         return CodexModes::runRevert(AppPaths::codexConfigFile());
     case Mode::adReport:
-        return AdReportMode::run(arguments);
+        return AdReportMode::run(invocation.days);
     case Mode::snapshot:
-        return runSnapshot(argc, argv, arguments);
+        return runSnapshot(argc, argv, invocation);
     case Mode::help:
         CommandLine::printLines(CommandLine::usage());
         return 0;

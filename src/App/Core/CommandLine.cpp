@@ -1,37 +1,105 @@
 #include "App/Core/CommandLine.h"
 
+#include "App/Core/SnapshotFormat.h"
+
+#include <QCommandLineParser>
+
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <utility>
 
 namespace CommandLine {
 
-Mode selectMode(const QStringList &arguments)
+namespace {
+
+struct ModeFlag {
+    const char *name;
+    Mode mode;
+};
+
+// In the order in which they win.
+constexpr std::array<ModeFlag, 9> modeFlags{{
+    {"smoke-test", Mode::smokeTest},
+    {"codex-status", Mode::codexStatus},
+    {"install-codex-config", Mode::installCodexConfig},
+    {"revert-codex-config", Mode::revertCodexConfig},
+    {"ad-report", Mode::adReport},
+    {"snapshot", Mode::snapshot},
+    {"help", Mode::help},
+    {"version", Mode::version},
+    {"headless", Mode::headless},
+}};
+
+// The argument as the user typed it, for an option the parser did not know.
+QString typedArgument(const QStringList &arguments, const QString &name)
 {
-    static const std::array<std::pair<const char *, Mode>, 9> flags{{
-        {"--smoke-test", Mode::smokeTest},
-        {"--codex-status", Mode::codexStatus},
-        {"--install-codex-config", Mode::installCodexConfig},
-        {"--revert-codex-config", Mode::revertCodexConfig},
-        {"--ad-report", Mode::adReport},
-        {"--snapshot", Mode::snapshot},
-        {"--help", Mode::help},
-        {"--version", Mode::version},
-        {"--headless", Mode::headless},
-    }};
-    for (const auto &[flag, mode] : flags) {
-        if (arguments.contains(QLatin1String(flag)))
-            return mode;
+    for (const QString &argument : arguments) {
+        QStringView bare = argument;
+        while (bare.startsWith(u'-'))
+            bare = bare.sliced(1);
+        if (bare.left(bare.indexOf(u'=')) == name || bare == name)
+            return argument.left(argument.indexOf(u'=') < 0 ? argument.size() : argument.indexOf(u'='));
     }
-    return Mode::interface;
+    return QStringLiteral("--") + name;
 }
 
-std::optional<qint64> cliInt(const QStringList &arguments, const QString &flag)
+// An option that means something only beside its mode.
+std::optional<QString> misplaced(const QCommandLineParser &parser, Mode mode)
 {
-    const qsizetype at = arguments.indexOf(flag);
-    if (at < 0 || at + 1 >= arguments.size())
-        return std::nullopt;
-    const QString &text = arguments.at(at + 1);
+    const std::array<std::pair<const char *, Mode>, 3> owners{{
+        {"scope", Mode::snapshot}, {"json", Mode::snapshot}, {"days", Mode::adReport}}};
+    for (const auto &[option, owner] : owners) {
+        if (parser.isSet(QLatin1String(option)) && mode != owner) {
+            const auto flag = std::find_if(modeFlags.begin(), modeFlags.end(),
+                                           [owner = owner](const ModeFlag &f) { return f.mode == owner; });
+            return QStringLiteral("--%1 goes with --%2").arg(QLatin1String(option), QLatin1String(flag->name));
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::variant<Invocation, QString> parse(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const ModeFlag &flag : modeFlags)
+        parser.addOption(QCommandLineOption(QLatin1String(flag.name)));
+    parser.addOption(QCommandLineOption(QStringLiteral("scope"), {}, QStringLiteral("scope")));
+    parser.addOption(QCommandLineOption(QStringLiteral("days"), {}, QStringLiteral("days")));
+    parser.addOption(QCommandLineOption(QStringLiteral("json")));
+    if (!parser.parse(QStringList{QStringLiteral("corvane")} + arguments)) {
+        if (!parser.unknownOptionNames().isEmpty())
+            return QStringLiteral("unknown option %1").arg(typedArgument(arguments, parser.unknownOptionNames().first()));
+        QString text = parser.errorText();
+        return text.endsWith(u'.') ? text.chopped(1) : text;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first());
+
+    Invocation invocation;
+    const auto flag = std::find_if(modeFlags.begin(), modeFlags.end(),
+                                   [&](const ModeFlag &f) { return parser.isSet(QLatin1String(f.name)); });
+    if (flag != modeFlags.end())
+        invocation.mode = flag->mode;
+    if (const std::optional<QString> error = misplaced(parser, invocation.mode))
+        return *error;
+    if (parser.isSet(QStringLiteral("scope"))) {
+        const QString name = parser.values(QStringLiteral("scope")).first();
+        invocation.scope = SnapshotFormat::scopeFromName(name);
+        if (!invocation.scope)
+            return QStringLiteral("unknown scope \"%1\" (expected aggregate, claudeCode, codex or mock)").arg(name);
+    }
+    invocation.json = parser.isSet(QStringLiteral("json"));
+    if (parser.isSet(QStringLiteral("days")))
+        invocation.days = cliInt(parser.values(QStringLiteral("days")).first());
+    return invocation;
+}
+
+std::optional<qint64> cliInt(const QString &text)
+{
     const qsizetype digitsFrom = (text.startsWith(u'+') || text.startsWith(u'-')) ? 1 : 0;
     if (text.size() == digitsFrom)
         return std::nullopt;
@@ -57,6 +125,13 @@ int errorExit(const QString &description)
     return 1;
 }
 
+int usageError(const QString &description)
+{
+    printLines(QStringLiteral("error: ") + description + QStringLiteral("\n") + usage().section(u'\n', 0, 0)
+               + QStringLiteral(" (corvane --help lists the options)\n"));
+    return 2;
+}
+
 QString usage()
 {
     return QStringLiteral(
@@ -77,7 +152,9 @@ QString usage()
         "  --help                   print this text\n"
         "  --version                print the version\n"
         "  --headless               run the telemetry pipeline without window, tray or X11,\n"
-        "                           until SIGINT or SIGTERM\n");
+        "                           until SIGINT, SIGTERM or SIGHUP\n"
+        "\n"
+        "A value follows its option after a space or \"=\" (--scope codex, --scope=codex).\n");
 }
 
 } // namespace CommandLine

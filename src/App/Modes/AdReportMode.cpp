@@ -28,11 +28,11 @@ QString resultLines(const AdPilotReport::Result &result)
            + QStringLiteral("\ncompany share: ") + QString::asprintf("$%.3f", s.companyShare) + u'\n';
 }
 
-int run(const QStringList &arguments)
+int run(std::optional<qint64> days)
 {
     AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), AppPaths::campaignsFile());
     const QDateTime now = QDateTime::currentDateTime();
-    const QDateTime since = windowStart(now, CommandLine::cliInt(arguments, QStringLiteral("--days")));
+    const QDateTime since = windowStart(now, days);
     const AdPilotReport::Files files{AppPaths::adLedgerFile(),          AppPaths::campaignsFile(),
                                      AppPaths::remoteAdEventsFile(),    AppPaths::remoteAdCreativesFile(),
                                      AppPaths::eventsDatabase(),        AppPaths::reportsDir()};

@@ -18,7 +18,7 @@ QDateTime windowStart(const QDateTime &now, std::optional<qint64> days);
 // The five lines printed after a report was written.
 QString resultLines(const AdPilotReport::Result &result);
 
-// Runs the mode; returns the exit status.
-int run(const QStringList &arguments);
+// Runs the mode over the last `days` days (--days N); returns the exit status.
+int run(std::optional<qint64> days);
 
 } // namespace AdReportMode

@@ -12,22 +12,6 @@
 
 namespace SnapshotMode {
 
-std::variant<Options, QString> parseOptions(const QStringList &arguments)
-{
-    Options options;
-    options.json = arguments.contains(QStringLiteral("--json"));
-    const qsizetype at = arguments.indexOf(QStringLiteral("--scope"));
-    if (at < 0)
-        return options;
-    if (at + 1 >= arguments.size())
-        return QStringLiteral("--scope needs one of aggregate, claudeCode, codex, mock");
-    options.scope = SnapshotFormat::scopeFromName(arguments.at(at + 1));
-    if (!options.scope)
-        return QStringLiteral("unknown scope \"%1\" (expected aggregate, claudeCode, codex or mock)")
-            .arg(arguments.at(at + 1));
-    return options;
-}
-
 MetricsScope startingScope(const DisplayMode &mode)
 {
     return mode.kind == DisplayMode::Kind::pinned ? MetricsScope::of(mode.agent) : MetricsScope::aggregate();
@@ -45,14 +29,8 @@ QByteArray fromStore(const QString &supportDir, const MetricsScope &scope, bool 
     return SnapshotFormat::output(engine.scoped(scope), json);
 }
 
-int run(const QStringList &arguments, const QString &controlSocket, const QString &supportDir,
-        const DisplayMode &displayMode)
+int run(const Options &options, const QString &controlSocket, const QString &supportDir, const DisplayMode &displayMode)
 {
-    const auto parsed = parseOptions(arguments);
-    if (const QString *error = std::get_if<QString>(&parsed))
-        return CommandLine::errorExit(*error);
-    const Options &options = std::get<Options>(parsed);
-
     const QByteArray request = ControlRequest::snapshot(options.scope, options.json).toLine();
     std::optional<QByteArray> answer = ControlClient::send(controlSocket, request);
     if (!answer || answer->isEmpty())

@@ -5,10 +5,8 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 
 #include <optional>
-#include <variant>
 
 // "--snapshot [--scope aggregate|claudeCode|codex|mock] [--json]": the metrics of one scope,
 // from the running instance, else rebuilt from the event store.
@@ -19,9 +17,6 @@ struct Options {
     bool json = false;
 };
 
-// The options, or the text of what is wrong with them.
-std::variant<Options, QString> parseOptions(const QStringList &arguments);
-
 // The scope the HUD starts with for a display mode when no instance says otherwise.
 MetricsScope startingScope(const DisplayMode &mode);
 
@@ -29,8 +24,7 @@ MetricsScope startingScope(const DisplayMode &mode);
 // (no database means no history).
 QByteArray fromStore(const QString &supportDir, const MetricsScope &scope, bool json);
 
-// Prints the snapshot; status 0, or 1 with an error line for bad options.
-int run(const QStringList &arguments, const QString &controlSocket, const QString &supportDir,
-        const DisplayMode &displayMode);
+// Prints the snapshot; status 0.
+int run(const Options &options, const QString &controlSocket, const QString &supportDir, const DisplayMode &displayMode);
 
 } // namespace SnapshotMode

@@ -7,60 +7,86 @@
 
 namespace {
 
+using CommandLine::Invocation;
 using CommandLine::Mode;
 
-TEST(CommandLine, FlagsAreTestedInTheirFixedOrder)
+TEST(CommandLine, OptionsAsOneTable)
 {
+    const auto codex = MetricsScope::of(DisplayAgent::codex);
     struct Case {
         QStringList arguments;
-        Mode mode;
+        std::optional<Invocation> invocation; // none: refused with `error`
+        QString error;
     };
     const Case cases[]{
-        {{"--revert-codex-config", "--codex-status"}, Mode::codexStatus},
-        {{"--ad-report", "--codex-status", "--smoke-test"}, Mode::smokeTest},
-        {{"--install-codex-config", "--revert-codex-config"}, Mode::installCodexConfig},
-        {{"--ad-report", "--days", "3"}, Mode::adReport},
-        {{"--version", "--ad-report"}, Mode::adReport},
-        {{"--version", "--help"}, Mode::help},
-        {{"--version"}, Mode::version},
-        {{"--Codex-Status"}, Mode::interface},
-        {{"--smoke-test=1"}, Mode::interface},
-        {{}, Mode::interface},
+        {{}, Invocation{}, {}},
+        {{"--revert-codex-config", "--codex-status"}, Invocation{Mode::codexStatus}, {}},
+        {{"--ad-report", "--codex-status", "--smoke-test"}, Invocation{Mode::smokeTest}, {}},
+        {{"--install-codex-config", "--revert-codex-config"}, Invocation{Mode::installCodexConfig}, {}},
+        {{"--version", "--help"}, Invocation{Mode::help}, {}},
+        {{"--version"}, Invocation{Mode::version}, {}},
+        {{"--headless"}, Invocation{Mode::headless}, {}},
+        {{"--ad-report", "--days", "3"}, Invocation{Mode::adReport, {}, false, 3}, {}},
+        {{"--ad-report", "--days=3"}, Invocation{Mode::adReport, {}, false, 3}, {}},
+        {{"--ad-report", "--days", "-2"}, Invocation{Mode::adReport, {}, false, -2}, {}},
+        {{"--ad-report", "--days", "3", "--days", "4"}, Invocation{Mode::adReport, {}, false, 3}, {}},
+        {{"--ad-report", "--days", "x"}, Invocation{Mode::adReport}, {}}, // not a number: the default window
+        {{"--version", "--ad-report"}, Invocation{Mode::adReport}, {}},
+        {{"--snapshot", "--scope", "codex"}, Invocation{Mode::snapshot, codex}, {}},
+        {{"--snapshot", "--scope=codex", "--json"}, Invocation{Mode::snapshot, codex, true}, {}},
+        {{"--json", "--snapshot"}, Invocation{Mode::snapshot, {}, true}, {}},
+        {{"--snaphsot"}, std::nullopt, "unknown option --snaphsot"},
+        {{"--Codex-Status"}, std::nullopt, "unknown option --Codex-Status"},
+        {{"--snapshot", "--scope=all"}, std::nullopt, "unknown scope \"all\" (expected aggregate, claudeCode, codex or mock)"},
+        {{"--snapshot", "--scope"}, std::nullopt, "Missing value after '--scope'"},
+        {{"--smoke-test=1"}, std::nullopt, "Unexpected value after '--smoke-test'"},
+        {{"--days", "3"}, std::nullopt, "--days goes with --ad-report"},
+        {{"--headless", "--json"}, std::nullopt, "--json goes with --snapshot"},
+        {{"snapshot"}, std::nullopt, "unexpected argument \"snapshot\""},
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(CommandLine::selectMode(c.arguments), c.mode) << c.arguments.join(' ').toStdString();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const auto parsed = CommandLine::parse(c.arguments);
+        if (!c.invocation) {
+            ASSERT_TRUE(std::holds_alternative<QString>(parsed));
+            EXPECT_EQ(std::get<QString>(parsed), c.error);
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<Invocation>(parsed)) << std::get<QString>(parsed).toStdString();
+        const Invocation &got = std::get<Invocation>(parsed);
+        EXPECT_EQ(got.mode, c.invocation->mode);
+        EXPECT_EQ(got.scope, c.invocation->scope);
+        EXPECT_EQ(got.json, c.invocation->json);
+        EXPECT_EQ(got.days, c.invocation->days);
+    }
 }
 
 TEST(CommandLine, CliIntReadsOneSignedDecimal)
 {
     struct Case {
-        QStringList arguments;
+        QString text;
         std::optional<qint64> value;
     };
     const Case cases[]{
-        {{"--days", "3"}, 3},
-        {{"--days", "+3"}, 3},
-        {{"--days", "-2"}, -2},
-        {{"--days", "007"}, 7},
-        {{"--days", "3", "--days", "4"}, 3},
-        {{"--days", "9223372036854775807"}, 9223372036854775807LL},
-        {{"--days", "-9223372036854775808"}, std::numeric_limits<qint64>::min()},
-        {{"--days", "9223372036854775808"}, std::nullopt},
-        {{"--days"}, std::nullopt},
-        {{"--days", "x"}, std::nullopt},
-        {{"--days", ""}, std::nullopt},
-        {{"--days", "+"}, std::nullopt},
-        {{"--days", "-"}, std::nullopt},
-        {{"--days", "1 2"}, std::nullopt},
-        {{"--days", " 2"}, std::nullopt},
-        {{"--days", "+-2"}, std::nullopt},
-        {{"--days", "2.0"}, std::nullopt},
-        {{"--days", "٣"}, std::nullopt},
-        {{"--days=3"}, std::nullopt},
-        {{"3"}, std::nullopt},
+        {"3", 3},
+        {"+3", 3},
+        {"-2", -2},
+        {"007", 7},
+        {"9223372036854775807", 9223372036854775807LL},
+        {"-9223372036854775808", std::numeric_limits<qint64>::min()},
+        {"9223372036854775808", std::nullopt},
+        {"x", std::nullopt},
+        {"", std::nullopt},
+        {"+", std::nullopt},
+        {"-", std::nullopt},
+        {"1 2", std::nullopt},
+        {" 2", std::nullopt},
+        {"+-2", std::nullopt},
+        {"2.0", std::nullopt},
+        {"٣", std::nullopt},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(CommandLine::cliInt(c.arguments, "--days"), c.value) << c.arguments.join('|').toStdString();
+        EXPECT_EQ(CommandLine::cliInt(c.text), c.value) << c.text.toStdString();
 }
 
 struct ProcessResult {
@@ -87,6 +113,16 @@ TEST(CommandLine, HelpAndVersionExitZero)
     const ProcessResult version = corvane({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(version.out.startsWith("corvane " CORVANE_VERSION "\n"));
+}
+
+TEST(CommandLine, ARefusedCommandLineExitsTwoWithTheUsageLineAndStartsNothing)
+{
+    for (const QStringList &arguments : {QStringList{"--snaphsot"}, QStringList{"--headless", "--days", "3"}}) {
+        const ProcessResult run = corvane(arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.out.startsWith("error: ")) << run.out.toStdString();
+        EXPECT_TRUE(run.out.endsWith("\nUsage: corvane [option] (corvane --help lists the options)\n")) << run.out.toStdString();
+    }
 }
 
 TEST(CommandLine, ErrorExitPrintsOneLineAndReturnsOne)

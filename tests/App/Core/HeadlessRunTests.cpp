@@ -284,11 +284,11 @@ TEST_F(HeadlessRunTest, SnapshotWithoutInstanceOrHistoryCreatesNothing)
     EXPECT_EQ(json["todayTokens"], 0);
 }
 
-TEST_F(HeadlessRunTest, SnapshotRejectsBadScopes)
+TEST_F(HeadlessRunTest, SnapshotRejectsBadScopesAsAUsageError)
 {
     for (const QStringList &arguments : {QStringList{"--snapshot", "--scope", "Codex"}, QStringList{"--snapshot", "--scope"}}) {
         const Run run = runToEnd(arguments);
-        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.exitCode, 2);
         EXPECT_TRUE(run.out.startsWith("error: ")) << run.out.toStdString();
     }
 }

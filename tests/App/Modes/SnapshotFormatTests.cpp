@@ -57,16 +57,8 @@ TEST(SnapshotFormatTest, JsonHoldsEveryFieldWithIsoTimes)
     EXPECT_TRUE(SnapshotFormat::output(workingCodex(), true).endsWith("}\n"));
 }
 
-TEST(SnapshotModeTest, OptionsAndStartingScope)
+TEST(SnapshotModeTest, StartingScope)
 {
-    const auto options = SnapshotMode::parseOptions({"--snapshot", "--json", "--scope", "claudeCode"});
-    ASSERT_TRUE(std::holds_alternative<SnapshotMode::Options>(options));
-    EXPECT_EQ(std::get<SnapshotMode::Options>(options).scope, MetricsScope::of(DisplayAgent::claudeCode));
-    EXPECT_TRUE(std::get<SnapshotMode::Options>(options).json);
-    EXPECT_EQ(std::get<SnapshotMode::Options>(SnapshotMode::parseOptions({"--snapshot"})).scope, std::nullopt);
-    for (const QStringList &bad : {QStringList{"--scope"}, QStringList{"--scope", "all"}, QStringList{"--scope", "--json"}})
-        EXPECT_TRUE(std::holds_alternative<QString>(SnapshotMode::parseOptions(bad))) << bad.join(' ').toStdString();
-
     EXPECT_EQ(SnapshotMode::startingScope(DisplayMode::pinned(DisplayAgent::mock)), MetricsScope::of(DisplayAgent::mock));
     EXPECT_EQ(SnapshotMode::startingScope(DisplayMode::aggregate()), MetricsScope::aggregate());
     EXPECT_EQ(SnapshotMode::startingScope(DisplayMode::followFocus()), MetricsScope::aggregate());
