@@ -23,8 +23,11 @@ int handOff(const AppEnvironment &environment)
     // The first instance may still be launching; its socket appears once it is up.
     const QByteArray raise = ControlRequest::raise().toLine();
     QDeadlineTimer deadline(handOffTimeoutMs);
-    while (!ControlClient::send(environment.controlSocket(), raise, 1000) && !deadline.hasExpired())
+    while (!ControlClient::send(environment.controlSocket(), raise, 1000)) {
+        if (deadline.hasExpired())
+            return CommandLine::errorExit(QStringLiteral("an instance is running but does not answer"));
         QThread::msleep(50);
+    }
     CommandLine::printLines(QString::fromLatin1(alreadyRunningLine));
     return 0;
 }

@@ -30,9 +30,9 @@ struct Launched {
 QByteArray answer(const std::optional<ControlRequest> &request, const MetricsEngine &metrics,
                   const std::function<void()> &bringForward);
 
-// Becomes the instance and runs the event loop until SIGINT, SIGTERM or quit (status 0); when
+// Becomes the instance and runs the event loop until SIGINT, SIGTERM, SIGHUP or quit (status 0); when
 // another instance holds the support directory, asks it to come forward, prints one line and
-// returns 0 without launching anything.
+// returns 0 without launching anything (1, with an error line, when it never answers).
 int run(const AppEnvironment &environment, const std::function<Launched()> &launch);
 
 } // namespace InstanceRun

@@ -28,6 +28,7 @@ void setHandler(void (*handler)(int))
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr); // the terminal went away (an SSH session closed)
 }
 
 } // namespace

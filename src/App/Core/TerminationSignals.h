@@ -4,7 +4,7 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a quit of the event loop on the main thread, so the process
+// Turns SIGINT, SIGTERM and SIGHUP into a quit of the event loop on the main thread, so the process
 // ends through its normal exit path with status 0. One per process.
 class TerminationSignals : public QObject {
     Q_OBJECT

@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include "App/Core/InstanceLock.h"
 #include "Persistence/EventStore.h"
 
 #include <QDir>
@@ -200,13 +201,27 @@ TEST_F(HeadlessRunTest, SecondLaunchDefersToTheFirstAndExitsZero)
 TEST_F(HeadlessRunTest, PlainLaunchWithoutDisplayRunsHeadlessAndEndsCleanlyOnEitherSignal)
 {
     // No display; one on which no X server answers; a Wayland display without its socket.
+    // SIGHUP is the SSH terminal closing: the same clean end, sockets removed.
     for (const auto &[signal, display] : {std::pair{SIGINT, QString()}, std::pair{SIGTERM, QString(":4097")},
-                                          std::pair{SIGTERM, QString("wayland-4097")}}) {
+                                          std::pair{SIGTERM, QString("wayland-4097")}, std::pair{SIGHUP, QString()}}) {
         QProcess &corvane = launch({}, display);
         ASSERT_TRUE(waitUntilServing(corvane));
         EXPECT_EQ(stop(corvane, signal), 0) << "signal " << signal << " display " << display.toStdString();
         EXPECT_EQ(corvane.readAllStandardError(), "corvane: no display available; running headless\n");
+        for (const char *socket : {"notify.sock", "control.sock"})
+            EXPECT_FALSE(QFileInfo::exists(supportDir + '/' + socket)) << socket << " after signal " << signal;
     }
+}
+
+TEST_F(HeadlessRunTest, ASecondLaunchThatCannotReachTheInstanceSaysSo)
+{
+    // The support directory is held, but nobody answers on its control socket.
+    QDir().mkpath(supportDir);
+    const std::unique_ptr<InstanceLock> held = InstanceLock::acquire(supportDir);
+    ASSERT_TRUE(held);
+    const Run second = runToEnd({"--headless"});
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_EQ(second.out, "error: an instance is running but does not answer\n");
 }
 
 TEST_F(HeadlessRunTest, SettingsAreReadFromTheConfFileInTheConfigHome)
