@@ -1,5 +1,7 @@
 #include "Settings/AppSettings.h"
 
+#include <cstdio>
+
 namespace Key {
 constexpr const char *targetBundleID = "targetBundleID";
 constexpr const char *dockEdge = "dockEdge";
@@ -15,36 +17,78 @@ constexpr const char *showDebugOverlay = "showDebugOverlay";
 constexpr const char *debugLogRawOTel = "debugLogRawOTel";
 } // namespace Key
 
+namespace Default {
+const QString targetBundleID = QLatin1String(defaultTargetAppId);
+constexpr DockEdge dockEdge = DockEdge::above;
+constexpr bool showAds = true;
+const QString remoteAdPlacementID = QStringLiteral("hud");
+constexpr bool useMockData = false;
+const QString displayMode = QStringLiteral("follow");
+constexpr bool off = false;
+} // namespace Default
+
+namespace {
+
+// Anything but "localMock" is the remote backend, as it always was.
+std::optional<AdBackendMode> adBackendModeOf(const std::optional<QString> &text)
+{
+    if (!text)
+        return std::nullopt;
+    return *text == QLatin1String("localMock") ? AdBackendMode::localMock : AdBackendMode::remoteREST;
+}
+
+// Never unreadable: anything unrecognised is follow-focus.
+std::optional<DisplayMode> displayModeOf(const std::optional<QString> &text)
+{
+    return text ? std::optional(DisplayMode::fromRaw(*text)) : std::nullopt;
+}
+
+} // namespace
+
 AppSettings::AppSettings(SettingsStore &defaults, QObject *parent)
     : QObject(parent)
     , m_defaults(defaults)
-    , m_targetBundleID(readText(Key::targetBundleID, QLatin1String(defaultTargetAppId)))
-    , m_dockEdge(dockEdgeFromRaw(readText(Key::dockEdge, QString())).value_or(DockEdge::above))
-    , m_showAds(readBool(Key::showAds, true))
-    , m_adBackendMode(readText(Key::adBackendMode, QString()) == QLatin1String("localMock")
-                          ? AdBackendMode::localMock
-                          : AdBackendMode::remoteREST)
+    , m_targetBundleID(readText(Key::targetBundleID, Default::targetBundleID))
+    , m_dockEdge(storedDockEdge().value_or(Default::dockEdge))
+    , m_showAds(readBool(Key::showAds, Default::showAds))
+    , m_adBackendMode(adBackendModeOf(storedText(Key::adBackendMode)).value_or(AdBackendMode::remoteREST))
     , m_remoteAdBaseURL(readText(Key::remoteAdBaseURL, defaultRemoteAdBaseURL))
     , m_remoteAdPublisherID(readText(Key::remoteAdPublisherID, defaultRemoteAdPublisherID))
-    , m_remoteAdPlacementID(readText(Key::remoteAdPlacementID, QStringLiteral("hud")))
-    , m_useMockData(readBool(Key::useMockData, false))
-    , m_displayMode(DisplayMode::fromRaw(readText(Key::displayMode, QStringLiteral("follow"))))
-    , m_hideWhenTargetMissing(readBool(Key::hideWhenTargetMissing, false))
-    , m_showDebugOverlay(readBool(Key::showDebugOverlay, false))
-    , m_debugLogRawOTel(readBool(Key::debugLogRawOTel, false))
+    , m_remoteAdPlacementID(readText(Key::remoteAdPlacementID, Default::remoteAdPlacementID))
+    , m_useMockData(readBool(Key::useMockData, Default::useMockData))
+    , m_displayMode(DisplayMode::fromRaw(readText(Key::displayMode, Default::displayMode)))
+    , m_hideWhenTargetMissing(readBool(Key::hideWhenTargetMissing, Default::off))
+    , m_showDebugOverlay(readBool(Key::showDebugOverlay, Default::off))
+    , m_debugLogRawOTel(readBool(Key::debugLogRawOTel, Default::off))
 {
 }
 
-QString AppSettings::readText(const char *key, const QString &fallback) const
+
+void AppSettings::reportUnreadable(const char *key, const QVariant &value) const
+{
+    if (m_reported.value(QLatin1String(key)) == value)
+        return;
+    m_reported.insert(QLatin1String(key), value);
+    std::fprintf(stderr, "corvane: ignoring the setting %s: \"%s\" cannot be read\n", key,
+                 qPrintable(value.toStringList().join(u',')));
+}
+
+std::optional<QString> AppSettings::storedText(const char *key) const
 {
     const QVariant value = m_defaults.value(QLatin1String(key));
-    return value.typeId() == QMetaType::QString ? value.toString() : fallback;
+    if (value.typeId() == QMetaType::QString)
+        return value.toString();
+    if (value.isValid())
+        reportUnreadable(key, value);
+    return std::nullopt;
 }
 
-bool AppSettings::readBool(const char *key, bool fallback) const
+std::optional<bool> AppSettings::storedBool(const char *key) const
 {
     const QVariant value = m_defaults.value(QLatin1String(key));
     switch (value.typeId()) {
+    case QMetaType::UnknownType:
+        return std::nullopt;
     case QMetaType::Bool:
         return value.toBool();
     case QMetaType::Int:
@@ -56,10 +100,78 @@ bool AppSettings::readBool(const char *key, bool fallback) const
             return true;
         if (value.toString() == QLatin1String("false"))
             return false;
-        return fallback;
+        break;
     default:
-        return fallback;
+        break;
     }
+    reportUnreadable(key, value);
+    return std::nullopt;
+}
+
+std::optional<DockEdge> AppSettings::storedDockEdge() const
+{
+    const std::optional<QString> text = storedText(Key::dockEdge);
+    if (!text)
+        return std::nullopt;
+    const std::optional<DockEdge> edge = dockEdgeFromRaw(*text);
+    if (!edge)
+        reportUnreadable(Key::dockEdge, *text);
+    return edge;
+}
+
+QString AppSettings::readText(const char *key, const QString &fallback) const
+{
+    return storedText(key).value_or(fallback);
+}
+
+bool AppSettings::readBool(const char *key, bool fallback) const
+{
+    return storedBool(key).value_or(fallback);
+}
+
+template <typename T>
+void AppSettings::adopt(T &field, std::optional<T> stored, const char *key, const T &fallback,
+                        void (AppSettings::*changed)())
+{
+    if (!stored && m_defaults.value(QLatin1String(key)).isValid())
+        return; // there but unreadable: the last good value stays
+    const T value = stored.value_or(fallback);
+    if (field == value)
+        return;
+    field = value;
+    Q_EMIT(this->*changed)();
+}
+
+void AppSettings::followStoreEdits()
+{
+    m_defaults.watchForEdits([this] { reload(); });
+}
+
+void AppSettings::reload()
+{
+    const auto text = [this](const char *key) { return storedText(key); };
+    adopt(m_targetBundleID, text(Key::targetBundleID), Key::targetBundleID, Default::targetBundleID,
+          &AppSettings::targetBundleIDChanged);
+    adopt(m_dockEdge, storedDockEdge(), Key::dockEdge, Default::dockEdge, &AppSettings::dockEdgeChanged);
+    adopt(m_showAds, storedBool(Key::showAds), Key::showAds, Default::showAds, &AppSettings::showAdsChanged);
+    adopt(m_adBackendMode, adBackendModeOf(text(Key::adBackendMode)), Key::adBackendMode, AdBackendMode::remoteREST,
+          &AppSettings::adBackendModeChanged);
+    adopt(m_remoteAdBaseURL, text(Key::remoteAdBaseURL), Key::remoteAdBaseURL, defaultRemoteAdBaseURL,
+          &AppSettings::remoteAdBaseURLChanged);
+    adopt(m_remoteAdPublisherID, text(Key::remoteAdPublisherID), Key::remoteAdPublisherID, defaultRemoteAdPublisherID,
+          &AppSettings::remoteAdPublisherIDChanged);
+    adopt(m_remoteAdPlacementID, text(Key::remoteAdPlacementID), Key::remoteAdPlacementID,
+          Default::remoteAdPlacementID, &AppSettings::remoteAdPlacementIDChanged);
+    adopt(m_useMockData, storedBool(Key::useMockData), Key::useMockData, Default::useMockData,
+          &AppSettings::useMockDataChanged);
+    adopt(m_displayMode, displayModeOf(text(Key::displayMode)), Key::displayMode,
+          DisplayMode::fromRaw(Default::displayMode), &AppSettings::displayModeChanged);
+    adopt(m_hideWhenTargetMissing, storedBool(Key::hideWhenTargetMissing), Key::hideWhenTargetMissing, Default::off,
+          &AppSettings::hideWhenTargetMissingChanged);
+    adopt(m_showDebugOverlay, storedBool(Key::showDebugOverlay), Key::showDebugOverlay, Default::off,
+          &AppSettings::showDebugOverlayChanged);
+    adopt(m_debugLogRawOTel, storedBool(Key::debugLogRawOTel), Key::debugLogRawOTel, Default::off,
+          &AppSettings::debugLogRawOTelChanged);
 }
 
 template <typename T>

@@ -3,7 +3,10 @@
 #include "Settings/SettingsStore.h"
 #include "Settings/SettingsTypes.h"
 
+#include <QHash>
 #include <QObject>
+
+#include <optional>
 
 // Every user preference; each assignment is stored at once and announced by its own signal
 // (only when the value actually changes).
@@ -26,6 +29,13 @@ public:
 
     // Reads every key once, applying the defaults; writes nothing.
     explicit AppSettings(SettingsStore &defaults, QObject *parent = nullptr);
+
+    // Takes up what others write into the store from now on (the user editing Corvane.conf), with
+    // the same change signals as an assignment. A value that cannot be read is ignored, with one
+    // line on standard error naming its key.
+    void followStoreEdits();
+    // Reads every key anew: an absent key is its default, an unreadable one keeps its value.
+    void reload();
 
     QString targetBundleID() const { return m_targetBundleID; }
     DockEdge dockEdge() const { return m_dockEdge; }
@@ -75,10 +85,19 @@ private:
     template <typename T>
     void assign(T &field, const T &value, const char *key, const QVariant &stored, void (AppSettings::*changed)());
 
+    // A key's stored value: none when absent or unreadable (which is reported once).
+    std::optional<QString> storedText(const char *key) const;
+    std::optional<bool> storedBool(const char *key) const;
+    std::optional<DockEdge> storedDockEdge() const;
+    void reportUnreadable(const char *key, const QVariant &value) const;
     QString readText(const char *key, const QString &fallback) const;
     bool readBool(const char *key, bool fallback) const;
+    // Takes the stored value (or the default when the key is absent) without writing it back.
+    template <typename T>
+    void adopt(T &field, std::optional<T> stored, const char *key, const T &fallback, void (AppSettings::*changed)());
 
     SettingsStore &m_defaults;
+    mutable QHash<QString, QVariant> m_reported; // unreadable values already named on stderr
     QString m_targetBundleID;
     DockEdge m_dockEdge;
     bool m_showAds;

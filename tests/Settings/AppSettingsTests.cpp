@@ -1,7 +1,13 @@
 #include "Settings/AppSettings.h"
 
+#include "support/TestSupport.h"
+
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -108,6 +114,74 @@ TEST(SettingsTypes, TargetDisplayNames)
     EXPECT_EQ(targetDisplayName("dev.warp.Warp-Stable"), "dev.warp.Warp-Stable");
     EXPECT_EQ(targetDisplayName("XTerm"), "XTerm");
     EXPECT_EQ(targetDisplayName("org.gnome.Terminal"), "Terminal");
+}
+
+} // namespace
+
+namespace {
+
+// Corvane.conf edited by hand while Corvane runs: a real file, real inotify.
+class SettingsFileEditTest : public testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString file = dir.filePath("Corvane/Corvane.conf");
+    std::unique_ptr<QSettingsStore> store;
+    std::unique_ptr<AppSettings> settings;
+
+    void start(const QByteArray &text)
+    {
+        TestSupport::writeFile(file, text);
+        store = std::make_unique<QSettingsStore>(file);
+        settings = std::make_unique<AppSettings>(*store);
+        settings->followStoreEdits();
+    }
+    // As an editor saves: a new file renamed over the old one. (QSettings takes a file of the same
+    // size and modification time for the one it read, so each edit here changes the size.)
+    void edit(const QByteArray &text)
+    {
+        TestSupport::writeFile(file + ".new", text);
+        ASSERT_TRUE(::rename(QFile::encodeName(file + ".new").constData(), QFile::encodeName(file).constData()) == 0);
+    }
+};
+
+TEST_F(SettingsFileEditTest, AnEditTakesEffectWithTheSameSignalsAsAnAssignment)
+{
+    start("[General]\nshowAds=true\n");
+    QSignalSpy showAds(settings.get(), &AppSettings::showAdsChanged);
+    QSignalSpy dockEdge(settings.get(), &AppSettings::dockEdgeChanged);
+    QSignalSpy displayMode(settings.get(), &AppSettings::displayModeChanged);
+
+    edit("[General]\nshowAds=false\ndockEdge=left\n");
+    ASSERT_TRUE(dockEdge.wait(5000));
+    EXPECT_FALSE(settings->showAds());
+    EXPECT_EQ(settings->dockEdge(), DockEdge::left);
+    EXPECT_EQ(showAds.count(), 1);
+    EXPECT_EQ(displayMode.count(), 0) << "an untouched key sends nothing";
+
+    // Our own write reads back unchanged, and a key taken out of the file is its default again.
+    settings->setShowAds(true);
+    edit("[General]\nshowAds=true\n");
+    ASSERT_TRUE(dockEdge.wait(5000));
+    EXPECT_EQ(settings->dockEdge(), DockEdge::above);
+    EXPECT_EQ(showAds.count(), 2);
+}
+
+TEST_F(SettingsFileEditTest, AnUnreadableValueIsIgnoredAndNamedOnce)
+{
+    start("[General]\nshowAds=false\n");
+    QSignalSpy dockEdge(settings.get(), &AppSettings::dockEdgeChanged);
+    testing::internal::CaptureStderr();
+    edit("[General]\nshowAds=perhaps\ndockEdge=diagonal\nhideWhenTargetMissing=true\n");
+    QSignalSpy hide(settings.get(), &AppSettings::hideWhenTargetMissingChanged);
+    const bool reloaded = hide.wait(5000);
+    settings->reload(); // the same bad values again: not reported twice
+    const std::string errors = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(reloaded);
+    EXPECT_FALSE(settings->showAds()) << "the last good value stays";
+    EXPECT_EQ(settings->dockEdge(), DockEdge::above);
+    EXPECT_EQ(dockEdge.count(), 0);
+    EXPECT_EQ(errors, "corvane: ignoring the setting dockEdge: \"diagonal\" cannot be read\n"
+                      "corvane: ignoring the setting showAds: \"perhaps\" cannot be read\n");
 }
 
 } // namespace

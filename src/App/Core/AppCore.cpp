@@ -58,6 +58,7 @@ void AppCore::launch()
     m_healthTimer.start();
 
     m_metrics->startTicking();
+    m_settings.followStoreEdits();
 }
 
 void AppCore::installSettingsSubscriptions()
