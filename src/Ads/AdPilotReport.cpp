@@ -2,12 +2,12 @@
 
 #include "Ads/AdJson.h"
 #include "Ads/AdLedger.h"
-#include "Ads/AdReportFormat.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 
 #include <algorithm>
 
@@ -51,6 +51,12 @@ void write(const QString &path, const QByteArray &bytes)
     QString error;
     if (!AdJson::writeAtomically(path, bytes, &error))
         throw ReportError(QStringLiteral("cannot write %1: %2").arg(path, error));
+}
+
+// Local time to the second, with C-locale digits whatever the user's locale.
+QString fileStamp(const QDateTime &time, const QTimeZone &zone)
+{
+    return QLocale::c().toString(time.toTimeZone(zone), QStringLiteral("yyyyMMdd-HHmmss"));
 }
 
 } // namespace
@@ -183,7 +189,7 @@ Result generate(const QDateTime &since, const QDateTime &until, const Files &fil
     }
 
     const QString stem = QDir(files.outputDir).filePath(QStringLiteral("corvane-ad-pilot-")
-                                                        + AdReportFormat::fileStamp(generatedAt, zone));
+                                                        + fileStamp(generatedAt, zone));
     Result result{stem + QStringLiteral(".md"), stem + QStringLiteral(".json"), summary};
     write(result.markdownPath, markdown(summary).toUtf8());
     write(result.jsonPath, QJsonDocument(summary.toJson()).toJson(QJsonDocument::Indented));

@@ -1,14 +1,14 @@
 #include "Ads/AdJson.h"
 #include "Ads/AdPilotReport.h"
-#include "Ads/AdReportFormat.h"
+#include "Telemetry/DisplayFormat.h"
 
 namespace AdPilotReport {
 
 namespace {
 
-using AdReportFormat::duration;
-using AdReportFormat::money;
-using AdReportFormat::tokens;
+using DisplayFormat::duration;
+using DisplayFormat::money;
+using DisplayFormat::tokens;
 
 QString row(const QStringList &cells)
 {

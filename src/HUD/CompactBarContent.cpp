@@ -1,6 +1,6 @@
 #include "HUD/CompactBarContent.h"
 
-#include "HUD/Format.h"
+#include "Telemetry/DisplayFormat.h"
 
 #include <QVariantMap>
 
@@ -61,23 +61,23 @@ void fillTokens(CompactBarContent &bar, const ScopedMetrics &scoped)
 {
     const bool working = scoped.state == AgentState::working;
     const bool pending = working && scoped.sessionTotalTokens == 0 && scoped.contextTokens == 0;
-    bar.sessionValue = pending ? ellipsis : Format::tokens(scoped.sessionTotalTokens);
-    bar.contextValue = pending ? ellipsis : Format::tokens(scoped.contextTokens);
+    bar.sessionValue = pending ? ellipsis : DisplayFormat::tokens(scoped.sessionTotalTokens);
+    bar.contextValue = pending ? ellipsis : DisplayFormat::tokens(scoped.contextTokens);
     bar.sessionHelp = QStringLiteral("Total token usage observed for this agent session. For Codex Desktop this is "
                                      "the cumulative thread usage, including cached replay.");
     bar.contextHelp = pending
         ? QStringLiteral("Codex is working; exact token counts arrive on response.completed.")
         : QStringLiteral("Current model context: latest request input plus latest visible response output. "
                          "Metered session usage: ")
-              + Format::tokens(scoped.sessionMeteredTokens) + QStringLiteral(", including ")
-              + Format::tokens(scoped.sessionCachedInput) + QStringLiteral(" cached input.");
+              + DisplayFormat::tokens(scoped.sessionMeteredTokens) + QStringLiteral(", including ")
+              + DisplayFormat::tokens(scoped.sessionCachedInput) + QStringLiteral(" cached input.");
 }
 
 void fillThroughput(CompactBarContent &bar, const ScopedMetrics &scoped, const QString &label)
 {
     for (const QPointF &point : sparklinePoints(scoped.tpsHistory, QSizeF(1, 1)))
         bar.sparkPoints.append(point);
-    bar.tpsLabel = sparklineLabel(scoped.tps, scoped.state == AgentState::working);
+    bar.tpsLabel = DisplayFormat::tpsLabel(scoped.tps, scoped.state == AgentState::working);
     bar.sparkHelp = QStringLiteral("Exact output tokens/sec for ") + label
         + QStringLiteral(". Codex publishes exact token counts on completed response events; live turns show "
                          "streaming until counts land.");
@@ -85,7 +85,7 @@ void fillThroughput(CompactBarContent &bar, const ScopedMetrics &scoped, const Q
 
 void fillCost(CompactBarContent &bar, const ScopedMetrics &scoped)
 {
-    bar.costText = Format::money(scoped.sessionCost) + QStringLiteral(" est.");
+    bar.costText = DisplayFormat::money(scoped.sessionCost) + QStringLiteral(" est.");
     bar.costHelp = QStringLiteral("Estimated API cost from ") + scoped.model.value_or(QStringLiteral("default model"))
         + QStringLiteral(" pricing: uncached input + cached input + output, USD per 1M tokens.");
     bar.modelVisible = scoped.model.has_value();
@@ -96,8 +96,8 @@ void fillEarnings(CompactBarContent &bar, const SlotSnapshot &slot)
 {
     const bool paid = slot.earningsThisMonth > 0.0005;
     bar.earningsColor = paid ? QStringLiteral("green") : QStringLiteral("orange");
-    bar.earningsText = paid ? QStringLiteral("+") + Format::money(slot.earningsThisMonth) + QStringLiteral(" paid")
-                            : Format::money(slot.demoValueThisMonth) + QStringLiteral(" demo");
+    bar.earningsText = paid ? QStringLiteral("+") + DisplayFormat::money(slot.earningsThisMonth) + QStringLiteral(" paid")
+                            : DisplayFormat::money(slot.demoValueThisMonth) + QStringLiteral(" demo");
     bar.earningsHelp = paid
         ? QStringLiteral("Payable 50% developer share from webhook-confirmed paid campaigns this month.")
         : QStringLiteral("Non-payable demo or house-campaign value this month. Paid campaigns show as payable only "
@@ -117,21 +117,6 @@ void fillSlot(CompactBarContent &bar, const SlotSnapshot &slot, bool showAds)
 
 } // namespace
 
-QString scopeLabel(const MetricsScope &scope)
-{
-    return scope.agent ? displayName(*scope.agent) : QStringLiteral("All Agents");
-}
-
-QString stateBadgeLabel(AgentState state, const std::optional<QString> &stateText, double elapsed)
-{
-    switch (state) {
-    case AgentState::idle: return QStringLiteral("Idle");
-    case AgentState::awaitingApproval: return QStringLiteral("Needs approval");
-    case AgentState::working: break;
-    }
-    return stateText.value_or(QStringLiteral("Working") + ellipsis) + QLatin1Char(' ') + Format::clock(elapsed);
-}
-
 QList<QPointF> sparklinePoints(const QList<double> &values, QSizeF size)
 {
     QList<QPointF> points;
@@ -147,27 +132,20 @@ QList<QPointF> sparklinePoints(const QList<double> &values, QSizeF size)
     return points;
 }
 
-QString sparklineLabel(double currentTPS, bool isWorking)
-{
-    if (isWorking && currentTPS == 0)
-        return QStringLiteral("live");
-    return QString::number(static_cast<qint64>(std::round(currentTPS))) + QStringLiteral(" tps");
-}
-
 bool marqueeOverflows(double textWidth, double available) { return textWidth > available && textWidth > 0; }
 
 CompactBarContent compactBarContent(const CompactBarInputs &inputs)
 {
     const ScopedMetrics &scoped = inputs.scoped;
     CompactBarContent bar;
-    bar.scopeLabel = scopeLabel(scoped.scope);
+    bar.scopeLabel = DisplayFormat::scopeLabel(scoped.scope);
     bar.scopeIcon = scopeIcon(inputs.displayMode);
     bar.scopeHelp = QStringLiteral("What these stats cover. Click to change (follow focus, pin an agent, or aggregate).");
     bar.scopeMenu = scopeMenu(inputs.displayMode);
     bar.expandSymbol = inputs.expanded ? QStringLiteral("chevron.up") : QStringLiteral("chevron.down");
     bar.expandHelp = inputs.expanded ? QStringLiteral("Collapse dashboard") : QStringLiteral("Expand dashboard");
     bar.stateColor = stateColor(scoped.state);
-    bar.stateLabel = stateBadgeLabel(scoped.state, scoped.stateText, scoped.elapsedInTurn);
+    bar.stateLabel = DisplayFormat::stateLabel(scoped.state, scoped.stateText, scoped.elapsedInTurn);
     bar.stateHelp = bar.scopeLabel + stateHelpSuffix(scoped.state);
     fillTokens(bar, scoped);
     fillThroughput(bar, scoped, bar.scopeLabel);

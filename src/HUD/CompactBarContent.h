@@ -91,11 +91,7 @@ struct CompactBarInputs {
 
 CompactBarContent compactBarContent(const CompactBarInputs &inputs);
 
-// "Claude Code", "Codex", "Mock" or "All Agents".
-QString scopeLabel(const MetricsScope &scope);
-QString stateBadgeLabel(AgentState state, const std::optional<QString> &stateText, double elapsed);
 // The throughput samples as points of a size; empty below two samples.
 QList<QPointF> sparklinePoints(const QList<double> &values, QSizeF size);
-QString sparklineLabel(double currentTPS, bool isWorking);
 // Whether the marquee's text does not fit and must scroll.
 bool marqueeOverflows(double textWidth, double available);

@@ -1,6 +1,6 @@
 #include "HUD/DashboardContent.h"
 
-#include "HUD/Format.h"
+#include "Telemetry/DisplayFormat.h"
 
 #include <QVariantMap>
 
@@ -61,19 +61,19 @@ QVariantList tiles(const DashboardInputs &inputs)
     }
     const double todayCost = scoped.daily.isEmpty() ? 0 : scoped.daily.last().cost;
     return {
-        tile(QStringLiteral("Session total"), Format::tokens(scoped.sessionTotalTokens),
+        tile(QStringLiteral("Session total"), DisplayFormat::tokens(scoped.sessionTotalTokens),
              QStringLiteral("cumulative usage"), primary),
-        tile(QStringLiteral("Current context"), Format::tokens(scoped.contextTokens),
+        tile(QStringLiteral("Current context"), DisplayFormat::tokens(scoped.contextTokens),
              QStringLiteral("latest request footprint"), primary),
-        tile(QStringLiteral("Metered today"), Format::tokens(scoped.todayTokens()), Format::money(todayCost) + est,
+        tile(QStringLiteral("Metered today"), DisplayFormat::tokens(scoped.todayTokens()), DisplayFormat::money(todayCost) + est,
              primary),
-        tile(QStringLiteral("Last 7 days"), Format::money(weekCost) + est,
-             Format::tokens(weekTokens) + QStringLiteral(" metered"), primary),
-        tile(QStringLiteral("Payable earned"), QStringLiteral("+") + Format::money(slot.earningsThisMonth),
+        tile(QStringLiteral("Last 7 days"), DisplayFormat::money(weekCost) + est,
+             DisplayFormat::tokens(weekTokens) + QStringLiteral(" metered"), primary),
+        tile(QStringLiteral("Payable earned"), QStringLiteral("+") + DisplayFormat::money(slot.earningsThisMonth),
              QStringLiteral("paid campaigns only"), QStringLiteral("green")),
-        tile(QStringLiteral("Payable projection"), QStringLiteral("+") + Format::money(slot.projectedMonthly),
+        tile(QStringLiteral("Payable projection"), QStringLiteral("+") + DisplayFormat::money(slot.projectedMonthly),
              QStringLiteral("at current pace"), QStringLiteral("green")),
-        tile(QStringLiteral("Demo value"), Format::money(slot.demoValueThisMonth), QStringLiteral("not payable"),
+        tile(QStringLiteral("Demo value"), DisplayFormat::money(slot.demoValueThisMonth), QStringLiteral("not payable"),
              QStringLiteral("orange")),
         backendTile(slot),
         healthTile(inputs.codexHealth),
@@ -109,12 +109,12 @@ void fillSessions(DashboardContent &content, const ScopedMetrics &scoped)
     for (qsizetype i = 0; i < std::min<qsizetype>(DashboardContent::sessionRowLimit, scoped.sessions.size()); ++i) {
         const SessionAgg &session = scoped.sessions[i];
         const QString help = QStringLiteral("Session total. Metered API usage: ")
-            + Format::tokens(session.input + session.output) + QStringLiteral(", cached input: ")
-            + Format::tokens(session.cached) + QStringLiteral(".");
+            + DisplayFormat::tokens(session.input + session.output) + QStringLiteral(", cached input: ")
+            + DisplayFormat::tokens(session.cached) + QStringLiteral(".");
         content.sessionRows.append(
             QVariantMap{{QStringLiteral("id"), session.sessionId.left(10)},
-                        {QStringLiteral("value"), Format::tokens(session.sessionTokens) + QStringLiteral(" \u00b7 ")
-                                                      + Format::money(session.cost)},
+                        {QStringLiteral("value"), DisplayFormat::tokens(session.sessionTokens) + QStringLiteral(" \u00b7 ")
+                                                      + DisplayFormat::money(session.cost)},
                         {QStringLiteral("help"), help}});
     }
 }

@@ -1,5 +1,6 @@
 #include "Settings/SettingsTypes.h"
 
+#include "Telemetry/DisplayFormat.h"
 #include "Telemetry/EnumNames.h"
 
 namespace {
@@ -43,21 +44,11 @@ QString DisplayMode::rawValue() const
 QString DisplayMode::label() const
 {
     switch (kind) {
-    case Kind::pinned: return QStringLiteral("Pin ") + displayName(agent);
+    case Kind::pinned: return QStringLiteral("Pin ") + DisplayFormat::agentName(agent);
     case Kind::aggregate: return QStringLiteral("All Agents");
     case Kind::followFocus: break;
     }
     return QStringLiteral("Follow Focused App");
-}
-
-QString displayName(DisplayAgent agent)
-{
-    switch (agent) {
-    case DisplayAgent::claudeCode: return QStringLiteral("Claude Code");
-    case DisplayAgent::codex: return QStringLiteral("Codex");
-    case DisplayAgent::mock: break;
-    }
-    return QStringLiteral("Mock");
 }
 
 QString targetDisplayName(const QString &appId)

@@ -42,9 +42,6 @@ struct DisplayMode {
     }
 };
 
-// Name shown for an agent in menus and labels: "Claude Code", "Codex", "Mock".
-QString displayName(DisplayAgent agent);
-
 struct KnownTarget {
     const char *name;
     const char *appId;

@@ -1,6 +1,5 @@
 #include "Ads/AdLedger.h"
 #include "Ads/AdPilotReport.h"
-#include "Ads/AdReportFormat.h"
 
 #include "AdFixtures.h"
 
@@ -206,26 +205,6 @@ TEST_F(AdPilotReportTest, AnOutputDirectoryThatCannotBeMadeFailsAndWritesNothing
     TestSupport::writeFile(dir.filePath("corvane-ad-pilot-20260615-140005.json/x"), "a directory in the way");
     EXPECT_THROW(run(), ReportError);
     EXPECT_TRUE(QFile::exists(dir.filePath("corvane-ad-pilot-20260615-140005.md"))); // written before the JSON
-}
-
-TEST(AdReportFormat, Helpers)
-{
-    using namespace AdReportFormat;
-    EXPECT_EQ(money(9.9999), "$10.000");
-    EXPECT_EQ(money(10), "$10.00");
-    EXPECT_EQ(money(0.468), "$0.468");
-    const std::pair<double, const char *> durations[]{
-        {3725, "1h 2m"}, {65, "1m 5s"}, {59.4, "59s"}, {59.5, "1m 0s"}, {-4, "0s"}, {3600, "1h 0m"},
-        {std::numeric_limits<double>::quiet_NaN(), "-"}, {std::numeric_limits<double>::infinity(), "-"},
-    };
-    for (const auto &[seconds, text] : durations)
-        EXPECT_EQ(duration(seconds), text) << seconds;
-    EXPECT_TRUE(duration(1e30).endsWith("m")); // beyond the integer range, still hours and minutes
-    EXPECT_EQ(tokens(999), "999");
-    EXPECT_EQ(tokens(1500), "1.5k");
-    EXPECT_EQ(tokens(999999), "1000.0k");
-    EXPECT_EQ(tokens(2500000), "2.50M");
-    EXPECT_EQ(fileStamp(utc("2026-01-02T03:04:05Z"), QTimeZone::utc()), "20260102-030405");
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "App/Modes/DialogTexts.h"
 
-#include "HUD/Format.h"
+#include "Telemetry/DisplayFormat.h"
 
 namespace DialogTexts {
 
@@ -76,7 +76,7 @@ AlertText reportExported(const QString &reportsDir, double grossSpend, double de
 {
     return {QStringLiteral("Ad Pilot Report Exported"),
             QStringLiteral("Markdown and JSON reports were written to ") + reportsDir + QStringLiteral(". Gross spend ")
-                + Format::money(grossSpend) + QStringLiteral("; developer share ") + Format::money(developerShare)
+                + DisplayFormat::money(grossSpend) + QStringLiteral("; developer share ") + DisplayFormat::money(developerShare)
                 + QLatin1Char('.'),
             {ok}};
 }

@@ -1,30 +1,14 @@
 #include "Telemetry/Adapters/ClaudeTranscriptLine.h"
 
+#include "Telemetry/Adapters/JsonInteger.h"
 #include "Telemetry/Adapters/JsonMemberScanner.h"
+#include "Telemetry/SaturatingMath.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <cmath>
-#include <limits>
-
 namespace {
-
-// An integer as is, a fraction truncated toward zero, anything else 0.
-qint64 intValue(const QJsonValue &value)
-{
-    if (!value.isDouble())
-        return 0;
-    constexpr qint64 notIntegral = std::numeric_limits<qint64>::min();
-    const qint64 integer = value.toInteger(notIntegral);
-    if (integer != notIntegral)
-        return integer;
-    const double truncated = std::trunc(value.toDouble());
-    if (!(std::abs(truncated) < 9.2e18))
-        return 0;
-    return static_cast<qint64>(truncated);
-}
 
 std::optional<QString> stringMember(const std::vector<JsonMemberScanner::Member> &members, QByteArrayView key)
 {
@@ -36,14 +20,16 @@ std::optional<QString> stringMember(const std::vector<JsonMemberScanner::Member>
 // every input token and say how many of them came from the cache.
 std::optional<TokenUsage> tokenUsage(const QJsonObject &usage)
 {
-    const qint64 uncached = intValue(usage.value(QLatin1String("input_tokens")));
-    const qint64 output = intValue(usage.value(QLatin1String("output_tokens")));
-    const qint64 cacheRead = intValue(usage.value(QLatin1String("cache_read_input_tokens")));
-    const qint64 cacheWrite = intValue(usage.value(QLatin1String("cache_creation_input_tokens")));
-    if (uncached + output + cacheRead + cacheWrite < 1)
+    const qint64 uncached = jsonCount(usage.value(QLatin1String("input_tokens")));
+    const qint64 output = jsonCount(usage.value(QLatin1String("output_tokens")));
+    const qint64 cacheRead = jsonCount(usage.value(QLatin1String("cache_read_input_tokens")));
+    const qint64 cacheWrite = jsonCount(usage.value(QLatin1String("cache_creation_input_tokens")));
+    // Counts come from outside: their sums saturate rather than overflow.
+    const qint64 input = saturatingAdd(saturatingAdd(uncached, cacheRead), cacheWrite);
+    if (saturatingAdd(input, output) < 1)
         return std::nullopt;
     TokenUsage result;
-    result.inputTokens = uncached + cacheRead + cacheWrite;
+    result.inputTokens = input;
     result.outputTokens = output;
     if (cacheRead >= 1)
         result.cachedTokens = cacheRead;

@@ -1,32 +1,14 @@
 #include "Telemetry/Adapters/CodexRollout.h"
 
+#include "Telemetry/Adapters/JsonInteger.h"
+#include "Telemetry/SaturatingMath.h"
+
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 
-#include <cmath>
-#include <limits>
-
 namespace {
-
-// An integer as is, a fraction truncated toward zero, a decimal string read, anything else 0.
-qint64 intValue(const QJsonValue &value)
-{
-    if (value.isString()) {
-        bool ok = false;
-        const qint64 parsed = value.toString().toLongLong(&ok);
-        return ok ? parsed : 0;
-    }
-    if (!value.isDouble())
-        return 0;
-    constexpr qint64 notIntegral = std::numeric_limits<qint64>::min();
-    const qint64 integer = value.toInteger(notIntegral);
-    if (integer != notIntegral)
-        return integer;
-    const double truncated = std::trunc(value.toDouble());
-    return std::abs(truncated) < 9.2e18 ? static_cast<qint64>(truncated) : 0;
-}
 
 std::optional<QJsonObject> objectLine(QByteArrayView line)
 {
@@ -68,7 +50,7 @@ std::optional<CodexSessionSnapshot> snapshot(QByteArrayView line, const QString 
     if (!info.isObject() || !total.isObject() || !last.isObject())
         return std::nullopt;
 
-    const auto of = [](const QJsonValue &usage, const char *key) { return intValue(usage[QLatin1String(key)]); };
+    const auto of = [](const QJsonValue &usage, const char *key) { return jsonCount(usage[QLatin1String(key)]); };
     CodexSessionSnapshot result;
     result.sessionId = sessionId;
     const QJsonValue stamp = object->value(QLatin1String("timestamp"));
@@ -76,12 +58,13 @@ std::optional<CodexSessionSnapshot> snapshot(QByteArrayView line, const QString 
     if (!result.timestamp.isValid())
         result.timestamp = now;
     result.inputTokens = of(total, "input_tokens");
-    result.outputTokens = of(total, "output_tokens") + of(total, "reasoning_output_tokens");
-    result.sessionTokens = result.inputTokens + result.outputTokens;
+    // Counts come from outside: their sums saturate rather than overflow.
+    result.outputTokens = saturatingAdd(of(total, "output_tokens"), of(total, "reasoning_output_tokens"));
+    result.sessionTokens = saturatingAdd(result.inputTokens, result.outputTokens);
     result.cachedTokens = of(total, "cached_input_tokens");
     result.contextTokens = of(last, "total_tokens");
     result.contextInputTokens = of(last, "input_tokens");
-    result.modelContextWindow = intValue(info[QLatin1String("model_context_window")]);
+    result.modelContextWindow = jsonCount(info[QLatin1String("model_context_window")]);
     return result;
 }
 

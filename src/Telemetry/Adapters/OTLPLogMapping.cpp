@@ -1,6 +1,8 @@
 #include "Telemetry/Adapters/OTLPLogMapping.h"
 
 #include "Telemetry/Adapters/DecimalReading.h"
+#include "Telemetry/Adapters/JsonInteger.h"
+#include "Telemetry/SaturatingMath.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -9,7 +11,6 @@
 #include <QSet>
 
 #include <cmath>
-#include <limits>
 
 namespace OTLPLogMapping {
 
@@ -77,7 +78,7 @@ QString stringAttribute(const AttributeMap &map, const char *key)
 
 qint64 intAttribute(const AttributeMap &map, const char *key)
 {
-    return intValue(map.value(QLatin1String(key)));
+    return jsonCount(map.value(QLatin1String(key)));
 }
 
 QDateTime recordTime(const QJsonObject &record, const QDateTime &now)
@@ -92,14 +93,10 @@ std::optional<TokenUsage> tokenUsage(const AttributeMap &map)
 {
     TokenUsage usage;
     usage.inputTokens = intAttribute(map, "input_token_count");
-    // Saturating sums: counts come from outside and must not overflow.
-    const qint64 output = intAttribute(map, "output_token_count");
-    const qint64 reasoning = intAttribute(map, "reasoning_token_count");
+    // Counts come from outside: their sums saturate rather than overflow.
+    usage.outputTokens = saturatingAdd(intAttribute(map, "output_token_count"), intAttribute(map, "reasoning_token_count"));
     const qint64 cached = intAttribute(map, "cached_token_count");
-    if (__builtin_add_overflow(output, reasoning, &usage.outputTokens))
-        usage.outputTokens = output > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
-    const long double total = static_cast<long double>(usage.inputTokens) + usage.outputTokens + cached;
-    if (total <= 0)
+    if (saturatingAdd(saturatingAdd(usage.inputTokens, usage.outputTokens), cached) <= 0)
         return std::nullopt;
     if (cached >= 1)
         usage.cachedTokens = cached;
@@ -144,23 +141,6 @@ QList<AgentEventKind> recordKinds(const AttributeMap &map)
 }
 
 } // namespace
-
-qint64 intValue(const QJsonValue &value)
-{
-    if (value.isString())
-        return DecimalReading::int64(value.toString().toLatin1()).value_or(0);
-    if (!value.isDouble())
-        return 0;
-    constexpr qint64 notInteger = std::numeric_limits<qint64>::min();
-    const qint64 exact = value.toInteger(notInteger);
-    if (exact != notInteger)
-        return exact;
-    const double number = value.toDouble();
-    // Not finite or outside the 64-bit range: read as 0 like the other fallbacks.
-    if (!std::isfinite(number) || number >= 9223372036854775808.0 || number < -9223372036854775808.0)
-        return 0;
-    return static_cast<qint64>(number);
-}
 
 std::optional<QDateTime> nanoDate(const QJsonValue &value)
 {

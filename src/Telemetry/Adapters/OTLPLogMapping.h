@@ -17,9 +17,6 @@ namespace OTLPLogMapping {
 // readable time are stamped with now.
 QList<AgentEvent> events(const QByteArray &body, const QDateTime &now = QDateTime::currentDateTimeUtc());
 
-// An integer, a float truncated toward zero, or a decimal string; anything else is 0.
-qint64 intValue(const QJsonValue &value);
-
 // Nanoseconds since 1970 as a string or number; absent when unreadable, not positive or out of range.
 std::optional<QDateTime> nanoDate(const QJsonValue &value);
 

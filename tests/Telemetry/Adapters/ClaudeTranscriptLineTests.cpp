@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 const QDateTime now = QDateTime::fromString("2030-01-01T00:00:00.000Z", Qt::ISODateWithMs);
@@ -51,7 +53,6 @@ TEST(ClaudeTranscriptLine, LinesWithoutEvents)
         R"({"sessionId":"s","message":{"model":"m"}})",
         R"({"type":"assistant","message":"not an object"})",
         R"({"type":"assistant","message":{"model":"<synthetic>","usage":{"input_tokens":0,"output_tokens":0}}})",
-        R"({"type":"assistant","message":{"usage":{"input_tokens":"12","output_tokens":"5"}}})", // strings read as 0
         R"({"type":"attachment","message":{"model":"claude-x"}})",
     };
     for (const char *text : cases)
@@ -72,6 +73,10 @@ TEST(ClaudeTranscriptLine, UsageCountsEveryInputTokenAndTheCachedReadPart)
         {R"({"input_tokens":1200,"cache_creation_input_tokens":3000,"cache_read_input_tokens":0,"output_tokens":45})",
          {4200, 45, std::nullopt}},
         {R"({"input_tokens":10.9,"output_tokens":2})", {10, 2, std::nullopt}},
+        {R"({"input_tokens":"12","output_tokens":"5"})", {12, 5, std::nullopt}},
+        // Sums of counts from outside saturate instead of overflowing.
+        {R"({"input_tokens":9223372036854775807,"cache_read_input_tokens":1})",
+         {std::numeric_limits<qint64>::max(), 0, 1}},
     };
     for (const Case &c : cases) {
         const auto line = parse(QByteArray(R"({"type":"assistant","message":{"usage":)") + c.usage + "}}");

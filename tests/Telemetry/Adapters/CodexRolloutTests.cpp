@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 const QDateTime now = QDateTime::fromString("2030-01-01T00:00:00.000Z", Qt::ISODateWithMs);
@@ -31,6 +33,16 @@ TEST(CodexRollout, IntegersMayBeFractionsOrStringsAndTimeDefaultsToNow)
     EXPECT_EQ(snapshot->contextTokens, 0);
     EXPECT_EQ(snapshot->modelContextWindow, 0);
     EXPECT_EQ(snapshot->timestamp, now);
+}
+
+TEST(CodexRollout, SumsOfHugeCountsSaturate)
+{
+    const QByteArray line =
+        R"({"type":"event_msg","payload":{"type":"token_count","info":{"total_token_usage":{"input_tokens":5,"output_tokens":9223372036854775807,"reasoning_output_tokens":1},"last_token_usage":{}}}})";
+    const auto snapshot = CodexRollout::snapshot(line, "t", now);
+    ASSERT_TRUE(snapshot.has_value());
+    EXPECT_EQ(snapshot->outputTokens, std::numeric_limits<qint64>::max());
+    EXPECT_EQ(snapshot->sessionTokens, std::numeric_limits<qint64>::max());
 }
 
 TEST(CodexRollout, LinesThatAreNotTokenCounts)
