@@ -58,16 +58,20 @@ void execDesktopShell(char **argv)
                  std::strerror(errno));
 }
 
+// Reading only: the support directory is not created for a snapshot or a status.
+SnapshotMode::Files snapshotFiles()
+{
+    const QString supportDir = AppPaths::supportDirFor(QDir::homePath(), qEnvironmentVariable("XDG_DATA_HOME"));
+    return {supportDir + QStringLiteral("/control.sock"), supportDir, AppPaths::codexConfigFile()};
+}
+
 int runSnapshot(int argc, char **argv, const CommandLine::Invocation &invocation)
 {
     QCoreApplication app(argc, argv);
     HeadlessRun::nameApplication();
-    // Reading only: the support directory is not created for a snapshot.
-    const QString supportDir = AppPaths::supportDirFor(QDir::homePath(), qEnvironmentVariable("XDG_DATA_HOME"));
     QSettingsStore defaults;
     const AppSettings settings(defaults);
-    return SnapshotMode::run({invocation.scope, invocation.json}, supportDir + QStringLiteral("/control.sock"),
-                             supportDir, settings.displayMode());
+    return SnapshotMode::run({invocation.scope, invocation.json}, snapshotFiles(), settings.displayMode());
 }
 
 } // namespace
@@ -85,7 +89,7 @@ int main(int argc, char **argv)
         return SmokeTest::run();
     }
     case Mode::codexStatus:
-        return CodexModes::runStatus(AppPaths::codexConfigFile());
+        return CodexModes::runStatus(snapshotFiles());
     case Mode::installCodexConfig:
         return CodexModes::runInstall(AppPaths::codexConfigFile(), AppPaths::notifyHookScript(),
                                       AppPaths::notifySocket(), QDateTime::currentDateTime());

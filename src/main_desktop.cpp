@@ -57,7 +57,8 @@ int runInterface(int argc, char **argv)
         auto delegate = std::make_unique<AppDelegate>(defaults, environment);
         delegate->applicationDidFinishLaunching();
         AppDelegate *raw = delegate.get();
-        return InstanceRun::Launched{std::move(delegate), raw->core().metrics(), [raw] { raw->bringHUDForward(); }};
+        return InstanceRun::Launched{std::move(delegate), raw->core().metrics(), &raw->core().codexHealth(),
+                                     [raw] { raw->bringHUDForward(); }};
     });
 }
 

@@ -18,6 +18,19 @@ CodexTelemetryHealth::CodexTelemetryHealth(QObject *parent)
 {
 }
 
+QString CodexTelemetryHealth::statusName(Status status)
+{
+    switch (status) {
+    case Status::setupNeeded: return QStringLiteral("setupNeeded");
+    case Status::configConflict: return QStringLiteral("configConflict");
+    case Status::listenerDown: return QStringLiteral("listenerDown");
+    case Status::restartNeeded: return QStringLiteral("restartNeeded");
+    case Status::stale: return QStringLiteral("stale");
+    case Status::ready: break;
+    }
+    return QStringLiteral("ready");
+}
+
 QString CodexTelemetryHealth::ageDescription(double seconds)
 {
     const double s = std::round(seconds); // halves away from zero

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "Telemetry/AgentEvent.h"
 #include "Telemetry/CodexConfigStatus.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QString>
 
+#include <array>
 #include <optional>
 
 // Whether Codex telemetry can reach Corvane, and whether it does, as one observable verdict.
@@ -28,6 +30,10 @@ public:
         bool operator==(const Snapshot &) const = default;
     };
 
+    // The sources whose latest event tells whether Codex telemetry arrives.
+    static constexpr std::array codexSources{AgentSource::codexOtel, AgentSource::codexNotify,
+                                             AgentSource::codexDesktopSession};
+
     // A Codex event older than this makes the telemetry stale.
     static constexpr double staleAfterSeconds = 900.0;
 
@@ -35,6 +41,9 @@ public:
 
     static Snapshot evaluate(const CodexConfigStatus &config, bool otelListening, bool notifyListening,
                              const std::optional<QDateTime> &latestEventAt, const QDateTime &now);
+
+    // "setupNeeded", "configConflict", "listenerDown", "restartNeeded", "stale", "ready".
+    static QString statusName(Status status);
 
     // "just now", "40s ago", "16m ago", "3h ago".
     static QString ageDescription(double seconds);

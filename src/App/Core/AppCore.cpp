@@ -87,12 +87,10 @@ void AppCore::restartAdapters()
 
 void AppCore::refreshCodexHealth()
 {
-    static constexpr std::array codexSources{AgentSource::codexOtel, AgentSource::codexNotify,
-                                             AgentSource::codexDesktopSession};
     const CodexConfigWriter::Status config = CodexConfigWriter::status(m_environment.codexConfigFile());
     const bool otelListening = m_adapters && m_adapters->otelListening();
     const bool notifyListening = m_adapters && m_adapters->notifyListening();
     const std::optional<QDateTime> latest =
-        m_store ? m_store->latestEventTimestamp(codexSources) : std::nullopt;
+        m_store ? m_store->latestEventTimestamp(CodexTelemetryHealth::codexSources) : std::nullopt;
     m_codexHealth.refresh(config, otelListening, notifyListening, latest, QDateTime::currentDateTimeUtc());
 }

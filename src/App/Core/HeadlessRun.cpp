@@ -24,7 +24,8 @@ int run(int argc, char **argv)
         auto core = std::make_unique<AppCore>(defaults, environment);
         core->launch();
         const MetricsEngine *metrics = core->metrics();
-        return InstanceRun::Launched{std::move(core), metrics, {}};
+        const CodexTelemetryHealth *health = &core->codexHealth();
+        return InstanceRun::Launched{std::move(core), metrics, health, {}};
     });
 }
 

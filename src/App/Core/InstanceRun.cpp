@@ -35,7 +35,7 @@ int handOff(const AppEnvironment &environment)
 } // namespace
 
 QByteArray answer(const std::optional<ControlRequest> &request, const MetricsEngine &metrics,
-                  const std::function<void()> &bringForward)
+                  const CodexTelemetryHealth &health, const std::function<void()> &bringForward)
 {
     if (!request)
         return QByteArrayLiteral("error: unknown request\n");
@@ -45,7 +45,7 @@ QByteArray answer(const std::optional<ControlRequest> &request, const MetricsEng
             bringForward();
         return QByteArrayLiteral("ok\n");
     case ControlRequest::Command::snapshot:
-        return SnapshotFormat::output(metrics.scoped(request->scope), request->json);
+        return SnapshotFormat::output(metrics.scoped(request->scope), health.snapshot(), request->json);
     }
     return {};
 }
@@ -59,9 +59,10 @@ int run(const AppEnvironment &environment, const std::function<Launched()> &laun
     TerminationSignals terminationSignals;
     const Launched launched = launch();
     const MetricsEngine &metrics = *launched.metrics;
+    const CodexTelemetryHealth &health = *launched.health;
     const std::function<void()> bringForward = launched.bringForward;
-    ControlServer control(environment.controlSocket(), [&metrics, &bringForward](QByteArrayView line) {
-        return answer(ControlRequest::parse(line), metrics, bringForward);
+    ControlServer control(environment.controlSocket(), [&metrics, &health, &bringForward](QByteArrayView line) {
+        return answer(ControlRequest::parse(line), metrics, health, bringForward);
     });
     if (!control.listen())
         std::fprintf(stderr, "corvane: control socket unavailable: %s\n", qPrintable(control.errorString()));

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+class CodexTelemetryHealth;
 class MetricsEngine;
 
 // Running Corvane as the one instance of its support directory.
@@ -23,12 +24,13 @@ inline constexpr int handOffTimeoutMs = 5000;
 struct Launched {
     std::unique_ptr<QObject> owner;
     const MetricsEngine *metrics = nullptr;
+    const CodexTelemetryHealth *health = nullptr;
     std::function<void()> bringForward;
 };
 
 // The answer to one control request of a running instance.
 QByteArray answer(const std::optional<ControlRequest> &request, const MetricsEngine &metrics,
-                  const std::function<void()> &bringForward);
+                  const CodexTelemetryHealth &health, const std::function<void()> &bringForward);
 
 // Becomes the instance and runs the event loop until SIGINT, SIGTERM, SIGHUP or quit (status 0); when
 // another instance holds the support directory, asks it to come forward, prints one line and

@@ -73,7 +73,7 @@ std::optional<MetricsScope> scopeFromName(QStringView name)
     return std::nullopt;
 }
 
-QString text(const ScopedMetrics &m)
+QString text(const ScopedMetrics &m, const Health &health)
 {
     const bool working = m.state == AgentState::working;
     QStringList parts{
@@ -86,10 +86,23 @@ QString text(const ScopedMetrics &m)
     };
     if (m.model)
         parts << *m.model;
+    if (m.scope == MetricsScope::of(DisplayAgent::codex) && health.status != CodexTelemetryHealth::Status::ready)
+        parts << health.detail;
     return parts.join(QStringLiteral(" \u00b7 "));
 }
 
-QJsonObject json(const ScopedMetrics &m)
+QJsonObject healthJson(const Health &health)
+{
+    return {{"status", CodexTelemetryHealth::statusName(health.status)},
+            {"detail", health.detail},
+            {"menuDetail", health.menuDetail},
+            {"configInstalled", health.configInstalled},
+            {"otelListening", health.otelListening},
+            {"notifyAvailable", health.notifyAvailable},
+            {"latestEventAt", health.latestEventAt ? time(*health.latestEventAt) : QJsonValue()}};
+}
+
+QJsonObject json(const ScopedMetrics &m, const Health &health)
 {
     return {{"scope", scopeName(m.scope)},
             {"state", rawValue(m.state)},
@@ -109,14 +122,15 @@ QJsonObject json(const ScopedMetrics &m)
             {"toolFeed", arrayOf(m.toolFeed, toolJson)},
             {"sessions", arrayOf(m.sessions, sessionJson)},
             {"daily", arrayOf(m.daily, dayJson)},
-            {"todayTokens", m.todayTokens()}};
+            {"todayTokens", m.todayTokens()},
+            {"codexHealth", healthJson(health)}};
 }
 
-QByteArray output(const ScopedMetrics &metrics, bool asJson)
+QByteArray output(const ScopedMetrics &metrics, const Health &health, bool asJson)
 {
     if (asJson)
-        return QJsonDocument(json(metrics)).toJson(QJsonDocument::Compact) + '\n';
-    return text(metrics).toUtf8() + '\n';
+        return QJsonDocument(json(metrics, health)).toJson(QJsonDocument::Compact) + '\n';
+    return text(metrics, health).toUtf8() + '\n';
 }
 
 } // namespace SnapshotFormat

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Telemetry/CodexTelemetryHealth.h"
 #include "Telemetry/ScopedMetrics.h"
 
 #include <QByteArray>
@@ -9,15 +10,23 @@
 // What "--snapshot" prints for one scope: a status-bar line, or every field as JSON.
 namespace SnapshotFormat {
 
-// One line in the HUD's formats, e.g.
-// "Codex · Working… 1:15 · session 12.3k · context 4.1k · $0.042 est. · 42 tps · gpt-5.5".
-QString text(const ScopedMetrics &metrics);
+using Health = CodexTelemetryHealth::Snapshot;
 
-// Every field under its name, todayTokens too; times in ISO 8601 with milliseconds.
-QJsonObject json(const ScopedMetrics &metrics);
+// One line in the HUD's formats, e.g.
+// "Codex · Working… 1:15 · session 12.3k · context 4.1k · $0.042 est. · 42 tps · gpt-5.5";
+// the Codex scope's line ends in the health's short text while Codex telemetry is not ready.
+QString text(const ScopedMetrics &metrics, const Health &health);
+
+// Every field under its name, todayTokens too, and the Codex health as "codexHealth"; times in
+// ISO 8601 with milliseconds.
+QJsonObject json(const ScopedMetrics &metrics, const Health &health);
+
+// The health's fields: status, detail, menuDetail, configInstalled, otelListening,
+// notifyAvailable, latestEventAt (null when none).
+QJsonObject healthJson(const Health &health);
 
 // The text line or the compact JSON document, ending in a newline.
-QByteArray output(const ScopedMetrics &metrics, bool asJson);
+QByteArray output(const ScopedMetrics &metrics, const Health &health, bool asJson);
 
 // "aggregate", or the agent's raw value.
 QString scopeName(const MetricsScope &scope);

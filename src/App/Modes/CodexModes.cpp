@@ -3,6 +3,11 @@
 #include "App/Core/CommandLine.h"
 #include "Telemetry/Adapters/CodexNotifyAdapter.h"
 #include "Codex/CodexConfigWriter.h"
+#include "Telemetry/CodexTelemetryHealth.h"
+
+#include <QJsonObject>
+
+#include <algorithm>
 
 #include <exception>
 
@@ -34,18 +39,33 @@ QString installOutcome(const CodexConfigWriter::InstallResult &result)
     return QStringLiteral("CONFLICT: foreign [otel] exporter present \u2014 nothing written (pass-through is post-MVP)");
 }
 
+// "health: listenerDown — …" and the age of the last Codex event.
+QStringList healthLines(const QJsonObject &health, const QDateTime &now)
+{
+    const QDateTime latest = QDateTime::fromString(health.value("latestEventAt").toString(), Qt::ISODateWithMs);
+    const QString age = latest.isValid()
+                            ? CodexTelemetryHealth::ageDescription(std::max<qint64>(0, latest.msecsTo(now)) / 1000.0)
+                            : QStringLiteral("never");
+    return {QStringLiteral("health: ") + health.value("status").toString() + QStringLiteral(" \u2014 ")
+                + health.value("menuDetail").toString(),
+            QStringLiteral("last Codex event: ") + age};
+}
+
 } // namespace
 
-int runStatus(const QString &configPath)
+int runStatus(const SnapshotMode::Files &files)
 {
-    const CodexConfigWriter::Status status = CodexConfigWriter::status(configPath);
-    const QStringList lines{
+    const CodexConfigWriter::Status status = CodexConfigWriter::status(files.codexConfig);
+    QStringList lines{
         flagLine("config exists: ", status.configExists),
         flagLine("installed: ", status.installed),
         flagLine("notify installed: ", status.notifyInstalled),
         flagLine("foreign otel: ", status.foreignOtel),
         flagLine("foreign notify: ", status.foreignNotify),
     };
+    if (!status.parseError.isEmpty())
+        lines << QStringLiteral("config error: not valid TOML (") + status.parseError + u')';
+    lines << healthLines(SnapshotMode::codexHealth(files), QDateTime::currentDateTimeUtc());
     CommandLine::printLines(lines.join(u'\n') + u'\n');
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "Telemetry/MetricsScope.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 
 #include <optional>
@@ -17,14 +18,25 @@ struct Options {
     bool json = false;
 };
 
+// Where a snapshot is read: the running instance's socket, else the support directory's files
+// and the Codex config.
+struct Files {
+    QString controlSocket;
+    QString supportDir;
+    QString codexConfig;
+};
+
 // The scope the HUD starts with for a display mode when no instance says otherwise.
 MetricsScope startingScope(const DisplayMode &mode);
 
-// Built from "events.sqlite" and "pricing.json" in the support directory; creates no file there
-// (no database means no history).
-QByteArray fromStore(const QString &supportDir, const MetricsScope &scope, bool json);
+// Built from "events.sqlite" and "pricing.json" in the support directory, with the Codex health
+// of the config and the store (nothing listens without an instance); creates no file there.
+QByteArray fromStore(const Files &files, const MetricsScope &scope, bool json);
+
+// The running instance's Codex health, else the one the files give, as SnapshotFormat::healthJson.
+QJsonObject codexHealth(const Files &files);
 
 // Prints the snapshot; status 0.
-int run(const Options &options, const QString &controlSocket, const QString &supportDir, const DisplayMode &displayMode);
+int run(const Options &options, const Files &files, const DisplayMode &displayMode);
 
 } // namespace SnapshotMode

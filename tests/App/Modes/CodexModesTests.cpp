@@ -61,17 +61,29 @@ QString flags(bool exists, bool installed, bool notify, bool foreignOtel, bool f
            + "\nforeign otel: " + b(foreignOtel) + "\nforeign notify: " + b(foreignNotify) + "\n";
 }
 
-TEST_F(CodexModesTest, StatusPrintsTheFiveFlags)
+TEST_F(CodexModesTest, StatusPrintsTheFiveFlagsThenTheHealth)
 {
     struct Case {
         std::optional<QByteArray> text;
         QString out;
     };
+    const QString setup = "health: setupNeeded \u2014 Codex telemetry config is not installed\nlast Codex event: never\n";
     const Case cases[]{
-        {std::nullopt, flags(false, false, false, false, false)},
-        {QByteArray("model = \"gpt-5\"\n"), flags(true, false, false, false, false)},
-        {"notify = [\"/x\"] # corvane-managed-notify\n" + block + "\n", flags(true, true, true, false, false)},
-        {"notify = [\"/usr/bin/other\"]\n[otel]\nexporter = \"none\"\n", flags(true, false, false, true, true)},
+        {std::nullopt, flags(false, false, false, false, false) + setup},
+        {QByteArray("model = \"gpt-5\"\n"), flags(true, false, false, false, false) + setup},
+        {"notify = [\"/x\"] # corvane-managed-notify\n" + block + "\n",
+         flags(true, true, true, false, false)
+             + "health: listenerDown \u2014 Corvane is configured, but the local OTel listener is not active\n"
+               "last Codex event: never\n"},
+        {"notify = [\"/usr/bin/other\"]\n[otel]\nexporter = \"none\"\n",
+         flags(true, false, false, true, true)
+             + "health: configConflict \u2014 Existing unmanaged [otel] config blocks Corvane install\n"
+               "last Codex event: never\n"},
+        {QByteArray("model = \n"),
+         flags(true, false, false, false, false)
+             + "config error: not valid TOML (line 1, column 9: Error while parsing key-value pair: expected "
+               "value, saw '\\n')\n"
+             + setup},
     };
     for (const Case &c : cases) {
         QFile::remove(config);

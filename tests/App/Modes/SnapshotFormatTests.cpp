@@ -28,21 +28,29 @@ ScopedMetrics workingCodex()
     return m;
 }
 
+const QDateTime now = QDateTime::fromSecsSinceEpoch(1000, Qt::UTC);
+const CodexConfigStatus installed{true, true, true, false, false};
+const SnapshotFormat::Health ready = CodexTelemetryHealth::evaluate(installed, true, true, now.addSecs(-40), now);
+const SnapshotFormat::Health offline = CodexTelemetryHealth::evaluate(installed, false, false, std::nullopt, now);
+
 TEST(SnapshotFormatTest, TextLineInTheHUDsFormats)
 {
-    EXPECT_EQ(SnapshotFormat::text(workingCodex()),
-              "Codex \u00b7 Working\u2026 1:15 \u00b7 session 12.3k \u00b7 context 4.1k \u00b7 $0.042 est. \u00b7 42 tps \u00b7 gpt-5.5");
+    const QString line =
+        "Codex \u00b7 Working\u2026 1:15 \u00b7 session 12.3k \u00b7 context 4.1k \u00b7 $0.042 est. \u00b7 42 tps \u00b7 gpt-5.5";
+    EXPECT_EQ(SnapshotFormat::text(workingCodex(), ready), line);
+    EXPECT_EQ(SnapshotFormat::text(workingCodex(), offline), line + " \u00b7 4318 offline") << "Codex's line says what is wrong";
     ScopedMetrics idle;
-    EXPECT_EQ(SnapshotFormat::text(idle), "All Agents \u00b7 Idle \u00b7 session 0 \u00b7 context 0 \u00b7 $0.000 est. \u00b7 0 tps");
+    EXPECT_EQ(SnapshotFormat::text(idle, offline),
+              "All Agents \u00b7 Idle \u00b7 session 0 \u00b7 context 0 \u00b7 $0.000 est. \u00b7 0 tps");
 }
 
 TEST(SnapshotFormatTest, JsonHoldsEveryFieldWithIsoTimes)
 {
-    const QJsonObject json = SnapshotFormat::json(workingCodex());
+    const QJsonObject json = SnapshotFormat::json(workingCodex(), ready);
     const QStringList keys{"scope", "state", "stateText", "elapsedInTurn", "sessionInput", "sessionOutput",
                            "sessionCachedInput", "sessionMeteredTokens", "sessionTotalTokens", "contextTokens",
                            "sessionCost", "tps", "tpsHistory", "model", "toolCallCount", "toolFeed", "sessions",
-                           "daily", "todayTokens"};
+                           "daily", "todayTokens", "codexHealth"};
     QStringList sortedKeys = keys;
     sortedKeys.sort();
     EXPECT_EQ(json.keys(), sortedKeys);
@@ -54,7 +62,13 @@ TEST(SnapshotFormatTest, JsonHoldsEveryFieldWithIsoTimes)
     EXPECT_EQ(json["toolFeed"][0]["durationMs"], 120);
     EXPECT_EQ(json["daily"][1]["date"], "1970-01-02T00:00:00.000Z");
     EXPECT_EQ(json["tpsHistory"].toArray().size(), 2);
-    EXPECT_TRUE(SnapshotFormat::output(workingCodex(), true).endsWith("}\n"));
+    EXPECT_EQ(json["codexHealth"].toObject(),
+              (QJsonObject{{"status", "ready"}, {"detail", "last 40s ago"},
+                           {"menuDetail", "Configured and listening; latest Codex event was 40s ago"},
+                           {"configInstalled", true}, {"otelListening", true}, {"notifyAvailable", true},
+                           {"latestEventAt", "1970-01-01T00:16:00.000Z"}}));
+    EXPECT_TRUE(SnapshotFormat::healthJson(offline)["latestEventAt"].isNull());
+    EXPECT_TRUE(SnapshotFormat::output(workingCodex(), ready, true).endsWith("}\n"));
 }
 
 TEST(SnapshotModeTest, StartingScope)
