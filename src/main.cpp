@@ -1,4 +1,4 @@
-#include "App/Core/AppPaths.h"
+#include "App/Core/AppEnvironment.h"
 #include "App/Core/CommandLine.h"
 #include "App/Core/HeadlessRun.h"
 #include "App/Modes/AdReportMode.h"
@@ -9,7 +9,6 @@
 #include "Settings/SettingsStore.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -63,11 +62,10 @@ int runSnapshot(int argc, char **argv, const QStringList &arguments)
     QCoreApplication app(argc, argv);
     HeadlessRun::nameApplication();
     // Reading only: the support directory is not created for a snapshot.
-    const QString supportDir = AppPaths::supportDirFor(QDir::homePath(), qEnvironmentVariable("XDG_DATA_HOME"));
+    const AppEnvironment environment = AppEnvironment::fromProcess(AppEnvironment::SupportDir::leave);
     QSettingsStore defaults;
     const AppSettings settings(defaults);
-    return SnapshotMode::run(arguments, supportDir + QStringLiteral("/control.sock"), supportDir,
-                             settings.displayMode());
+    return SnapshotMode::run(arguments, environment.controlSocket(), environment.supportDir, settings.displayMode());
 }
 
 } // namespace
@@ -82,14 +80,16 @@ int main(int argc, char **argv)
         return SmokeTest::run();
     }
     case Mode::codexStatus:
-        return CodexModes::runStatus(AppPaths::codexConfigFile());
-    case Mode::installCodexConfig:
-        return CodexModes::runInstall(AppPaths::codexConfigFile(), AppPaths::notifyHookScript(),
-                                      AppPaths::notifySocket(), QDateTime::currentDateTime());
+        return CodexModes::runStatus(AppEnvironment::fromProcess(AppEnvironment::SupportDir::leave).codexConfigFile());
+    case Mode::installCodexConfig: {
+        const AppEnvironment environment = AppEnvironment::fromProcess();
+        return CodexModes::runInstall(environment.codexConfigFile(), environment.notifyHookScript(),
+                                      environment.notifySocket(), environment.clock->now().toLocalTime());
+    }
     case Mode::revertCodexConfig:
-        return CodexModes::runRevert(AppPaths::codexConfigFile());
+        return CodexModes::runRevert(AppEnvironment::fromProcess(AppEnvironment::SupportDir::leave).codexConfigFile());
     case Mode::adReport:
-        return AdReportMode::run(arguments);
+        return AdReportMode::run(arguments, AppEnvironment::fromProcess());
     case Mode::snapshot:
         return runSnapshot(argc, argv, arguments);
     case Mode::help:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Ads/AdPilotReport.h"
+#include "App/Core/AppEnvironment.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -18,7 +19,7 @@ QDateTime windowStart(const QDateTime &now, std::optional<qint64> days);
 // The five lines printed after a report was written.
 QString resultLines(const AdPilotReport::Result &result);
 
-// Runs the mode; returns the exit status.
-int run(const QStringList &arguments);
+// Runs the mode over the environment's support directory; returns the exit status.
+int run(const QStringList &arguments, const AppEnvironment &environment);
 
 } // namespace AdReportMode
