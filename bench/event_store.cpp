@@ -1,6 +1,7 @@
 // The event store and the metrics engine on a generated database of 1,000,000 events over
 // 5,000 sessions and 30 days, each measured beside a bare SQLite C API baseline on the same file.
 #include "Persistence/EventStore.h"
+#include "Platform/ManualClock.h"
 #include "Telemetry/MetricsEngine.h"
 #include "Telemetry/PricingTable.h"
 
@@ -41,7 +42,8 @@ const AgentSource sessionSources[] = {AgentSource::codexOtel, AgentSource::codex
 
 struct Fixture {
     QTemporaryDir dir;
-    QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    ManualClock clock{now};
     std::unique_ptr<PricingTable> pricing;
     std::unique_ptr<EventStore> store;
     QString path;
@@ -51,7 +53,7 @@ struct Fixture {
         path = dir.filePath("events.sqlite");
         pricing = std::make_unique<PricingTable>(dir.filePath("pricing.json"));
         generate();
-        store = EventStore::open(path, [this] { return now; });
+        store = EventStore::open(path, clock);
     }
 
     static AgentSource sourceOf(int session) { return sessionSources[session % 10]; }
@@ -176,7 +178,7 @@ void BM_RecentSessionsAndReplay(benchmark::State &state)
     qsizetype events = 0;
     for (auto _ : state) {
         const QList<StoredAgentEvent> stored = fixture->store->recentSessionEvents(24);
-        MetricsEngine engine(*fixture->pricing, nullptr, {}, [] { return fixture->now; });
+        MetricsEngine engine(*fixture->pricing, nullptr, {}, Environment{&fixture->clock});
         for (const StoredAgentEvent &event : stored)
             engine.apply(event.event, false, event.modelAtEvent);
         events = stored.size();
@@ -188,7 +190,7 @@ void BM_RecentSessionsAndReplay(benchmark::State &state)
 void BM_EngineConstructionWithStore(benchmark::State &state)
 {
     for (auto _ : state) {
-        MetricsEngine engine(*fixture->pricing, fixture->store.get(), {}, [] { return fixture->now; });
+        MetricsEngine engine(*fixture->pricing, fixture->store.get(), {}, Environment{&fixture->clock});
         benchmark::DoNotOptimize(engine.dailyAll().size());
     }
 }
@@ -220,7 +222,7 @@ void BM_DailyAggregates7(benchmark::State &state)
 
 void BM_EngineRefreshFromStore(benchmark::State &state)
 {
-    MetricsEngine engine(*fixture->pricing, fixture->store.get(), {}, [] { return fixture->now; });
+    MetricsEngine engine(*fixture->pricing, fixture->store.get(), {}, Environment{&fixture->clock});
     for (auto _ : state)
         engine.refreshFromStore();
 }

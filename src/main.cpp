@@ -1,4 +1,4 @@
-#include "App/Core/AppPaths.h"
+#include "App/Core/AppEnvironment.h"
 #include "App/Core/CommandLine.h"
 #include "App/Core/HeadlessRun.h"
 #include "App/Modes/AdReportMode.h"
@@ -9,7 +9,6 @@
 #include "Settings/SettingsStore.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -61,8 +60,8 @@ void execDesktopShell(char **argv)
 // Reading only: the support directory is not created for a snapshot or a status.
 SnapshotMode::Files snapshotFiles()
 {
-    const QString supportDir = AppPaths::supportDirFor(QDir::homePath(), qEnvironmentVariable("XDG_DATA_HOME"));
-    return {supportDir + QStringLiteral("/control.sock"), supportDir, AppPaths::codexConfigFile()};
+    const AppEnvironment environment = AppEnvironment::fromProcess(AppEnvironment::SupportDir::leave);
+    return {environment.controlSocket(), environment.supportDir, environment.codexConfigFile()};
 }
 
 int runSnapshot(int argc, char **argv, const CommandLine::Invocation &invocation)
@@ -90,13 +89,15 @@ int main(int argc, char **argv)
     }
     case Mode::codexStatus:
         return CodexModes::runStatus(snapshotFiles());
-    case Mode::installCodexConfig:
-        return CodexModes::runInstall(AppPaths::codexConfigFile(), AppPaths::notifyHookScript(),
-                                      AppPaths::notifySocket(), QDateTime::currentDateTime());
+    case Mode::installCodexConfig: {
+        const AppEnvironment environment = AppEnvironment::fromProcess();
+        return CodexModes::runInstall(environment.codexConfigFile(), environment.notifyHookScript(),
+                                      environment.notifySocket(), environment.clock->now().toLocalTime());
+    }
     case Mode::revertCodexConfig:
-        return CodexModes::runRevert(AppPaths::codexConfigFile());
+        return CodexModes::runRevert(AppEnvironment::fromProcess(AppEnvironment::SupportDir::leave).codexConfigFile());
     case Mode::adReport:
-        return AdReportMode::run(invocation.days);
+        return AdReportMode::run(invocation.days, AppEnvironment::fromProcess());
     case Mode::snapshot:
         return runSnapshot(argc, argv, invocation);
     case Mode::help:

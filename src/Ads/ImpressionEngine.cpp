@@ -9,23 +9,24 @@
 
 #include <QLoggingCategory>
 #include <QPointer>
-#include <QTimer>
 
 ImpressionEngine::ImpressionEngine(std::shared_ptr<AdServer> server, AdLedger &ledger, const InputIdle *inputIdle,
-                                   Clock clock, QTimeZone zone, QObject *parent)
+                                   const Environment &env, QTimeZone zone, QObject *parent)
     : QObject(parent),
       m_server(std::move(server)),
       m_ledger(ledger),
-      m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTimeUtc(); })),
+      m_clock(*env.clock),
+      m_evaluationPeriod(env.delays.adEvaluation),
       m_zone(std::move(zone)),
       m_backendHealth(m_server->health())
 {
     // Without an input-idle source the user counts as present and the display as awake.
     displayAwakeProvider = [inputIdle] { return !inputIdle || inputIdle->isDisplayAwake(); };
-    inputRecentProvider = [inputIdle] {
+    const double inputRecentSeconds = std::chrono::duration<double>(env.delays.adInputRecent).count();
+    inputRecentProvider = [inputIdle, inputRecentSeconds] {
         return !inputIdle || inputIdle->secondsSinceLastInput() < inputRecentSeconds;
     };
-    refreshMonthValues(m_clock());
+    refreshMonthValues(m_clock.now());
 }
 
 ImpressionEngine::~ImpressionEngine() = default;
@@ -34,9 +35,9 @@ void ImpressionEngine::start()
 {
     if (m_timer)
         return;
-    m_timer = new QTimer(this); // owned by the engine, so a released engine stops evaluating
-    m_timer->setInterval(evaluationPeriodMs);
-    connect(m_timer, &QTimer::timeout, this, [this] { evaluate(m_clock()); });
+    // Owned by the engine, so a released engine stops evaluating.
+    m_timer = m_clock.createTimer(m_evaluationPeriod, Clock::Repeat::everyInterval, this,
+                                  [this] { evaluate(m_clock.now()); });
     m_timer->start();
 }
 
@@ -83,7 +84,7 @@ void ImpressionEngine::handleClick(const QDateTime &now)
 void ImpressionEngine::replaceServer(std::shared_ptr<AdServer> server)
 {
     m_server = std::move(server);
-    refreshMonthValues(m_clock());
+    refreshMonthValues(m_clock.now());
     setBackendHealth(m_server->health());
     setCurrentCreative(std::nullopt);
     m_renderedImpressionForTurn = false;

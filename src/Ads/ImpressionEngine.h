@@ -3,6 +3,7 @@
 #include "Ads/AdCreative.h"
 #include "Ads/AdEvent.h"
 #include "Ads/AdServerHealth.h"
+#include "Platform/Environment.h"
 
 #include <QCalendar>
 #include <QDateTime>
@@ -19,9 +20,8 @@ class AdServer;
 class Desktop;
 class InputIdle;
 class MockAdServer;
-class QTimer;
 
-// Decides once a second whether the sponsored slot may show a creative and whether it is being
+// Decides at every evaluation period (a second) whether the sponsored slot may show a creative and whether it is being
 // looked at; five qualifying evaluations in a row make one billable view tick. Main thread only.
 class ImpressionEngine : public QObject {
     Q_OBJECT
@@ -41,15 +41,13 @@ public:
     };
 
     static constexpr int ticksPerStreak = 5;
-    static constexpr double inputRecentSeconds = 60;
-    static constexpr int evaluationPeriodMs = 1000;
 
-    using Clock = std::function<QDateTime()>;
-
-    // The display and input gates default to inputIdle's answers (awake and recent without one).
-    // The month values are rebuilt from the ledger at once, in `zone`; the timer is not started.
+    // The display and input gates default to inputIdle's answers (awake and recent without one;
+    // input is recent within env.delays.adInputRecent). The month values are rebuilt from the
+    // ledger at once, in `zone`; the timer (every env.delays.adEvaluation) is not started.
     ImpressionEngine(std::shared_ptr<AdServer> server, AdLedger &ledger, const InputIdle *inputIdle = nullptr,
-                     Clock clock = {}, QTimeZone zone = QTimeZone::systemTimeZone(), QObject *parent = nullptr);
+                     const Environment &env = {}, QTimeZone zone = QTimeZone::systemTimeZone(),
+                     QObject *parent = nullptr);
     ~ImpressionEngine() override;
 
     const Gates &gates() const { return m_gates; }
@@ -69,10 +67,10 @@ public:
     // Opens the creative's address on a click; without one nothing opens.
     Desktop *desktop = nullptr;
 
-    // Starts the once-a-second evaluation unless it is running.
+    // Starts the periodic evaluation unless it is running.
     void start();
     void evaluate(const QDateTime &now);
-    void evaluate() { evaluate(m_clock()); }
+    void evaluate() { evaluate(m_clock.now()); }
     // The user clicked the slot: opens the address and records a billed click.
     void handleClick(const QDateTime &now);
     // Switches backend: month values rebuilt, slot emptied, streak reset; the tick count is kept.
@@ -109,9 +107,10 @@ private:
 
     std::shared_ptr<AdServer> m_server;
     AdLedger &m_ledger;
-    Clock m_clock;
+    Clock &m_clock;
+    const std::chrono::milliseconds m_evaluationPeriod;
     QTimeZone m_zone;
-    QTimer *m_timer = nullptr;
+    Timer *m_timer = nullptr;
     Gates m_gates;
     std::optional<AdCreative> m_currentCreative;
     double m_earningsThisMonth = 0;

@@ -46,7 +46,7 @@ QString failureOf(QNetworkReply *reply)
 
 RemoteAdServer::RemoteAdServer(QUrl baseURL, QString publisherID, QString placementID, QString queuePath,
                                QString cachePath, std::shared_ptr<MockAdServer> fallback,
-                               QNetworkAccessManager *session, Clock clock, QObject *parent)
+                               QNetworkAccessManager *session, Clock &clock, QObject *parent)
     : QObject(parent),
       m_baseURL(std::move(baseURL)),
       m_publisherID(std::move(publisherID)),
@@ -55,7 +55,7 @@ RemoteAdServer::RemoteAdServer(QUrl baseURL, QString publisherID, QString placem
       m_cachePath(std::move(cachePath)),
       m_fallback(std::move(fallback)),
       m_session(session ? session : new QNetworkAccessManager(this)),
-      m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTimeUtc(); }))
+      m_clock(clock)
 {
     m_health = AdServerHealth{AdServerHealth::Status::remoteFallback, QStringLiteral("Remote ads configured"),
                               queuedEventCount(), std::nullopt};
@@ -308,6 +308,6 @@ QHash<QString, bool> RemoteAdServer::paidLookup() const
 void RemoteAdServer::mark(AdServerHealth::Status status, const QString &message)
 {
     const std::optional<QDateTime> lastSuccess =
-        status == AdServerHealth::Status::remoteReady ? std::optional<QDateTime>(m_clock()) : m_health.lastSuccess;
+        status == AdServerHealth::Status::remoteReady ? std::optional<QDateTime>(m_clock.now()) : m_health.lastSuccess;
     m_health = AdServerHealth{status, message, queuedEventCount(), lastSuccess};
 }

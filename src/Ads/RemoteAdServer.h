@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Ads/AdServer.h"
+#include "Platform/Clock.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -33,12 +34,11 @@ public:
     static constexpr int serveTimeoutMs = 4000;
     static constexpr int eventsTimeoutMs = 5000;
 
-    using Clock = std::function<QDateTime()>;
-
-    // No network access here. Without a session the server makes its own.
+    // No network access here. Without a session the server makes its own. The clock stamps the
+    // last success and must outlive the server.
     RemoteAdServer(QUrl baseURL, QString publisherID, QString placementID, QString queuePath, QString cachePath,
                    std::shared_ptr<MockAdServer> fallback, QNetworkAccessManager *session = nullptr,
-                   Clock clock = {}, QObject *parent = nullptr);
+                   Clock &clock = Clock::system(), QObject *parent = nullptr);
     ~RemoteAdServer() override;
 
     AdServerHealth health() const override { return m_health; }
@@ -78,6 +78,6 @@ private:
     QString m_cachePath;
     std::shared_ptr<MockAdServer> m_fallback;
     QNetworkAccessManager *m_session;
-    Clock m_clock;
+    Clock &m_clock;
     AdServerHealth m_health;
 };

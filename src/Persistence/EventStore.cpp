@@ -182,7 +182,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<EventStore> EventStore::open(const QString &path, Clock clock, Calendar calendar)
+std::unique_ptr<EventStore> EventStore::open(const QString &path, const Clock &clock, Calendar calendar)
 {
     sqlite3 *db = nullptr;
     const QByteArray file = path.toUtf8();
@@ -190,15 +190,15 @@ std::unique_ptr<EventStore> EventStore::open(const QString &path, Clock clock, C
     if (opened == SQLITE_OK) {
         sqlite3_busy_timeout(db, busyTimeoutMs);
         if (sqlite3_exec(db, connectionPragmas, nullptr, nullptr, nullptr) == SQLITE_OK && migrate(db))
-            return std::unique_ptr<EventStore>(new EventStore(db, std::move(clock), std::move(calendar)));
+            return std::unique_ptr<EventStore>(new EventStore(db, clock, std::move(calendar)));
     }
     sqlite3_close(db);
     return nullptr;
 }
 
-EventStore::EventStore(sqlite3 *db, Clock clock, Calendar calendar)
+EventStore::EventStore(sqlite3 *db, const Clock &clock, Calendar calendar)
     : m_db(db)
-    , m_clock(clock ? std::move(clock) : Clock(systemNow))
+    , m_clock(clock)
     , m_calendar(std::move(calendar))
     , m_insert(std::make_unique<SqliteStatement>(db, insertSql))
 {
@@ -305,7 +305,7 @@ std::optional<EventStore::DayRange> EventStore::dayRange(int days) const
 {
     if (days < 1)
         return std::nullopt;
-    const QDateTime now = m_clock();
+    const QDateTime now = m_clock.now();
     DayRange range;
     for (int i = 0; i <= days; ++i) {
         const QDateTime start = m_calendar.startOfDay(now, i - days + 1);

@@ -2,7 +2,7 @@
 
 #include "Persistence/EventStoreReportSummary.h"
 #include "Telemetry/Calendar.h"
-#include "Telemetry/Clock.h"
+#include "Platform/Clock.h"
 #include "Telemetry/MetricsHistory.h"
 #include "Telemetry/StoredAgentEvent.h"
 
@@ -30,8 +30,9 @@ public:
     static constexpr double turnLookBackSeconds = 24 * 3600;
 
     // Opens (creating if needed) and migrates the database; null when it cannot be used.
-    // The clock and calendar decide what "today" is for the day aggregates.
-    static std::unique_ptr<EventStore> open(const QString &path, Clock clock = systemNow,
+    // The clock and calendar decide what "today" is for the day aggregates; the clock must
+    // outlive the store.
+    static std::unique_ptr<EventStore> open(const QString &path, const Clock &clock = Clock::system(),
                                             Calendar calendar = Calendar());
     ~EventStore() override;
     EventStore(const EventStore &) = delete;
@@ -62,11 +63,11 @@ public:
 private:
     struct DayRange;
 
-    EventStore(sqlite3 *db, Clock clock, Calendar calendar);
+    EventStore(sqlite3 *db, const Clock &clock, Calendar calendar);
     std::optional<DayRange> dayRange(int days) const;
 
     sqlite3 *m_db;
-    Clock m_clock;
+    const Clock &m_clock;
     Calendar m_calendar;
     std::unique_ptr<SqliteStatement> m_insert; // the one statement kept: inserts are the hot path
 };

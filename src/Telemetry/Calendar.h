@@ -9,8 +9,6 @@ class Calendar {
 public:
     explicit Calendar(QTimeZone zone = QTimeZone::systemTimeZone()) : m_zone(std::move(zone)) {}
 
-    const QTimeZone &timeZone() const { return m_zone; }
-
     QDateTime startOfDay(const QDateTime &moment) const;
     // The start of the day `days` calendar days after the day of `moment` (negative: before).
     QDateTime startOfDay(const QDateTime &moment, qint64 days) const;

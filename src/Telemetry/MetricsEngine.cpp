@@ -62,13 +62,14 @@ void tickAgent(AgentMetrics &metrics, const QDateTime &now)
 } // namespace
 
 MetricsEngine::MetricsEngine(const PricingTable &pricing, const MetricsHistory *store,
-                             CodexCurrentThreadProvider codexCurrentThreadProvider, Clock clock,
+                             CodexCurrentThreadProvider codexCurrentThreadProvider, const Environment &env,
                              Calendar calendar, QObject *parent)
     : QObject(parent)
     , m_pricing(pricing)
     , m_store(store)
     , m_codexCurrentThreadProvider(std::move(codexCurrentThreadProvider))
-    , m_clock(clock ? std::move(clock) : Clock(systemNow))
+    , m_clock(*env.clock)
+    , m_tickInterval(env.delays.metricsTick)
     , m_calendar(std::move(calendar))
 {
     hydrateFromStore();
@@ -207,7 +208,7 @@ void MetricsEngine::applySnapshot(const AgentEvent &event, const SessionSnapshot
 void MetricsEngine::bumpToday(DisplayAgent agent, const Increment &increment)
 {
     // Today is taken from the clock, not from the event's time.
-    const QDateTime now = m_clock();
+    const QDateTime now = m_clock.now();
     bumpDay(m_dailyAll, now, increment);
     bumpDay(m_dailyByAgent[agent], now, increment);
     m_daysTouched = true;
@@ -233,9 +234,8 @@ void MetricsEngine::startTicking()
 {
     if (m_ticker)
         return;
-    m_ticker = new QTimer(this); // owned by the engine, so it never fires after it
-    m_ticker->setInterval(1000);
-    connect(m_ticker, &QTimer::timeout, this, [this] { tick(m_clock()); });
+    // Owned by the engine, so it never fires after it.
+    m_ticker = m_clock.createTimer(m_tickInterval, Clock::Repeat::everyInterval, this, [this] { tick(m_clock.now()); });
     m_ticker->start();
 }
 
@@ -276,7 +276,7 @@ void MetricsEngine::refreshFromStore()
 {
     if (!m_store) {
         if (m_dailyAll.isEmpty()) {
-            m_dailyAll = emptyWeek(m_clock(), m_calendar);
+            m_dailyAll = emptyWeek(m_clock.now(), m_calendar);
             Q_EMIT dailyAllChanged();
             Q_EMIT changed();
         }
@@ -307,11 +307,6 @@ void MetricsEngine::setScope(const MetricsScope &scope)
     m_scope = scope;
     Q_EMIT scopeChanged();
     Q_EMIT changed();
-}
-
-void MetricsEngine::setCodexCurrentThreadProvider(CodexCurrentThreadProvider provider)
-{
-    m_codexCurrentThreadProvider = std::move(provider);
 }
 
 std::optional<DisplayAgent> MetricsEngine::mostRecentlyActiveAgent() const

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "Platform/Environment.h"
 #include "Telemetry/AgentMetrics.h"
 #include "Telemetry/Calendar.h"
-#include "Telemetry/Clock.h"
 #include "Telemetry/DayAgg.h"
 #include "Telemetry/MetricsHistory.h"
 #include "Telemetry/MetricsScope.h"
@@ -12,7 +12,6 @@
 
 #include <QList>
 #include <QObject>
-#include <QTimer>
 
 #include <functional>
 #include <map>
@@ -41,7 +40,7 @@ public:
     // `pricing` must outlive the engine; `store` may be null (no persistence) and must
     // outlive the engine otherwise. Replays the store's recent sessions and loads its days.
     MetricsEngine(const PricingTable &pricing, const MetricsHistory *store,
-                  CodexCurrentThreadProvider codexCurrentThreadProvider = {}, Clock clock = systemNow,
+                  CodexCurrentThreadProvider codexCurrentThreadProvider = {}, const Environment &env = {},
                   Calendar calendar = Calendar(), QObject *parent = nullptr);
 
     // Applies a live event.
@@ -49,7 +48,7 @@ public:
     // live is false only for events replayed from the store, which then carry their stored model.
     void apply(const AgentEvent &event, bool live, const std::optional<QString> &modelAtEvent);
 
-    // Starts the one-second tick; does nothing when it already runs.
+    // Starts the tick (every env.delays.metricsTick); does nothing when it already runs.
     void startTicking();
     bool isTicking() const { return m_ticker != nullptr; }
     void tick(const QDateTime &now);
@@ -74,8 +73,6 @@ public:
     const std::map<DisplayAgent, QList<DayAgg>> &dailyByAgent() const { return m_dailyByAgent; }
     const QList<double> &aggregateTpsHistory() const { return m_aggregateTpsHistory; }
     int ticksSinceStoreRefresh() const { return m_ticksSinceStoreRefresh; }
-
-    void setCodexCurrentThreadProvider(CodexCurrentThreadProvider provider);
 
 Q_SIGNALS:
     void agentsChanged();
@@ -112,7 +109,8 @@ private:
     const PricingTable &m_pricing;
     const MetricsHistory *m_store;
     CodexCurrentThreadProvider m_codexCurrentThreadProvider;
-    Clock m_clock;
+    Clock &m_clock;
+    const std::chrono::milliseconds m_tickInterval;
     Calendar m_calendar;
 
     std::map<DisplayAgent, AgentMetrics> m_agents;
@@ -121,7 +119,7 @@ private:
     QList<DayAgg> m_dailyAll;
     std::map<DisplayAgent, QList<DayAgg>> m_dailyByAgent;
     QList<double> m_aggregateTpsHistory;
-    QTimer *m_ticker = nullptr;
+    Timer *m_ticker = nullptr;
     int m_ticksSinceStoreRefresh = 0;
     bool m_toolFeedTouched = false;
     bool m_daysTouched = false;

@@ -70,7 +70,7 @@ ScopedMetrics MetricsEngine::aggregateProjection() const
     scoped.tpsHistory = m_aggregateTpsHistory;
     scoped.toolFeed = m_toolFeed;
     scoped.sessions = mostRecentFirst(std::move(sessions));
-    scoped.daily = m_dailyAll.isEmpty() ? emptyWeek(m_clock(), m_calendar) : m_dailyAll;
+    scoped.daily = m_dailyAll.isEmpty() ? emptyWeek(m_clock.now(), m_calendar) : m_dailyAll;
     return scoped;
 }
 
@@ -80,7 +80,7 @@ ScopedMetrics MetricsEngine::agentProjection(DisplayAgent agent) const
     scoped.scope = MetricsScope::of(agent);
     const auto days = m_dailyByAgent.find(agent);
     const bool haveDays = days != m_dailyByAgent.end() && !days->second.isEmpty();
-    scoped.daily = haveDays ? days->second : emptyWeek(m_clock(), m_calendar);
+    scoped.daily = haveDays ? days->second : emptyWeek(m_clock.now(), m_calendar);
 
     const auto found = m_agents.find(agent);
     if (found == m_agents.end())

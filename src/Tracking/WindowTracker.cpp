@@ -2,15 +2,16 @@
 
 #include <QCoreApplication>
 
-WindowTracker::WindowTracker(WindowSystem &windows, std::function<QString()> targetAppId, QObject *parent)
-    : QObject(parent), m_windows(windows), m_targetAppId(std::move(targetAppId))
+WindowTracker::WindowTracker(WindowSystem &windows, std::function<QString()> targetAppId, const Environment &env,
+                             QObject *parent)
+    : QObject(parent)
+    , m_windows(windows)
+    , m_targetAppId(std::move(targetAppId))
+    , m_pendingRefresh(env.clock->createTimer(env.delays.trackerDebounce, Clock::Repeat::once, this,
+                                              [this] { refreshNow(); }))
+    , m_refreshTimer(env.clock->createTimer(env.delays.trackerPoll, Clock::Repeat::everyInterval, this,
+                                            [this] { scheduleRefresh(); }))
 {
-    m_pendingRefresh.setSingleShot(true);
-    m_pendingRefresh.setTimerType(Qt::PreciseTimer);
-    m_pendingRefresh.setInterval(debounceMs);
-    connect(&m_pendingRefresh, &QTimer::timeout, this, &WindowTracker::refreshNow);
-    m_refreshTimer.setInterval(pollMs);
-    connect(&m_refreshTimer, &QTimer::timeout, this, &WindowTracker::scheduleRefresh);
 }
 
 void WindowTracker::start()
@@ -25,7 +26,7 @@ void WindowTracker::start()
     connect(&m_windows, &WindowSystem::applicationTerminated, this,
             [this](const RunningApplication &application) { applicationChanged(application, true); });
     connect(&m_windows, &WindowSystem::activeDesktopChanged, this, &WindowTracker::scheduleRefresh);
-    m_refreshTimer.start();
+    m_refreshTimer->start();
     attach();
 }
 
@@ -55,10 +56,10 @@ void WindowTracker::detach()
         m_windows.stopObserving();
     }
     m_attached.reset();
-    m_pendingRefresh.stop();
+    m_pendingRefresh->stop();
 }
 
-void WindowTracker::scheduleRefresh() { m_pendingRefresh.start(); }
+void WindowTracker::scheduleRefresh() { m_pendingRefresh->start(); }
 
 void WindowTracker::refreshNow()
 {

@@ -1,28 +1,26 @@
 #pragma once
 
+#include "Platform/Environment.h"
 #include "Platform/WindowSystem.h"
 #include "Tracking/TargetWindowState.h"
 
 #include <QObject>
-#include <QTimer>
 
 #include <functional>
 #include <optional>
 #include <vector>
 
 // Follows the target application's main content window and reports every state it computes.
-// Window events of the attached application, application and desktop changes, and a half-second
-// poll all funnel into one refresh, debounced by 16 ms.
+// Window events of the attached application, application and desktop changes, and a poll
+// (env.delays.trackerPoll) all funnel into one refresh, debounced by env.delays.trackerDebounce.
 class WindowTracker : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(WindowTracker)
 
 public:
-    static constexpr int debounceMs = 16;
-    static constexpr int pollMs = 500;
-
     // The target's app id is read from the provider at every attach and refresh.
-    WindowTracker(WindowSystem &windows, std::function<QString()> targetAppId, QObject *parent = nullptr);
+    WindowTracker(WindowSystem &windows, std::function<QString()> targetAppId, const Environment &env = {},
+                  QObject *parent = nullptr);
 
     // Receives every produced state, repeats included.
     std::function<void(const TargetWindowState &)> onChange;
@@ -33,7 +31,7 @@ public:
     void attach();
     // Drops the attachment; idempotent.
     void detach();
-    // Asks for a refresh 16 ms from now, replacing one already asked for.
+    // Asks for a refresh one debounce from now, replacing one already asked for.
     void scheduleRefresh();
     // Computes and reports the state now.
     void refreshNow();
@@ -58,8 +56,8 @@ private:
     WindowSystem &m_windows;
     std::function<QString()> m_targetAppId;
     std::optional<RunningApplication> m_attached;
-    QTimer m_pendingRefresh;
-    QTimer m_refreshTimer;
+    Timer *m_pendingRefresh;
+    Timer *m_refreshTimer;
     bool m_started = false;
     TargetWindowState m_state;
 };

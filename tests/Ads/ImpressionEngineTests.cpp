@@ -3,6 +3,7 @@
 #include "Ads/MockAdServer.h"
 #include "Platform/FakeDesktop.h"
 #include "Platform/InputIdle.h"
+#include "Platform/ManualClock.h"
 
 #include "AdFixtures.h"
 
@@ -45,7 +46,8 @@ protected:
     QString campaignsPath = dir.filePath(QStringLiteral("campaigns.json"));
     AdLedger ledger{dir.filePath(QStringLiteral("ad-ledger.jsonl"))};
     FakeInputIdle idle;
-    QDateTime now = utc("2026-06-15T12:00:00Z");
+    const QDateTime now = utc("2026-06-15T12:00:00Z");
+    ManualClock clock{now};
     bool turn = true;
     bool hud = true;
     FakeDesktop desktop;
@@ -59,7 +61,7 @@ protected:
 
     std::unique_ptr<ImpressionEngine> makeEngine(std::shared_ptr<AdServer> server)
     {
-        auto engine = std::make_unique<ImpressionEngine>(std::move(server), ledger, &idle, [this] { return now; },
+        auto engine = std::make_unique<ImpressionEngine>(std::move(server), ledger, &idle, Environment{&clock},
                                                          QTimeZone::utc());
         engine->turnInFlightProvider = [this] { return turn; };
         engine->hudVisibleProvider = [this] { return hud; };
@@ -268,7 +270,11 @@ TEST_F(ImpressionEngineTest, TimerEvaluatesOncePerSecond)
     auto engine = makeEngine();
     engine->start();
     engine->start();
-    EXPECT_TRUE(TestSupport::waitUntil([&] { return engine->streakSeconds() >= 2; }, std::chrono::seconds(4)));
+    const auto period = Delays().adEvaluation;
+    clock.advance(2 * period - std::chrono::milliseconds(1));
+    EXPECT_EQ(engine->streakSeconds(), 1);
+    clock.advance(std::chrono::milliseconds(1));
+    EXPECT_EQ(engine->streakSeconds(), 2);
 }
 
 } // namespace

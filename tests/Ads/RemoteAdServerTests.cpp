@@ -2,6 +2,7 @@
 #include "Ads/ImpressionEngine.h"
 #include "Ads/MockAdServer.h"
 #include "Ads/RemoteAdServer.h"
+#include "Platform/ManualClock.h"
 
 #include "AdFixtures.h"
 #include "LoopbackHttpServer.h"
@@ -50,7 +51,8 @@ protected:
     QString cachePath = dir.filePath(QStringLiteral("remote-ad-creatives.json"));
     LoopbackHttpServer http;
     std::shared_ptr<MockAdServer> fallback;
-    QDateTime now = utc("2026-06-15T12:00:00Z");
+    const QDateTime now = utc("2026-06-15T12:00:00Z");
+    ManualClock clock{now};
 
     void SetUp() override
     {
@@ -63,7 +65,7 @@ protected:
     {
         return std::make_unique<RemoteAdServer>(QUrl(base), QStringLiteral("smoke-publisher"), QStringLiteral("hud"),
                                                 queuePath, cachePath, withFallback ? fallback : nullptr, nullptr,
-                                                [this] { return now; });
+                                                clock);
     }
 
     static ServeOutcome serve(RemoteAdServer &server)
@@ -323,7 +325,7 @@ TEST_F(RemoteAdServerTest, TheEngineShowsARemoteCreativeAndReportsItsRender)
     };
     AdLedger ledger(dir.filePath(QStringLiteral("ad-ledger.jsonl")));
     std::shared_ptr<RemoteAdServer> server = remote(http.baseUrl());
-    ImpressionEngine engine(server, ledger, nullptr, [this] { return now; }, QTimeZone::utc());
+    ImpressionEngine engine(server, ledger, nullptr, Environment{&clock}, QTimeZone::utc());
     engine.turnInFlightProvider = [] { return true; };
     engine.evaluate();
     ASSERT_TRUE(TestSupport::waitUntil([&] { return engine.currentCreative().has_value(); }));

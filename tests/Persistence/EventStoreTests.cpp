@@ -190,7 +190,7 @@ TEST_F(Store, DailyAggregatesCoverSevenDaysEndingToday)
 TEST_F(Store, DailyAggregatesFollowTheClockPastMidnight)
 {
     insert(AgentSource::mock, "m", TokenUsage{10, 1, std::nullopt}, at(23, 59));
-    now = at(0, 0, 30, 1);
+    clock.set(at(0, 0, 30, 1));
     const QList<DayAgg> days = store->dailyAggregates(7, pricing);
     EXPECT_EQ(days.last().date, at(0, 0, 0, 1));
     EXPECT_EQ(days.last().input, 0);

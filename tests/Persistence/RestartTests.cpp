@@ -17,7 +17,7 @@ void deliver(MetricsEngine &engine, EventStore &store, const AgentEvent &event)
 TEST_F(Restart, EngineShowsTheSameSessionsAfterARestart)
 {
     const auto makeEngine = [&] {
-        return std::make_unique<MetricsEngine>(pricing, store.get(), CodexCurrentThreadProvider{}, [this] { return now; },
+        return std::make_unique<MetricsEngine>(pricing, store.get(), CodexCurrentThreadProvider{}, Environment{&clock},
                                                Calendar(zone));
     };
     auto engine = makeEngine();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Persistence/EventStore.h"
+#include "Platform/ManualClock.h"
 #include "Telemetry/PricingTable.h"
 
 #include <QTemporaryDir>
@@ -16,7 +17,7 @@ class StoreFixture : public ::testing::Test {
 protected:
     StoreFixture() { store = openStore(); }
 
-    std::unique_ptr<EventStore> openStore() { return EventStore::open(path(), [this] { return now; }, Calendar(zone)); }
+    std::unique_ptr<EventStore> openStore() { return EventStore::open(path(), clock, Calendar(zone)); }
 
     QString path() const { return dir.filePath(QStringLiteral("events.sqlite")); }
 
@@ -47,6 +48,6 @@ protected:
     QTemporaryDir dir;
     PricingTable pricing{dir.filePath(QStringLiteral("pricing.json"))};
     QTimeZone zone{"Europe/Berlin"};
-    QDateTime now = QDateTime(QDate(2026, 3, 14), QTime(15, 0), QTimeZone("Europe/Berlin"));
+    ManualClock clock{QDateTime(QDate(2026, 3, 14), QTime(15, 0), QTimeZone("Europe/Berlin"))};
     std::unique_ptr<EventStore> store;
 };

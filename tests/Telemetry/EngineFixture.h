@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/ManualClock.h"
 #include "Telemetry/MetricsEngine.h"
 
 #include <QTemporaryDir>
@@ -15,7 +16,7 @@ protected:
 
     std::unique_ptr<MetricsEngine> makeEngine(const MetricsHistory *store, CodexCurrentThreadProvider provider = {})
     {
-        return std::make_unique<MetricsEngine>(pricing, store, std::move(provider), [this] { return now; },
+        return std::make_unique<MetricsEngine>(pricing, store, std::move(provider), Environment{&clock},
                                                Calendar(zone));
     }
 
@@ -26,7 +27,7 @@ protected:
 
     AgentEvent event(AgentSource source, const QString &session, AgentEventKind kind, QDateTime time = {}) const
     {
-        return AgentEvent::make(source, session, std::move(kind), time.isValid() ? time : now);
+        return AgentEvent::make(source, session, std::move(kind), time.isValid() ? time : clock.now());
     }
 
     void send(AgentSource source, const QString &session, AgentEventKind kind, QDateTime time = {})
@@ -40,6 +41,6 @@ protected:
     QTemporaryDir dir;
     PricingTable pricing{dir.filePath(QStringLiteral("pricing.json"))};
     QTimeZone zone{"Europe/Berlin"};
-    QDateTime now = QDateTime(QDate(2026, 3, 14), QTime(15, 0), QTimeZone("Europe/Berlin"));
+    ManualClock clock{QDateTime(QDate(2026, 3, 14), QTime(15, 0), QTimeZone("Europe/Berlin"))};
     std::unique_ptr<MetricsEngine> engine;
 };

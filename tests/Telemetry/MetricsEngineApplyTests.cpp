@@ -178,9 +178,9 @@ TEST_F(Apply, ReplayedUsageMovesTotalsButNotSamplesOrDays)
 
 TEST_F(Apply, UsageCountsForTheClocksDayNotTheEventsDay)
 {
-    now = at(23, 50, 0, -1);
+    clock.set(at(23, 50, 0, -1));
     engine = makeEngine(nullptr); // the week was built yesterday evening
-    now = at(0, 0, 5);
+    clock.set(at(0, 0, 5));
     send(AgentSource::mock, "m1", TokenUsage{100, 10, std::nullopt}, at(23, 59, 0, -1));
 
     const QList<DayAgg> &all = engine->dailyAll();

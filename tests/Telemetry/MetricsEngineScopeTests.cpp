@@ -12,16 +12,16 @@ using Ticking = EngineFixture;
 TEST_F(Ticking, ThroughputSmoothsTowardsTheWindowRate)
 {
     send(AgentSource::mock, "m", TurnStarted{});
-    send(AgentSource::mock, "m", TokenUsage{0, 300, std::nullopt}, now.addSecs(-10)); // exactly 10 s old: kept
-    send(AgentSource::mock, "m", TokenUsage{0, 200, std::nullopt}, now.addSecs(-2));
-    send(AgentSource::mock, "m", TokenUsage{0, 999, std::nullopt}, now.addMSecs(-10001)); // too old
-    engine->tick(now);
+    send(AgentSource::mock, "m", TokenUsage{0, 300, std::nullopt}, clock.now().addSecs(-10)); // exactly 10 s old: kept
+    send(AgentSource::mock, "m", TokenUsage{0, 200, std::nullopt}, clock.now().addSecs(-2));
+    send(AgentSource::mock, "m", TokenUsage{0, 999, std::nullopt}, clock.now().addMSecs(-10001)); // too old
+    engine->tick(clock.now());
     EXPECT_DOUBLE_EQ(agent(DisplayAgent::mock).tps, 12.5);
     EXPECT_EQ(agent(DisplayAgent::mock).outputSamples.size(), 2);
 
     double previous = 12.5;
     for (int i = 2; i <= 20; ++i) {
-        engine->tick(now);
+        engine->tick(clock.now());
         const double tps = agent(DisplayAgent::mock).tps;
         EXPECT_GT(tps, previous);
         EXPECT_LT(tps, 50.0);
@@ -34,33 +34,33 @@ TEST_F(Ticking, ThroughputSmoothsTowardsTheWindowRate)
 TEST_F(Ticking, OnlyAWorkingAgentHasThroughput)
 {
     send(AgentSource::mock, "m", TokenUsage{0, 500, std::nullopt});
-    engine->tick(now);
+    engine->tick(clock.now());
     ASSERT_GT(agent(DisplayAgent::mock).tps, 0);
     send(AgentSource::mock, "m", TurnEnded{});
-    engine->tick(now);
+    engine->tick(clock.now());
     EXPECT_EQ(agent(DisplayAgent::mock).tps, 0);
     send(AgentSource::mock, "m", ApprovalRequested{});
-    engine->tick(now);
+    engine->tick(clock.now());
     EXPECT_EQ(agent(DisplayAgent::mock).tps, 0);
     // A tiny rate falls to zero rather than lingering.
     send(AgentSource::claudeCodeJsonl, "c", TurnStarted{});
     send(AgentSource::claudeCodeJsonl, "c", TokenUsage{0, 1, std::nullopt});
-    engine->tick(now);
+    engine->tick(clock.now());
     EXPECT_EQ(agent(DisplayAgent::claudeCode).state, AgentState::working);
     EXPECT_EQ(agent(DisplayAgent::claudeCode).tps, 0); // 0.025 is below the floor
 }
 
 TEST_F(Ticking, TurnClockAgesAndHistoriesKeepSixty)
 {
-    send(AgentSource::claudeCodeJsonl, "s", TurnStarted{}, now);
+    send(AgentSource::claudeCodeJsonl, "s", TurnStarted{}, clock.now());
     for (int i = 1; i <= 61; ++i)
-        engine->tick(now.addSecs(i));
+        engine->tick(clock.now().addSecs(i));
     EXPECT_DOUBLE_EQ(agent(DisplayAgent::claudeCode).elapsedInTurn, 61.0);
     EXPECT_EQ(agent(DisplayAgent::claudeCode).tpsHistory.size(), 60);
     EXPECT_EQ(engine->aggregateTpsHistory().size(), 60);
 
-    send(AgentSource::claudeCodeJsonl, "s", TokenUsage{0, 1000, std::nullopt}, now.addSecs(61));
-    engine->tick(now.addSecs(62));
+    send(AgentSource::claudeCodeJsonl, "s", TokenUsage{0, 1000, std::nullopt}, clock.now().addSecs(61));
+    engine->tick(clock.now().addSecs(62));
     const double newest = agent(DisplayAgent::claudeCode).tps;
     EXPECT_EQ(agent(DisplayAgent::claudeCode).tpsHistory.size(), 60);
     EXPECT_EQ(agent(DisplayAgent::claudeCode).tpsHistory.last(), newest);
@@ -68,13 +68,18 @@ TEST_F(Ticking, TurnClockAgesAndHistoriesKeepSixty)
     EXPECT_EQ(engine->aggregateTpsHistory().first(), 0);
 }
 
-TEST_F(Ticking, TimerTicksOnItsOwn)
+TEST_F(Ticking, TimerTicksOnItsOwnOnceASecondAtTheClocksTime)
 {
+    using std::chrono::milliseconds;
     engine->startTicking();
     engine->startTicking();
     EXPECT_TRUE(engine->isTicking());
-    EXPECT_TRUE(TestSupport::waitUntil([&] { return engine->aggregateTpsHistory().size() >= 2; },
-                                       std::chrono::seconds(4)));
+    send(AgentSource::claudeCodeJsonl, "s", TurnStarted{}, clock.now());
+    clock.advance(3 * Delays().metricsTick - milliseconds(1));
+    EXPECT_EQ(engine->aggregateTpsHistory().size(), 2);
+    clock.advance(milliseconds(1));
+    EXPECT_EQ(engine->aggregateTpsHistory().size(), 3);
+    EXPECT_DOUBLE_EQ(agent(DisplayAgent::claudeCode).elapsedInTurn, 3.0);
 }
 
 TEST_F(Scopes, EmptyWeekEndsToday)
@@ -139,7 +144,7 @@ TEST_F(Scopes, AnAgentWithoutEventsShowsZerosAndAWeek)
     EXPECT_EQ(codex.sessionTotalTokens, 0);
     EXPECT_FALSE(codex.model);
     EXPECT_TRUE(codex.sessions.isEmpty());
-    EXPECT_EQ(codex.daily, MetricsEngine::emptyWeek(now, Calendar(zone)));
+    EXPECT_EQ(codex.daily, MetricsEngine::emptyWeek(clock.now(), Calendar(zone)));
     EXPECT_FALSE(engine->mostRecentlyActiveAgent());
     EXPECT_FALSE(engine->anyAgentWorking());
 }
@@ -171,7 +176,7 @@ TEST_F(Scopes, AggregateTakesTheLongestWorkingTurnAndTheLatestText)
     send(AgentSource::codexOtel, "x", TurnStarted{}, at(13, 0));
     send(AgentSource::codexOtel, "x", ApprovalRequested{}, at(13, 0));
     send(AgentSource::mock, "m", StateText{"Thinking"}, at(14, 55));
-    engine->tick(now);
+    engine->tick(clock.now());
     const ScopedMetrics all = engine->scoped();
     EXPECT_DOUBLE_EQ(all.elapsedInTurn, 3600.0); // Codex awaits approval: not counted
     EXPECT_EQ(all.stateText, "Thinking");
@@ -268,7 +273,7 @@ public:
 TEST_F(Scopes, HydrationReplaysWithoutTouchingDaysAndTicksRefreshThem)
 {
     FakeHistory history;
-    history.week = MetricsEngine::emptyWeek(now, Calendar(zone));
+    history.week = MetricsEngine::emptyWeek(clock.now(), Calendar(zone));
     history.week.last().input = 1000;
     const auto stored = [&](AgentEventKind kind, std::optional<QString> model, QDateTime time) {
         history.events.append({event(AgentSource::codexOtel, "c", std::move(kind), time), std::move(model)});
@@ -292,9 +297,9 @@ TEST_F(Scopes, HydrationReplaysWithoutTouchingDaysAndTicksRefreshThem)
     send(AgentSource::codexOtel, "c", TokenUsage{50, 5, std::nullopt});
     EXPECT_EQ(engine->dailyAll().last().input, 1050);
     for (int i = 0; i < 29; ++i)
-        engine->tick(now);
+        engine->tick(clock.now());
     EXPECT_EQ(history.dayQueries, 4);
-    engine->tick(now);
+    engine->tick(clock.now());
     EXPECT_EQ(history.dayQueries, 8);
     EXPECT_EQ(engine->ticksSinceStoreRefresh(), 0);
     EXPECT_EQ(engine->dailyAll().last().input, 1000);

@@ -1,15 +1,14 @@
 #include "Platform/FakeWindowSystem.h"
+#include "Platform/ManualClock.h"
 #include "Tracking/WindowTracker.h"
-#include "support/TestSupport.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
-using TestSupport::spin;
-using TestSupport::waitUntil;
 
 namespace {
 
@@ -34,24 +33,36 @@ ApplicationWindows oneWindow(const QRectF &frame = content)
 TargetWindowState found(const QRectF &frame) { return {frame, false, true, false}; }
 const TargetWindowState notRunning{std::nullopt, false, false, false};
 
+// A tracker on a manual clock: its poll and debounce run only as the test moves the clock.
 struct Fixture : ::testing::Test {
+    const Delays delays;
+    ManualClock clock;
     FakeWindowSystem windows;
-    WindowTracker tracker{windows, [] { return target; }};
+    WindowTracker tracker{windows, [] { return target; }, Environment{&clock}};
     std::vector<TargetWindowState> reports;
-    QElapsedTimer clock;
-    std::vector<qint64> reportTimes;
+    std::vector<QDateTime> reportTimes;
 
     void SetUp() override
     {
-        clock.start();
         tracker.onChange = [this](const TargetWindowState &state) {
             reports.push_back(state);
-            reportTimes.push_back(clock.elapsed());
+            reportTimes.push_back(clock.now());
         };
     }
-    bool reported(const TargetWindowState &state, std::chrono::milliseconds timeout = 2s)
+    // Moves the clock a millisecond at a time until the predicate holds or `limit` has passed.
+    bool advanceUntil(const std::function<bool()> &predicate, std::chrono::milliseconds limit)
     {
-        return waitUntil([&] { return !reports.empty() && reports.back() == state; }, timeout);
+        for (auto passed = 0ms; !predicate(); passed += 1ms) {
+            if (passed >= limit)
+                return false;
+            QCoreApplication::sendPostedEvents();
+            clock.advance(1ms);
+        }
+        return true;
+    }
+    bool reported(const TargetWindowState &state, std::chrono::milliseconds limit = 2s)
+    {
+        return advanceUntil([&] { return !reports.empty() && reports.back() == state; }, limit);
     }
 };
 
@@ -85,7 +96,7 @@ TEST(WindowTrackerHelpers, appKitRectFlipsAgainstTheScreenHeight)
 TEST_F(Fixture, createdTrackerReportsNothingAndStartsEmpty)
 {
     windows.addApplication(xterm, oneWindow());
-    spin(600ms);
+    clock.advance(600ms);
     EXPECT_TRUE(reports.empty());
     EXPECT_EQ(tracker.state(), (TargetWindowState{}));
 }
@@ -107,7 +118,7 @@ TEST_F(Fixture, targetNotRunningIsReportedAtAttachAndByThePoll)
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports.front(), notRunning);
     EXPECT_FALSE(tracker.isAttached());
-    ASSERT_TRUE(waitUntil([&] { return reports.size() >= 2; }, 2s));
+    ASSERT_TRUE(advanceUntil([&] { return reports.size() >= 2; }, 2s));
     EXPECT_EQ(reports[1], notRunning);
 }
 
@@ -115,7 +126,7 @@ TEST_F(Fixture, launchNotificationAttaches)
 {
     tracker.start();
     windows.launch(other, oneWindow());
-    spin(50ms);
+    clock.advance(50ms);
     EXPECT_FALSE(tracker.isAttached()); // another application's launch is ignored
     windows.launch(xterm, oneWindow());
     EXPECT_TRUE(tracker.isAttached());
@@ -126,9 +137,10 @@ TEST_F(Fixture, targetLaunchedWithoutNotificationIsPickedUpByThePollWithinHalfAS
 {
     tracker.start();
     windows.addApplication(xterm, oneWindow());
-    const qint64 added = clock.elapsed();
+    const QDateTime added = clock.now();
     ASSERT_TRUE(reported(found(contentReported)));
-    EXPECT_LE(reportTimes.back() - added, WindowTracker::pollMs + WindowTracker::debounceMs + 100);
+    // The poll's refresh attaches, and attaching schedules the refresh that reads the window.
+    EXPECT_EQ(added.msecsTo(reportTimes.back()), (delays.trackerPoll + 2 * delays.trackerDebounce).count());
 }
 
 TEST_F(Fixture, withoutWindowAccessTheTrackerNeverAttaches)
@@ -240,14 +252,14 @@ TEST_F(Fixture, notificationStormYieldsOneReportAfterTheLastRequest)
     ASSERT_TRUE(reported(found(contentReported)));
     // Start right after a poll so that the next one is far away.
     const std::size_t polled = reports.size();
-    ASSERT_TRUE(waitUntil([&] { return reports.size() > polled; }, 2s));
+    ASSERT_TRUE(advanceUntil([&] { return reports.size() > polled; }, 2s));
     const std::size_t before = reports.size();
 
     const QRectF moved(300, 100, 800, 600);
     windows.setWindows(xterm, oneWindow(moved));
     for (int i = 0; i < 40; ++i)
         windows.changeObservedWindow(i % 2 ? WindowChange::moved : WindowChange::resized);
-    spin(100ms);
+    clock.advance(100ms);
     ASSERT_EQ(reports.size(), before + 1);
     EXPECT_EQ(reports.back(), found(QRectF(300, 300, 800, 600)));
 }
@@ -257,16 +269,18 @@ TEST_F(Fixture, debounceRestartsOnEveryRequest)
     windows.addApplication(xterm, oneWindow());
     tracker.attach();
     const int readsAfterAttach = windows.windowReads();
-    QElapsedTimer burst;
-    burst.start();
     // Requests 8 ms apart for 80 ms: none may refresh before the burst ends.
-    while (burst.elapsed() < 80) {
+    for (int i = 0; i < 10; ++i) {
         tracker.scheduleRefresh();
-        spin(8ms);
+        clock.advance(8ms);
     }
     EXPECT_EQ(windows.windowReads(), readsAfterAttach);
-    EXPECT_TRUE(waitUntil([&] { return windows.windowReads() == readsAfterAttach + 1; }, 200ms));
-    spin(50ms);
+    // The last request came 8 ms ago: the refresh is one debounce after it.
+    clock.advance(delays.trackerDebounce - 8ms - 1ms);
+    EXPECT_EQ(windows.windowReads(), readsAfterAttach);
+    clock.advance(1ms);
+    EXPECT_EQ(windows.windowReads(), readsAfterAttach + 1);
+    clock.advance(50ms);
     EXPECT_EQ(windows.windowReads(), readsAfterAttach + 1);
 }
 
@@ -276,11 +290,11 @@ TEST_F(Fixture, desktopChangeSchedulesOneRefresh)
     tracker.start();
     ASSERT_TRUE(reported(found(contentReported)));
     const std::size_t polled = reports.size();
-    ASSERT_TRUE(waitUntil([&] { return reports.size() > polled; }, 2s));
+    ASSERT_TRUE(advanceUntil([&] { return reports.size() > polled; }, 2s));
     const std::size_t before = reports.size();
     Q_EMIT windows.activeDesktopChanged();
     Q_EMIT windows.activeDesktopChanged();
-    spin(60ms);
+    clock.advance(60ms);
     EXPECT_EQ(reports.size(), before + 1);
 }
 
@@ -290,7 +304,7 @@ TEST_F(Fixture, detachIsIdempotentAndCancelsThePendingRefresh)
     tracker.attach();
     tracker.detach();
     tracker.detach();
-    spin(60ms);
+    clock.advance(60ms);
     EXPECT_TRUE(reports.empty());
     EXPECT_FALSE(tracker.isAttached());
     EXPECT_EQ(tracker.observedPid(), 0);
@@ -298,7 +312,7 @@ TEST_F(Fixture, detachIsIdempotentAndCancelsThePendingRefresh)
     // Window changes of the old target no longer reach the tracker.
     windows.observe(xterm);
     windows.changeObservedWindow(WindowChange::moved);
-    spin(60ms);
+    clock.advance(60ms);
     EXPECT_TRUE(reports.empty());
 }
 
@@ -316,7 +330,7 @@ TEST_F(Fixture, unobservableTargetStaysAttachedAndIsPolled)
 TEST_F(Fixture, targetIsReadFromTheSettingAtEveryAttach)
 {
     QString current = target;
-    WindowTracker switching(windows, [&] { return current; });
+    WindowTracker switching(windows, [&] { return current; }, Environment{&clock});
     std::vector<TargetWindowState> seen;
     switching.onChange = [&](const TargetWindowState &state) { seen.push_back(state); };
     windows.addApplication(other, oneWindow(QRectF(0, 0, 400, 400)));
@@ -325,7 +339,7 @@ TEST_F(Fixture, targetIsReadFromTheSettingAtEveryAttach)
     current = other.appId;
     switching.detach();
     switching.attach();
-    EXPECT_TRUE(waitUntil([&] { return seen.back() == found(QRectF(0, 600, 400, 400)); }, 2s));
+    EXPECT_TRUE(advanceUntil([&] { return seen.back() == found(QRectF(0, 600, 400, 400)); }, 2s));
 }
 
 TEST_F(Fixture, ownWindowsAreNeverATarget)

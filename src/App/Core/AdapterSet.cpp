@@ -2,9 +2,10 @@
 
 #include "Telemetry/EventBus.h"
 
-AdapterSet::AdapterSet(EventBus &bus, Locations locations)
+AdapterSet::AdapterSet(EventBus &bus, Locations locations, const Environment &env)
     : m_bus(bus)
     , m_locations(std::move(locations))
+    , m_env(env)
 {
 }
 
@@ -13,23 +14,23 @@ AdapterSet::~AdapterSet() = default;
 void AdapterSet::start(bool useMockData, bool debugLogRawOTel, const std::function<void()> &onListenerReady)
 {
     if (useMockData) {
-        m_mock = std::make_unique<MockAdapter>(m_bus);
+        m_mock = std::make_unique<MockAdapter>(m_bus, m_env);
         m_mock->start();
     }
 
-    m_claude = std::make_unique<ClaudeCodeJSONLAdapter>(m_bus, m_locations.claudeRoot);
+    m_claude = std::make_unique<ClaudeCodeJSONLAdapter>(m_bus, m_locations.claudeRoot, m_env);
     m_claude->start();
 
-    m_otel = std::make_unique<CodexOTelAdapter>(&m_bus, m_locations.otelPort, m_locations.otelDebugLog);
+    m_otel = std::make_unique<CodexOTelAdapter>(&m_bus, m_locations.otelPort, m_locations.otelDebugLog, m_env);
     m_otel->setDebugLogRawPayloads(debugLogRawOTel);
     m_otel->setOnReady(onListenerReady);
     m_otel->start();
 
-    m_notify = std::make_unique<CodexNotifyAdapter>(&m_bus, m_locations.notifySocket);
+    m_notify = std::make_unique<CodexNotifyAdapter>(&m_bus, m_locations.notifySocket, m_env);
     m_notify->setOnReady(onListenerReady);
     m_notify->start();
 
-    m_codexDesktop = std::make_unique<CodexDesktopSessionAdapter>(m_bus, m_locations.homeDir);
+    m_codexDesktop = std::make_unique<CodexDesktopSessionAdapter>(m_bus, m_locations.homeDir, m_env);
     m_codexDesktop->start();
 }
 
@@ -40,7 +41,7 @@ void AdapterSet::restartMock(bool useMockData)
         m_mock.reset();
     }
     if (useMockData) {
-        m_mock = std::make_unique<MockAdapter>(m_bus);
+        m_mock = std::make_unique<MockAdapter>(m_bus, m_env);
         m_mock->start();
     }
 }

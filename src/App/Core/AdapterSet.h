@@ -28,8 +28,8 @@ public:
         quint16 otelPort = CodexOTelAdapter::defaultPort;
     };
 
-    // The bus must outlive the set.
-    AdapterSet(EventBus &bus, Locations locations);
+    // The bus and the environment's clock must outlive the set.
+    AdapterSet(EventBus &bus, Locations locations, const Environment &env = {});
     ~AdapterSet();
 
     // Creates and starts every adapter, the mock one only when asked. onListenerReady is called
@@ -53,6 +53,7 @@ public:
 private:
     EventBus &m_bus;
     const Locations m_locations;
+    const Environment m_env;
     std::unique_ptr<MockAdapter> m_mock;
     std::unique_ptr<ClaudeCodeJSONLAdapter> m_claude;
     std::unique_ptr<CodexOTelAdapter> m_otel;

@@ -31,15 +31,17 @@ void AppCore::launch()
     AppPaths::seedIfMissing(QStringLiteral("pricing"), QStringLiteral("json"), m_environment.pricingFile());
     AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), m_environment.campaignsFile());
     m_pricing = std::make_unique<PricingTable>(m_environment.pricingFile());
-    m_store = EventStore::open(m_environment.eventsDatabase());
+    m_store = EventStore::open(m_environment.eventsDatabase(), *m_environment.clock);
 
     m_adapters = std::make_unique<AdapterSet>(
         m_bus, AdapterSet::Locations{m_environment.homeDir, m_environment.claudeProjectsDir(),
                                      m_environment.notifySocket(), m_environment.otelDebugLog(),
-                                     m_environment.otelPort});
+                                     m_environment.otelPort},
+        m_environment);
     AdapterSet *adapters = m_adapters.get();
     m_metrics = std::make_unique<MetricsEngine>(*m_pricing, m_store.get(),
-                                                [adapters] { return adapters->codexCurrentThreadId(); });
+                                                [adapters] { return adapters->codexCurrentThreadId(); },
+                                                m_environment);
 
     m_pipeline = std::make_unique<EventPipeline>(m_bus, *m_metrics, m_store.get(), [this] { refreshCodexHealth(); });
     installSettingsSubscriptions();
@@ -52,10 +54,9 @@ void AppCore::launch()
     });
     refreshCodexHealth();
 
-    m_healthTimer.setTimerType(Qt::PreciseTimer);
-    m_healthTimer.setInterval(healthIntervalMs);
-    connect(&m_healthTimer, &QTimer::timeout, this, &AppCore::refreshCodexHealth);
-    m_healthTimer.start();
+    m_healthTimer = m_environment.clock->createTimer(m_environment.delays.codexHealthRefresh,
+                                                     Clock::Repeat::everyInterval, this, [this] { refreshCodexHealth(); });
+    m_healthTimer->start();
 
     m_metrics->startTicking();
     m_settings.followStoreEdits();
@@ -92,5 +93,5 @@ void AppCore::refreshCodexHealth()
     const bool notifyListening = m_adapters && m_adapters->notifyListening();
     const std::optional<QDateTime> latest =
         m_store ? m_store->latestEventTimestamp(CodexTelemetryHealth::codexSources) : std::nullopt;
-    m_codexHealth.refresh(config, otelListening, notifyListening, latest, QDateTime::currentDateTimeUtc());
+    m_codexHealth.refresh(config, otelListening, notifyListening, latest, m_environment.clock->now());
 }

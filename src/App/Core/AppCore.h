@@ -7,7 +7,6 @@
 #include "Telemetry/EventBus.h"
 
 #include <QObject>
-#include <QTimer>
 
 #include <memory>
 
@@ -25,14 +24,13 @@ class AppCore : public QObject {
     Q_DISABLE_COPY_MOVE(AppCore)
 
 public:
-    static constexpr int healthIntervalMs = 15'000;
-
     // Builds only the settings, the bus and the health object; launch() does the rest.
     AppCore(SettingsStore &defaults, AppEnvironment environment, QObject *parent = nullptr);
     ~AppCore() override;
 
     // Seeds the support directory's files, builds every component in order, subscribes to the
-    // bus and the settings, starts the adapters, the health timer and the metrics tick. Once.
+    // bus and the settings, starts the adapters, the health timer (every
+    // delays.codexHealthRefresh) and the metrics tick. Once.
     void launch();
 
     // Recomputes the Codex health from the config file, the listeners and the store.
@@ -49,7 +47,7 @@ public:
     EventStore *store() const { return m_store.get(); }
     MetricsEngine *metrics() const { return m_metrics.get(); }
     AdapterSet *adapters() const { return m_adapters.get(); }
-    bool isHealthTimerActive() const { return m_healthTimer.isActive(); }
+    bool isHealthTimerActive() const { return m_healthTimer && m_healthTimer->isActive(); }
 
 private:
     void installSettingsSubscriptions();
@@ -64,7 +62,7 @@ private:
     std::unique_ptr<MetricsEngine> m_metrics;
     std::unique_ptr<EventPipeline> m_pipeline;
     std::unique_ptr<AdapterSet> m_adapters; // after the bus and engine: its threads stop first
-    QTimer m_healthTimer;
+    Timer *m_healthTimer = nullptr;
     bool m_deliveredUseMockData = false;
     bool m_launched = false;
 };

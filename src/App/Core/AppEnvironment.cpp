@@ -4,11 +4,13 @@
 
 #include <QDir>
 
-AppEnvironment AppEnvironment::fromProcess()
+AppEnvironment AppEnvironment::fromProcess(SupportDir supportDir)
 {
     AppEnvironment environment;
     environment.homeDir = QDir::homePath();
-    environment.supportDir = AppPaths::supportDir();
+    environment.supportDir = AppPaths::supportDirFor(environment.homeDir, qEnvironmentVariable("XDG_DATA_HOME"));
+    if (supportDir == SupportDir::create)
+        AppPaths::ensurePrivateDirectory(environment.supportDir);
     environment.otelPort = parsePort(qEnvironmentVariable("CORVANE_OTEL_PORT")).value_or(defaultOtelPort);
     return environment;
 }

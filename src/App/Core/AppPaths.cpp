@@ -21,28 +21,6 @@ void ensurePrivateDirectory(const QString &path)
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-QString supportDir()
-{
-    static const QString dir = [] {
-        const QString path = supportDirFor(QDir::homePath(), qEnvironmentVariable("XDG_DATA_HOME"));
-        ensurePrivateDirectory(path);
-        return path;
-    }();
-    return dir;
-}
-
-QString reportsDir()
-{
-    const QString path = supportDir() + QStringLiteral("/Reports");
-    QDir().mkpath(path);
-    return path;
-}
-
-QString codexConfigFile()
-{
-    return QDir::homePath() + QStringLiteral("/.codex/config.toml");
-}
-
 void seedIfMissing(const QString &resource, const QString &ext, const QString &destination)
 {
     if (QFileInfo::exists(destination))

@@ -1,8 +1,9 @@
 #include "App/Modes/AdReportMode.h"
 
-#include "App/Modes/EventStoreTelemetry.h"
 #include "App/Core/AppPaths.h"
 #include "App/Core/CommandLine.h"
+#include "App/Modes/EventStoreTelemetry.h"
+#include "App/Modes/ReportExport.h"
 
 #include <algorithm>
 
@@ -28,14 +29,12 @@ QString resultLines(const AdPilotReport::Result &result)
            + QStringLiteral("\ncompany share: ") + QString::asprintf("$%.3f", s.companyShare) + u'\n';
 }
 
-int run(std::optional<qint64> days)
+int run(std::optional<qint64> days, const AppEnvironment &environment)
 {
-    AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), AppPaths::campaignsFile());
-    const QDateTime now = QDateTime::currentDateTime();
+    AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), environment.campaignsFile());
+    const QDateTime now = environment.clock->now().toLocalTime();
     const QDateTime since = windowStart(now, days);
-    const AdPilotReport::Files files{AppPaths::adLedgerFile(),          AppPaths::campaignsFile(),
-                                     AppPaths::remoteAdEventsFile(),    AppPaths::remoteAdCreativesFile(),
-                                     AppPaths::eventsDatabase(),        AppPaths::reportsDir()};
+    const AdPilotReport::Files files = ReportExport::supportFiles(environment);
     try {
         const AdPilotReport::Result result = AdPilotReport::generate(
             since, now, files, AdPilotReport::eventStoreTelemetry(files.eventsDatabase), now);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Ads/AdPilotReport.h"
+#include "App/Core/AppEnvironment.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -18,7 +19,8 @@ QDateTime windowStart(const QDateTime &now, std::optional<qint64> days);
 // The five lines printed after a report was written.
 QString resultLines(const AdPilotReport::Result &result);
 
-// Runs the mode over the last `days` days (--days N); returns the exit status.
-int run(std::optional<qint64> days);
+// Runs the mode over the last `days` days (--days N) of the environment's support directory;
+// returns the exit status.
+int run(std::optional<qint64> days, const AppEnvironment &environment);
 
 } // namespace AdReportMode

@@ -2,7 +2,6 @@
 
 #include "App/Modes/EventStoreTelemetry.h"
 #include "App/Modes/AdReportMode.h"
-#include "App/Core/AppPaths.h"
 
 namespace ReportExport {
 
@@ -19,12 +18,15 @@ Outcome generate(const QDateTime &now, const AdPilotReport::Files &files,
     }
 }
 
-Outcome generateNow()
+Outcome generateNow(const AdPilotReport::Files &files)
 {
-    const AdPilotReport::Files files{AppPaths::adLedgerFile(),       AppPaths::campaignsFile(),
-                                     AppPaths::remoteAdEventsFile(), AppPaths::remoteAdCreativesFile(),
-                                     AppPaths::eventsDatabase(),     AppPaths::reportsDir()};
     return generate(QDateTime::currentDateTime(), files, AdPilotReport::eventStoreTelemetry(files.eventsDatabase));
+}
+
+AdPilotReport::Files supportFiles(const AppEnvironment &environment)
+{
+    return {environment.adLedgerFile(),          environment.campaignsFile(),  environment.remoteAdEventsFile(),
+            environment.remoteAdCreativesFile(), environment.eventsDatabase(), environment.reportsDir()};
 }
 
 } // namespace ReportExport

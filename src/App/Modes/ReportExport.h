@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Ads/AdPilotReport.h"
+#include "App/Core/AppEnvironment.h"
 #include "App/Modes/DialogTexts.h"
 
 #include <QDateTime>
@@ -18,7 +19,10 @@ struct Outcome {
 Outcome generate(const QDateTime &now, const AdPilotReport::Files &files,
                  const AdPilotReport::TelemetryReader &telemetry);
 
-// The same over the support directory's files, up to the current time.
-Outcome generateNow();
+// The same up to the current time.
+Outcome generateNow(const AdPilotReport::Files &files);
+
+// The report's inputs in the support directory and its Reports directory for output.
+AdPilotReport::Files supportFiles(const AppEnvironment &environment);
 
 } // namespace ReportExport

@@ -2,6 +2,7 @@
 
 #include "Ads/AdLedger.h"
 #include "Ads/MockAdServer.h"
+#include "App/Core/AppEnvironment.h"
 #include "App/Core/AppPaths.h"
 #include "App/Modes/ReportExport.h"
 #include "App/Core/AutostartEntry.h"
@@ -138,12 +139,13 @@ Result notifyLine(const QString &workDir)
 
 Result supportDirectory(const QString &)
 {
-    const QString dir = AppPaths::supportDir();
+    const AppEnvironment environment = AppEnvironment::fromProcess();
+    const QString &dir = environment.supportDir;
     if (!dir.startsWith(QDir::homePath() + QLatin1Char('/')))
         return QStringLiteral("support directory resolved outside the temporary home: ") + dir;
-    AppPaths::seedIfMissing(QStringLiteral("pricing"), QStringLiteral("json"), AppPaths::pricingFile());
-    AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), AppPaths::campaignsFile());
-    for (const QString &file : {AppPaths::pricingFile(), AppPaths::campaignsFile()}) {
+    AppPaths::seedIfMissing(QStringLiteral("pricing"), QStringLiteral("json"), environment.pricingFile());
+    AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), environment.campaignsFile());
+    for (const QString &file : {environment.pricingFile(), environment.campaignsFile()}) {
         if (QFileInfo(file).size() == 0)
             return QStringLiteral("seed file missing: ") + file;
     }

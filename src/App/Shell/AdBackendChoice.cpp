@@ -18,13 +18,13 @@ std::optional<QUrl> usableRemoteBaseURL(const QString &text)
 }
 
 std::shared_ptr<AdServer> makeAdServer(const AppSettings &settings, const std::shared_ptr<MockAdServer> &localAdServer,
-                                       const RemoteFiles &files, QNetworkAccessManager *session)
+                                       const RemoteFiles &files, QNetworkAccessManager *session, Clock &clock)
 {
     if (settings.adBackendMode() == AdBackendMode::remoteREST) {
         if (const auto base = usableRemoteBaseURL(settings.remoteAdBaseURL()))
             return std::make_shared<RemoteAdServer>(*base, settings.remoteAdPublisherID(),
                                                     settings.remoteAdPlacementID(), files.queuePath, files.cachePath,
-                                                    localAdServer, session);
+                                                    localAdServer, session, clock);
     }
     return localAdServer;
 }

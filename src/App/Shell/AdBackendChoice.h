@@ -2,6 +2,7 @@
 
 #include "Ads/AdServer.h"
 #include "Ads/MockAdServer.h"
+#include "Platform/Clock.h"
 #include "Settings/AppSettings.h"
 
 #include <QUrl>
@@ -24,6 +25,7 @@ struct RemoteFiles {
 
 // The remote backend when chosen with a usable base URL, else the local one (the same instance).
 std::shared_ptr<AdServer> makeAdServer(const AppSettings &settings, const std::shared_ptr<MockAdServer> &localAdServer,
-                                       const RemoteFiles &files, QNetworkAccessManager *session);
+                                       const RemoteFiles &files, QNetworkAccessManager *session,
+                                       Clock &clock = Clock::system());
 
 } // namespace AdBackendChoice

@@ -2,6 +2,7 @@
 
 #include "App/Shell/AppHUD.h"
 #include "App/Core/AutostartEntry.h"
+#include "App/Modes/ReportExport.h"
 #include "App/Shell/ShellController.h"
 #include "App/Shell/SponsoredSlot.h"
 #include "Platform/Freedesktop/FreedesktopDesktop.h"
@@ -49,12 +50,11 @@ void AppDelegate::launchShell()
     m_inputIdle = std::make_unique<X11InputIdle>(x);
     m_slot = std::make_unique<SponsoredSlot>(
         settings, *m_core.metrics(),
-        SponsoredSlot::Files{env.inSupportDir("ad-ledger.jsonl"), env.campaignsFile(),
-                             {env.inSupportDir("remote-ad-events.jsonl"), env.inSupportDir("remote-ad-creatives.json")}},
-        m_network.get(), m_inputIdle.get());
+        SponsoredSlot::Files{env.adLedgerFile(), env.campaignsFile(), {env.remoteAdEventsFile(), env.remoteAdCreativesFile()}},
+        m_network.get(), m_inputIdle.get(), env);
     m_windows = std::make_unique<X11WindowSystem>(x);
     m_hud = std::make_unique<AppHUD>(settings, *m_windows, *m_core.metrics(), m_core.codexHealth(), *m_slot);
-    m_tracker = std::make_unique<WindowTracker>(*m_windows, [&settings] { return settings.targetBundleID(); });
+    m_tracker = std::make_unique<WindowTracker>(*m_windows, [&settings] { return settings.targetBundleID(); }, env);
     m_desktop = std::make_unique<FreedesktopDesktop>();
     m_slot->impressions().desktop = m_desktop.get();
 
@@ -66,8 +66,9 @@ void AppDelegate::launchShell()
                      *m_windows,
                      *m_tracker,
                      *m_desktop,
-                     {env.codexConfigFile(), env.inSupportDir("corvane-notify.sh"), env.notifySocket()},
+                     {env.codexConfigFile(), env.notifyHookScript(), env.notifySocket()},
                      env.pricingFile(),
+                     ReportExport::supportFiles(env),
                      AutostartEntry::path(),
                      launchCommand(),
                      QString::fromLatin1(AutostartEntry::appId),

@@ -89,9 +89,9 @@ void openPricing(Desktop &desktop, const QString &pricingPath)
                                                 + QStringLiteral(".")));
 }
 
-void exportAdPilotReport(Desktop &desktop)
+void exportAdPilotReport(Desktop &desktop, const AdPilotReport::Files &files)
 {
-    const ReportExport::Outcome outcome = ReportExport::generateNow();
+    const ReportExport::Outcome outcome = ReportExport::generateNow(files);
     if (!outcome.reveal.isEmpty())
         desktop.revealFiles(outcome.reveal);
     AlertDialog::ask(outcome.alert);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Ads/AdPilotReport.h"
 #include "Settings/AppSettings.h"
 
 class Desktop;
@@ -24,6 +25,6 @@ void configureRemoteAds(AppSettings &settings);
 // Opens pricingPath with the desktop's default application; an alert explains a failure.
 void openPricing(Desktop &desktop, const QString &pricingPath);
 // "Export Ad Pilot Report…": writes the report, reveals both files, then shows the summary (or the failure).
-void exportAdPilotReport(Desktop &desktop);
+void exportAdPilotReport(Desktop &desktop, const AdPilotReport::Files &files);
 
 } // namespace MenuDialogs

@@ -126,7 +126,7 @@ void ShellController::handle(MenuAction action, const QString &represented)
     case MenuAction::toggleExpandedDashboard: m_hud.toggleExpanded(); break;
     case MenuAction::pickCustomTarget: MenuDialogs::pickCustomTarget(m_parts.settings); break;
     case MenuAction::configureRemoteAds: MenuDialogs::configureRemoteAds(m_parts.settings); break;
-    case MenuAction::exportAdPilotReport: MenuDialogs::exportAdPilotReport(m_parts.desktop); break;
+    case MenuAction::exportAdPilotReport: MenuDialogs::exportAdPilotReport(m_parts.desktop, m_parts.reportFiles); break;
     case MenuAction::setupCodex: CodexSetup::runSetup(m_parts.codexPaths); break;
     case MenuAction::revertCodex: CodexSetup::runRevert(m_parts.codexPaths.config); break;
     case MenuAction::openPricing: MenuDialogs::openPricing(m_parts.desktop, m_parts.pricingPath); break;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Ads/AdPilotReport.h"
 #include "Settings/AppSettings.h"
 #include "App/Shell/CodexSetup.h"
 #include "App/Shell/StatusMenuModel.h"
@@ -33,6 +34,7 @@ struct ShellParts {
     Desktop &desktop;
     CodexSetup::Paths codexPaths;
     QString pricingPath;
+    AdPilotReport::Files reportFiles;
     QString autostartPath;
     QString executablePath;
     QString ownAppId;

@@ -3,16 +3,18 @@
 #include "Telemetry/MetricsEngine.h"
 
 SponsoredSlot::SponsoredSlot(AppSettings &settings, const MetricsEngine &metrics, const Files &files,
-                             QNetworkAccessManager *session, const InputIdle *inputIdle, QObject *parent)
+                             QNetworkAccessManager *session, const InputIdle *inputIdle, const Environment &env,
+                             QObject *parent)
     : QObject(parent)
     , m_settings(settings)
     , m_files(files)
+    , m_env(env)
     , m_session(session)
     , m_ledger(files.ledger)
     , m_localAdServer(std::make_shared<MockAdServer>(files.campaigns))
 {
     m_adServer = makeAdServer();
-    m_impressions = std::make_unique<ImpressionEngine>(m_adServer, m_ledger, inputIdle);
+    m_impressions = std::make_unique<ImpressionEngine>(m_adServer, m_ledger, inputIdle, m_env);
     // The metrics engine outlives the slot (the delegate builds it first and drops it last).
     m_impressions->turnInFlightProvider = [&metrics] { return metrics.anyAgentWorking(); };
     m_impressions->agentSourceProvider = [&metrics] { return agentSourceText(metrics); };
@@ -34,7 +36,7 @@ void SponsoredSlot::subscribeToSettings()
 
 std::shared_ptr<AdServer> SponsoredSlot::makeAdServer() const
 {
-    return AdBackendChoice::makeAdServer(m_settings, m_localAdServer, m_files.remote, m_session);
+    return AdBackendChoice::makeAdServer(m_settings, m_localAdServer, m_files.remote, m_session, *m_env.clock);
 }
 
 void SponsoredSlot::reloadAdServer()

@@ -31,7 +31,8 @@ public:
     // Builds ledger, local backend, chosen backend and engine, and installs the turn and agent
     // gates; the HUD gate answers false until setHUDVisibleProvider.
     SponsoredSlot(AppSettings &settings, const MetricsEngine &metrics, const Files &files,
-                  QNetworkAccessManager *session, const InputIdle *inputIdle = nullptr, QObject *parent = nullptr);
+                  QNetworkAccessManager *session, const InputIdle *inputIdle = nullptr, const Environment &env = {},
+                  QObject *parent = nullptr);
     ~SponsoredSlot() override;
 
     void setHUDVisibleProvider(std::function<bool()> provider);
@@ -53,6 +54,7 @@ public:
 private:
     AppSettings &m_settings;
     Files m_files;
+    const Environment m_env;
     QNetworkAccessManager *m_session;
     AdLedger m_ledger;
     std::shared_ptr<MockAdServer> m_localAdServer;

@@ -8,17 +8,11 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QTimer>
 
 #include <algorithm>
 
-using namespace std::chrono_literals;
-
 namespace {
 
-constexpr auto fileEventLatency = 200ms;
-constexpr auto idleCheckInterval = 2000ms;
-constexpr qint64 quietBeforeTurnEndMs = 8000;
 constexpr qint64 readSliceBytes = 1 << 20;
 
 bool isTranscript(const QString &path) { return path.endsWith(QLatin1String(".jsonl")); }
@@ -27,10 +21,11 @@ bool isTokenUsage(const AgentEvent &event) { return std::holds_alternative<Token
 
 } // namespace
 
-ClaudeCodeJSONLAdapter::ClaudeCodeJSONLAdapter(EventBus &bus, QString rootDir, AdapterClock now)
+ClaudeCodeJSONLAdapter::ClaudeCodeJSONLAdapter(EventBus &bus, QString rootDir, const Environment &env)
     : m_bus(bus)
     , m_rootDir(QDir::cleanPath(QDir(rootDir).absolutePath())) // the same spelling as the watcher's paths
-    , m_now(std::move(now))
+    , m_clock(*env.clock)
+    , m_delays(env.delays)
 {
 }
 
@@ -57,10 +52,10 @@ QList<AgentEvent> ClaudeCodeJSONLAdapter::events(QByteArrayView line, const QStr
 void ClaudeCodeJSONLAdapter::startOnThread()
 {
     stopOnThread();
-    m_startedAt = m_now();
+    m_startedAt = m_clock.now();
     primeOffsets();
     // The root is watched even when it does not exist yet: Claude Code may be installed later.
-    m_watcher = new DirectoryTreeWatcher(fileEventLatency, m_thread.context());
+    m_watcher = new DirectoryTreeWatcher(m_delays.fileEventLatency, m_thread.context());
     QObject::connect(m_watcher, &DirectoryTreeWatcher::filesChanged, m_watcher, [this](const QStringList &paths) {
         for (const QString &path : paths) {
             if (isTranscript(path))
@@ -72,9 +67,9 @@ void ClaudeCodeJSONLAdapter::startOnThread()
         m_watcher = nullptr;
         return;
     }
-    m_idleTimer = new QTimer(m_thread.context());
-    QObject::connect(m_idleTimer, &QTimer::timeout, m_idleTimer, [this] { checkIdle(); });
-    m_idleTimer->start(idleCheckInterval);
+    m_idleTimer = m_clock.createTimer(m_delays.transcriptIdleCheck, Clock::Repeat::everyInterval, m_thread.context(),
+                                      [this] { checkIdle(); });
+    m_idleTimer->start();
 }
 
 void ClaudeCodeJSONLAdapter::stopOnThread()
@@ -134,7 +129,7 @@ void ClaudeCodeJSONLAdapter::readAppended(const QString &path)
 // Completes the pending partial line, handles every complete line and keeps the new partial one.
 void ClaudeCodeJSONLAdapter::handleBytes(Transcript &transcript, QByteArrayView bytes, const QString &fallbackSession)
 {
-    const QDateTime now = m_now();
+    const QDateTime now = m_clock.now();
     if (!transcript.remainder.isEmpty()) {
         const qsizetype newline = bytes.indexOf('\n');
         if (newline < 0) {
@@ -190,8 +185,8 @@ bool ClaudeCodeJSONLAdapter::keepOnlyNew(ClaudeTranscriptLine &line, bool appear
 
 void ClaudeCodeJSONLAdapter::checkIdle()
 {
-    const QDateTime now = m_now();
-    if (!m_turnOpen || !m_lastEventAt || m_lastEventAt->msecsTo(now) <= quietBeforeTurnEndMs)
+    const QDateTime now = m_clock.now();
+    if (!m_turnOpen || !m_lastEventAt || m_lastEventAt->msecsTo(now) <= m_delays.transcriptTurnQuiet.count())
         return;
     m_turnOpen = false;
     m_bus.publish(AgentEvent::make(AgentSource::claudeCodeJsonl, m_lastSessionId.value_or(QStringLiteral("claude")),

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Telemetry/Adapters/AdapterClock.h"
+#include "Platform/Environment.h"
 #include "Telemetry/Adapters/AdapterThread.h"
 #include "Telemetry/Adapters/AgentAdapter.h"
 #include "Telemetry/Adapters/RecentIdentities.h"
@@ -14,7 +14,6 @@
 
 class DirectoryTreeWatcher;
 class EventBus;
-class QTimer;
 struct ClaudeTranscriptLine;
 
 // Follows Claude Code's JSON-lines transcripts below a root directory (~/.claude/projects) and
@@ -24,7 +23,9 @@ class ClaudeCodeJSONLAdapter : public AgentAdapter {
     Q_DISABLE_COPY_MOVE(ClaudeCodeJSONLAdapter)
 
 public:
-    ClaudeCodeJSONLAdapter(EventBus &bus, QString rootDir, AdapterClock now = systemClock());
+    // An open turn is checked every env.delays.transcriptIdleCheck and ends once it has been quiet
+    // for longer than env.delays.transcriptTurnQuiet.
+    ClaudeCodeJSONLAdapter(EventBus &bus, QString rootDir, const Environment &env = {});
     ~ClaudeCodeJSONLAdapter() override;
 
     AgentSource source() const override { return AgentSource::claudeCodeJsonl; }
@@ -56,10 +57,11 @@ private:
 
     EventBus &m_bus;
     const QString m_rootDir;
-    const AdapterClock m_now;
+    Clock &m_clock;
+    const Delays m_delays;
     QHash<QString, Transcript> m_transcripts;
     DirectoryTreeWatcher *m_watcher = nullptr;
-    QTimer *m_idleTimer = nullptr;
+    Timer *m_idleTimer = nullptr;
     std::optional<QDateTime> m_lastEventAt;
     std::optional<QString> m_lastSessionId;
     bool m_turnOpen = false;

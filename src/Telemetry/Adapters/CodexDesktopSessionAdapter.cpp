@@ -6,15 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTimer>
 
 #include <algorithm>
 
-using namespace std::chrono_literals;
-
 namespace {
 
-constexpr auto pollInterval = 2000ms;
 const QString unknownSession = QStringLiteral("codex-desktop");
 
 QDateTime distantPast() { return QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC); }
@@ -50,10 +46,12 @@ qint64 completeLength(const QByteArray &bytes) { return bytes.lastIndexOf('\n') 
 
 } // namespace
 
-CodexDesktopSessionAdapter::CodexDesktopSessionAdapter(EventBus &bus, const QString &homeDir, AdapterClock now)
+CodexDesktopSessionAdapter::CodexDesktopSessionAdapter(EventBus &bus, const QString &homeDir, const Environment &env)
     : m_bus(bus)
     , m_codexHome(homeDir + QStringLiteral("/.codex"))
-    , m_now(std::move(now))
+    , m_clock(*env.clock)
+    , m_pollInterval(env.delays.codexSessionPoll)
+    , m_activeWithin(env.delays.codexSessionActiveWithin)
 {
 }
 
@@ -64,9 +62,9 @@ void CodexDesktopSessionAdapter::start()
     m_thread.run([this] {
         delete m_timer;
         m_active = false;
-        m_timer = new QTimer(m_thread.context());
-        QObject::connect(m_timer, &QTimer::timeout, m_timer, [this] { poll(); });
-        m_timer->start(pollInterval);
+        m_timer = m_clock.createTimer(m_pollInterval, Clock::Repeat::everyInterval, m_thread.context(),
+                                      [this] { poll(); });
+        m_timer->start();
     });
     m_thread.post([this] { poll(); });
 }
@@ -138,7 +136,7 @@ bool CodexDesktopSessionAdapter::switchTo(const QString &file, qint64 size, cons
     m_currentOffset = from + lines.size();
     if (from > 0) // the window begins inside a line, perhaps inside a character: skip that piece
         lines = lines.sliced(std::min<qsizetype>(lines.indexOf('\n') + 1, lines.size()));
-    if (const auto snapshot = CodexRollout::latestSnapshot(lines, m_currentSessionId, m_now())) {
+    if (const auto snapshot = CodexRollout::latestSnapshot(lines, m_currentSessionId, m_clock.now())) {
         publish(*snapshot);
         updateActiveState(modifiedAt, snapshot->timestamp);
         return true;
@@ -152,12 +150,12 @@ void CodexDesktopSessionAdapter::readIncrement(const QString &file, qint64 size,
         m_currentOffset = 0;
     const auto bytes = readRange(file, m_currentOffset, size);
     if (!bytes) {
-        updateActiveState(modifiedAt, m_now());
+        updateActiveState(modifiedAt, m_clock.now());
         return;
     }
     const qint64 complete = completeLength(*bytes);
     m_currentOffset += complete;
-    const QDateTime now = m_now();
+    const QDateTime now = m_clock.now();
     std::optional<CodexSessionSnapshot> latest;
     qsizetype start = 0;
     while (start < complete) {
@@ -207,7 +205,7 @@ void CodexDesktopSessionAdapter::publish(const CodexSessionSnapshot &snapshot)
 void CodexDesktopSessionAdapter::updateActiveState(const QDateTime &modifiedAt, const QDateTime &eventTime)
 {
     const auto source = AgentSource::codexDesktopSession;
-    if (modifiedAt.msecsTo(m_now()) < activeWithinMs) {
+    if (modifiedAt.msecsTo(m_clock.now()) < m_activeWithin.count()) {
         if (!m_active) {
             m_active = true;
             m_bus.publish(AgentEvent::make(source, m_currentSessionId, TurnStarted{}, eventTime));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Telemetry/Adapters/AdapterClock.h"
+#include "Platform/Environment.h"
 #include "Telemetry/Adapters/AdapterThread.h"
 #include "Telemetry/Adapters/AgentAdapter.h"
 #include "Telemetry/Adapters/CodexRollout.h"
@@ -11,7 +11,6 @@
 #include <optional>
 
 class EventBus;
-class QTimer;
 
 // Follows the rollout file of the Codex thread the user is working in (~/.codex/sessions, chosen
 // through the thread index ~/.codex/state_5.sqlite) and publishes its newest token counts as
@@ -21,12 +20,13 @@ class CodexDesktopSessionAdapter : public AgentAdapter {
     Q_DISABLE_COPY_MOVE(CodexDesktopSessionAdapter)
 
 public:
-    // homeDir holds ".codex".
-    CodexDesktopSessionAdapter(EventBus &bus, const QString &homeDir, AdapterClock now = systemClock());
+    // homeDir holds ".codex". The rollout is read every env.delays.codexSessionPoll; a session is
+    // working while its file was written within env.delays.codexSessionActiveWithin.
+    CodexDesktopSessionAdapter(EventBus &bus, const QString &homeDir, const Environment &env = {});
     ~CodexDesktopSessionAdapter() override;
 
     AgentSource source() const override { return AgentSource::codexDesktopSession; }
-    // Polls at once and then every 2 seconds.
+    // Polls at once and then at every poll interval.
     void start() override;
     void stop() override;
 
@@ -38,7 +38,6 @@ public:
     std::optional<QString> currentUserThreadId() const;
 
     static constexpr qint64 tailSeedBytes = 4 * 1024 * 1024;
-    static constexpr qint64 activeWithinMs = 12000;
 
 private:
     void poll();
@@ -51,8 +50,10 @@ private:
 
     EventBus &m_bus;
     const QString m_codexHome;
-    const AdapterClock m_now;
-    QTimer *m_timer = nullptr;
+    Clock &m_clock;
+    const std::chrono::milliseconds m_pollInterval;
+    const std::chrono::milliseconds m_activeWithin;
+    Timer *m_timer = nullptr;
     std::optional<QString> m_currentFile;
     qint64 m_currentOffset = 0;
     QString m_currentSessionId = QStringLiteral("codex-desktop");

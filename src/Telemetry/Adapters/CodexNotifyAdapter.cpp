@@ -54,72 +54,42 @@ QByteArray quotedForShell(const QString &path)
 
 } // namespace
 
-CodexNotifyAdapter::CodexNotifyAdapter(EventBus *bus, QString socketPath)
+CodexNotifyAdapter::CodexNotifyAdapter(EventBus *bus, QString socketPath, const Environment &env)
     : m_bus(bus)
     , m_socketPath(std::move(socketPath))
+    , m_clock(*env.clock)
+    , m_batchEnd(env.delays.notifyBatchEnd)
+    , m_listener(m_thread, [this](QLocalServer &server) { return bind(server); },
+                 [this](QLocalSocket *socket) { accept(socket); })
 {
 }
 
 CodexNotifyAdapter::~CodexNotifyAdapter() = default;
 
-void CodexNotifyAdapter::start()
+bool CodexNotifyAdapter::bind(QLocalServer &server)
 {
-    m_isListening = false;
-    m_thread.post([this] { listen(); });
-}
-
-void CodexNotifyAdapter::stop()
-{
-    m_thread.run([this] { closeListener(); });
-}
-
-void CodexNotifyAdapter::setOnReady(std::function<void()> onReady)
-{
-    m_thread.run([this, &onReady] { m_onReady = std::move(onReady); });
-}
-
-void CodexNotifyAdapter::listen()
-{
-    closeListener();
     QFile::remove(m_socketPath); // left by an earlier run; failure ignored
-    auto *listener = new QLocalServer(m_thread.context());
-    listener->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!listener->listen(m_socketPath)) {
-        delete listener;
-        return;
-    }
+    server.setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server.listen(m_socketPath))
+        return false;
     // Owner read and write is all a Unix socket needs; the listener is created with owner access.
     QFile::setPermissions(m_socketPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    m_listener = listener;
-    QObject::connect(listener, &QLocalServer::newConnection, listener, [this] { acceptPending(); });
-    m_isListening = true;
-    if (m_onReady)
-        m_onReady();
+    return true;
 }
 
-void CodexNotifyAdapter::closeListener()
+void CodexNotifyAdapter::accept(QLocalSocket *socket)
 {
-    // Deleting the server does not remove the socket file of a path given in full; start() does.
-    delete m_listener;
-    m_listener = nullptr;
-    m_isListening = false;
-}
-
-void CodexNotifyAdapter::acceptPending()
-{
-    while (QLocalSocket *socket = m_listener->nextPendingConnection()) {
-        new NotifyConnection(socket, maxConnectionBuffer, batchQuietPeriod,
-                             [this](QByteArrayView line) { handleLine(line); }, m_thread.context());
-    }
+    new NotifyConnection(socket, maxConnectionBuffer, m_clock, m_batchEnd,
+                         [this](QByteArrayView line) { handleLine(line); }, m_thread.context());
 }
 
 void CodexNotifyAdapter::handleLine(QByteArrayView line)
 {
-    if (std::optional<AgentEvent> event = eventFromLine(line))
+    if (std::optional<AgentEvent> event = eventFromLine(line, m_clock.now()))
         m_bus->publish(*event);
 }
 
-std::optional<AgentEvent> CodexNotifyAdapter::eventFromLine(QByteArrayView line)
+std::optional<AgentEvent> CodexNotifyAdapter::eventFromLine(QByteArrayView line, const QDateTime &at)
 {
     const QJsonDocument document = QJsonDocument::fromJson(line.toByteArray());
     if (!document.isObject())
@@ -131,7 +101,7 @@ std::optional<AgentEvent> CodexNotifyAdapter::eventFromLine(QByteArrayView line)
     std::optional<AgentEventKind> kind = classify(type.toString().toLower());
     if (!kind)
         return std::nullopt;
-    return AgentEvent::make(AgentSource::codexNotify, sessionId(notification), std::move(*kind));
+    return AgentEvent::make(AgentSource::codexNotify, sessionId(notification), std::move(*kind), at);
 }
 
 QByteArray CodexNotifyAdapter::hookScript(const QString &socketPath)

@@ -1,19 +1,20 @@
 #pragma once
 
+#include "Platform/Environment.h"
 #include "Telemetry/AgentEvent.h"
+#include "Telemetry/Adapters/AdapterListener.h"
 #include "Telemetry/Adapters/AdapterThread.h"
 #include "Telemetry/Adapters/AgentAdapter.h"
 
 #include <QByteArrayView>
+#include <QLocalServer>
 #include <QString>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <optional>
 
 class EventBus;
-class QLocalServer;
 
 // Listens on the notify socket that Codex's notify hook writes to and publishes the turn edges
 // it reports. Its listener and connections live on the thread "corvane.notify".
@@ -24,25 +25,25 @@ class CodexNotifyAdapter : public AgentAdapter {
 public:
     // One connection's batch of lines may not exceed this; a larger one is dropped unread.
     static constexpr qsizetype maxConnectionBuffer = qsizetype(1) * 1024 * 1024;
-    static constexpr std::chrono::milliseconds batchQuietPeriod{300};
 
-    CodexNotifyAdapter(EventBus *bus, QString socketPath);
+    // A connection's lines are a batch once it has been quiet for env.delays.notifyBatchEnd.
+    CodexNotifyAdapter(EventBus *bus, QString socketPath, const Environment &env = {});
     ~CodexNotifyAdapter() override;
 
     AgentSource source() const override { return AgentSource::codexNotify; }
     // Removes a stale socket file and listens again (owner-only socket); returns at once.
-    void start() override;
-    void stop() override;
+    void start() override { m_listener.start(); }
+    void stop() override { m_listener.stop(); }
 
     const QString &socketPath() const { return m_socketPath; }
-    bool isListening() const { return m_isListening; }
+    bool isListening() const { return m_listener.isListening(); }
     // Called on the adapter's thread each time the listener becomes ready; set before start().
-    void setOnReady(std::function<void()> onReady);
+    void setOnReady(std::function<void()> onReady) { m_listener.setOnReady(std::move(onReady)); }
 
     // Publishes the turn edge one notification line reports, if any.
     void handleLine(QByteArrayView line);
-    // The event a line maps to, stamped now.
-    static std::optional<AgentEvent> eventFromLine(QByteArrayView line);
+    // The event a line maps to, stamped `at`.
+    static std::optional<AgentEvent> eventFromLine(QByteArrayView line, const QDateTime &at);
 
     // Writes the hook script Codex runs (mode 0755). Throws std::runtime_error with the
     // file-system error when writing or setting the permissions fails.
@@ -50,17 +51,14 @@ public:
     static QByteArray hookScript(const QString &socketPath);
 
 private:
-    void listen();
-    void closeListener();
-    void acceptPending();
+    bool bind(QLocalServer &server);
+    void accept(QLocalSocket *socket);
 
     EventBus *m_bus;
     const QString m_socketPath;
-    std::atomic<bool> m_isListening{false};
-
-    // Touched only on the adapter's thread.
-    std::function<void()> m_onReady;
-    QLocalServer *m_listener = nullptr;
+    Clock &m_clock;
+    const std::chrono::milliseconds m_batchEnd;
+    AdapterListener<QLocalServer> m_listener;
 
     // Declared last so it is destroyed first.
     AdapterThread m_thread{QStringLiteral("corvane.notify")};

@@ -7,83 +7,39 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
 
-CodexOTelAdapter::CodexOTelAdapter(EventBus *bus, quint16 port, QString rawLogPath)
+CodexOTelAdapter::CodexOTelAdapter(EventBus *bus, quint16 port, QString rawLogPath, const Environment &env)
     : m_bus(bus)
     , m_port(port)
-    , m_debugLog(std::move(rawLogPath))
+    , m_clock(*env.clock)
+    , m_turnEndDelay(env.delays.otelTurnEnd)
+    , m_listener(m_thread, [this](QTcpServer &server) { return bind(server); },
+                 [this](QTcpSocket *socket) { accept(socket); })
+    , m_debugLog(std::move(rawLogPath), OTelDebugLog::defaultMaxBytes, m_clock)
 {
 }
 
 CodexOTelAdapter::~CodexOTelAdapter() = default;
-
-void CodexOTelAdapter::start()
-{
-    m_isListening = false;
-    m_thread.post([this] { listen(); });
-}
-
-void CodexOTelAdapter::stop()
-{
-    m_thread.run([this] { closeListener(); });
-}
-
-void CodexOTelAdapter::setOnReady(std::function<void()> onReady)
-{
-    m_thread.run([this, &onReady] { m_onReady = std::move(onReady); });
-}
-
-QString CodexOTelAdapter::rawLogURL() const
-{
-    QString path;
-    m_thread.run([this, &path] { path = m_debugLog.path(); });
-    return path;
-}
-
-void CodexOTelAdapter::setRawLogURL(const QString &path)
-{
-    m_thread.run([this, &path] { m_debugLog.setPath(path); });
-}
 
 QList<AgentEvent> CodexOTelAdapter::events(const QByteArray &fromOTLPJSON)
 {
     return OTLPLogMapping::events(fromOTLPJSON);
 }
 
-void CodexOTelAdapter::listen()
+bool CodexOTelAdapter::bind(QTcpServer &server)
 {
-    closeListener();
-    auto *listener = new QTcpServer(m_thread.context());
     // IPv4 loopback only: never the other interfaces, nor ::1.
-    if (!listener->listen(QHostAddress(QHostAddress::LocalHost), m_port)) {
-        delete listener;
-        return;
-    }
-    m_listener = listener;
-    QObject::connect(listener, &QTcpServer::newConnection, listener, [this] { acceptPending(); });
-    m_listeningPort = listener->serverPort();
-    m_isListening = true;
-    if (m_onReady)
-        m_onReady();
+    if (!server.listen(QHostAddress(QHostAddress::LocalHost), m_port))
+        return false;
+    m_listeningPort = server.serverPort();
+    return true;
 }
 
-void CodexOTelAdapter::closeListener()
+void CodexOTelAdapter::accept(QTcpSocket *socket)
 {
-    // Open connections belong to the thread's context, not the listener, so they outlive it.
-    delete m_listener;
-    m_listener = nullptr;
-    m_isListening = false;
-    m_listeningPort = 0;
-}
-
-void CodexOTelAdapter::acceptPending()
-{
-    while (QTcpSocket *socket = m_listener->nextPendingConnection()) {
-        new OTelConnection(socket, maxConnectionBuffer,
-                           [this](const QByteArray &body, const QString &contentType) { process(body, contentType); },
-                           m_thread.context());
-    }
+    new OTelConnection(socket, maxConnectionBuffer,
+                       [this](const QByteArray &body, const QString &contentType) { process(body, contentType); },
+                       m_thread.context());
 }
 
 void CodexOTelAdapter::process(const QByteArray &body, const QString &contentType)
@@ -94,7 +50,7 @@ void CodexOTelAdapter::process(const QByteArray &body, const QString &contentTyp
         m_debugLog.appendRawNotice(contentType, body.size());
         return;
     }
-    publish(OTLPLogMapping::events(body));
+    publish(OTLPLogMapping::events(body, m_clock.now()));
 }
 
 void CodexOTelAdapter::publish(const QList<AgentEvent> &events)
@@ -117,16 +73,11 @@ void CodexOTelAdapter::publish(const QList<AgentEvent> &events)
 void CodexOTelAdapter::scheduleTurnEnd(const QString &sessionId)
 {
     // Re-arming restarts the session's pending timer: the same as cancelling it and starting anew.
-    QTimer *&timer = m_turnEndTimers[sessionId];
+    Timer *&timer = m_turnEndTimers[sessionId];
     if (!timer) {
-        timer = new QTimer(m_thread.context());
-        timer->setSingleShot(true);
-        timer->setTimerType(Qt::PreciseTimer);
-        timer->setInterval(turnEndDelay);
-        QObject::connect(timer, &QTimer::timeout, timer, [this, timer, sessionId] {
-            m_turnEndTimers.remove(sessionId);
-            timer->deleteLater();
-            m_bus->publish(AgentEvent::make(AgentSource::codexOtel, sessionId, TurnEnded{}));
+        timer = m_clock.createTimer(m_turnEndDelay, Clock::Repeat::once, m_thread.context(), [this, sessionId] {
+            m_turnEndTimers.take(sessionId)->deleteLater();
+            m_bus->publish(AgentEvent::make(AgentSource::codexOtel, sessionId, TurnEnded{}, m_clock.now()));
         });
     }
     timer->start();
@@ -134,6 +85,6 @@ void CodexOTelAdapter::scheduleTurnEnd(const QString &sessionId)
 
 void CodexOTelAdapter::cancelTurnEnd(const QString &sessionId)
 {
-    if (QTimer *timer = m_turnEndTimers.take(sessionId))
+    if (Timer *timer = m_turnEndTimers.take(sessionId))
         delete timer;
 }

@@ -18,50 +18,43 @@ QDateTime after(const QDateTime &time, double seconds)
 const QStringList MockAdapter::tools{"Bash", "Read", "Edit", "WebSearch", "Grep", "Write"};
 const QStringList MockAdapter::verbs{"Reticulating", "Refactoring", "Spelunking", "Pondering", "Compiling", "Vibing"};
 
-QDateTime MockAdapter::systemClock()
-{
-    return QDateTime::currentDateTimeUtc();
-}
-
 double MockAdapter::systemRandom()
 {
     return QRandomGenerator::global()->generateDouble();
 }
 
-MockAdapter::MockAdapter(EventBus &bus, Clock clock, UnitRandom random, QObject *parent)
+MockAdapter::MockAdapter(EventBus &bus, const Environment &env, UnitRandom random, QObject *parent)
     : QObject(parent)
     , m_bus(bus)
-    , m_clock(std::move(clock))
+    , m_clock(*env.clock)
     , m_random(std::move(random))
     , m_sessionId(QStringLiteral("mock-")
                   + QUuid::createUuid().toString(QUuid::WithoutBraces).left(8).toUpper())
+    , m_timer(m_clock.createTimer(env.delays.mockStep, Clock::Repeat::everyInterval, this, [this] { step(); }))
 {
-    m_timer.setInterval(stepIntervalMs);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &MockAdapter::step);
 }
 
 void MockAdapter::start()
 {
     stop();
-    const QDateTime now = m_clock();
+    const QDateTime now = m_clock.now();
     publish(ModelInfo{QStringLiteral("mock-model-xl")}, now);
     m_nextTurnAt = after(now, 2.0);
-    m_timer.start();
+    m_timer->start();
 }
 
 void MockAdapter::stop()
 {
-    m_timer.stop();
+    m_timer->stop();
     if (m_turnEndsAt) {
-        publish(TurnEnded{}, m_clock());
+        publish(TurnEnded{}, m_clock.now());
         m_turnEndsAt.reset();
     }
 }
 
 void MockAdapter::step()
 {
-    const QDateTime now = m_clock();
+    const QDateTime now = m_clock.now();
     if (!m_turnEndsAt) {
         if (m_nextTurnAt && now >= *m_nextTurnAt)
             startTurn(now);

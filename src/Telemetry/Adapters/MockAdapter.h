@@ -1,12 +1,12 @@
 #pragma once
 
+#include "Platform/Environment.h"
 #include "Telemetry/Adapters/AgentAdapter.h"
 #include "Telemetry/EventBus.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 
 #include <functional>
 #include <optional>
@@ -19,15 +19,14 @@ class MockAdapter : public QObject, public AgentAdapter {
     Q_DISABLE_COPY_MOVE(MockAdapter)
 
 public:
-    using Clock = std::function<QDateTime()>;
     // Uniformly distributed in [0, 1); every call an independent draw.
     using UnitRandom = std::function<double()>;
 
     static const QStringList tools;
     static const QStringList verbs;
-    static constexpr int stepIntervalMs = 500;
 
-    explicit MockAdapter(EventBus &bus, Clock clock = systemClock, UnitRandom random = systemRandom,
+    // Steps every env.delays.mockStep.
+    explicit MockAdapter(EventBus &bus, const Environment &env = {}, UnitRandom random = systemRandom,
                          QObject *parent = nullptr);
 
     AgentSource source() const override { return AgentSource::mock; }
@@ -35,15 +34,14 @@ public:
     void start() override;
     // Stops stepping; a turn in progress ends with turnEnded.
     void stop() override;
-    // One step of the synthetic agent; the timer runs it every half second.
+    // One step of the synthetic agent; the timer runs it at every step interval.
     void step();
 
     const QString &sessionId() const { return m_sessionId; }
-    bool isRunning() const { return m_timer.isActive(); }
+    bool isRunning() const { return m_timer->isActive(); }
     const std::optional<QDateTime> &turnEndsAt() const { return m_turnEndsAt; }
     const std::optional<QDateTime> &nextTurnAt() const { return m_nextTurnAt; }
 
-    static QDateTime systemClock();
     static double systemRandom();
 
 private:
@@ -58,10 +56,10 @@ private:
     const QString &randomElement(const QStringList &list);
 
     EventBus &m_bus;
-    Clock m_clock;
+    Clock &m_clock;
     UnitRandom m_random;
     QString m_sessionId;
-    QTimer m_timer;
+    Timer *m_timer;
     std::optional<QDateTime> m_turnEndsAt;
     std::optional<QDateTime> m_nextTurnAt;
 };

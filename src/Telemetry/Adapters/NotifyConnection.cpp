@@ -1,23 +1,21 @@
 #include "Telemetry/Adapters/NotifyConnection.h"
 
-#include <QLocalSocket>
-#include <QTimer>
+#include "Platform/Clock.h"
 
-NotifyConnection::NotifyConnection(QLocalSocket *socket, qsizetype maxBuffer, std::chrono::milliseconds quietPeriod,
-                                   LineHandler handler, QObject *parent)
+#include <QLocalSocket>
+
+NotifyConnection::NotifyConnection(QLocalSocket *socket, qsizetype maxBuffer, Clock &clock,
+                                   std::chrono::milliseconds quietPeriod, LineHandler handler, QObject *parent)
     : QObject(parent)
     , m_socket(socket)
     , m_maxBuffer(maxBuffer)
     , m_handler(std::move(handler))
-    , m_quietTimer(new QTimer(this))
-{
-    m_socket->setParent(this);
-    m_quietTimer->setSingleShot(true);
-    m_quietTimer->setInterval(quietPeriod);
-    connect(m_quietTimer, &QTimer::timeout, this, [this] {
+    , m_quietTimer(clock.createTimer(quietPeriod, Clock::Repeat::once, this, [this] {
         if (m_buffer.endsWith('\n'))
             finish();
-    });
+    }))
+{
+    m_socket->setParent(this);
     connect(m_socket, &QLocalSocket::readyRead, this, &NotifyConnection::receive);
     // A peer that closed, or an error: what arrived so far is the batch.
     connect(m_socket, &QLocalSocket::disconnected, this, &NotifyConnection::finish);

@@ -29,10 +29,10 @@ QString textOrPlaceholder(const QByteArray &body)
 
 } // namespace
 
-OTelDebugLog::OTelDebugLog(QString path, qint64 maxBytes, Clock clock)
+OTelDebugLog::OTelDebugLog(QString path, qint64 maxBytes, Clock &clock)
     : m_path(std::move(path))
     , m_maxBytes(maxBytes)
-    , m_clock(std::move(clock))
+    , m_clock(clock)
 {
 }
 
@@ -48,7 +48,7 @@ void OTelDebugLog::appendRawNotice(const QString &contentType, qsizetype bodySiz
 
 QByteArray OTelDebugLog::headerLine(const QString &contentType, qsizetype bodySize) const
 {
-    const QString stamp = m_clock().toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QString stamp = m_clock.now().toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     // The content type comes from the peer: keep it on one line.
     QString type = contentType;
     type.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));

@@ -1,25 +1,21 @@
 #pragma once
 
+#include "Platform/Clock.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QJsonValue>
 #include <QString>
-
-#include <functional>
 
 // The receiver's only log: sanitized request bodies and notices about bodies it cannot read.
 // Lives on the receiver's thread. When an entry would push the file past maxBytes, the file is
 // moved aside to "<path>.1" (replacing an older one) and a new file is started.
 class OTelDebugLog {
 public:
-    using Clock = std::function<QDateTime()>;
     static constexpr qint64 defaultMaxBytes = 16 * 1024 * 1024;
 
-    explicit OTelDebugLog(QString path, qint64 maxBytes = defaultMaxBytes,
-                          Clock clock = [] { return QDateTime::currentDateTimeUtc(); });
-
-    const QString &path() const { return m_path; }
-    void setPath(QString path) { m_path = std::move(path); }
+    // The clock stamps the entries and must outlive the log.
+    explicit OTelDebugLog(QString path, qint64 maxBytes = defaultMaxBytes, Clock &clock = Clock::system());
 
     // Appends the body, sanitized, under a header line naming its content type and size.
     void appendRawLog(const QByteArray &body, const QString &contentType);
@@ -38,5 +34,5 @@ private:
 
     QString m_path;
     qint64 m_maxBytes;
-    Clock m_clock;
+    Clock &m_clock;
 };

@@ -79,7 +79,11 @@ protected:
 
     AppEnvironment environment() const
     {
-        return {home.path(), home.filePath("data/Corvane"), 0};
+        AppEnvironment environment;
+        environment.homeDir = home.path();
+        environment.supportDir = home.filePath("data/Corvane");
+        environment.otelPort = 0;
+        return environment;
     }
 
     void launch()

@@ -61,7 +61,7 @@ protected:
     }
     void launch()
     {
-        app = std::make_unique<AppDelegate>(defaults, AppEnvironment{home.path(), home.filePath("data/Corvane"), 0});
+        app = std::make_unique<AppDelegate>(defaults, AppEnvironment{{}, home.path(), home.filePath("data/Corvane"), 0});
         app->applicationDidFinishLaunching();
     }
 

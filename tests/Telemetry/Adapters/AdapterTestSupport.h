@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Telemetry/Adapters/AdapterClock.h"
+#include "Platform/ManualClock.h"
 #include "Telemetry/EventBus.h"
 
 #include "support/TestSupport.h"
@@ -9,28 +9,10 @@
 #include <QFile>
 #include <QThread>
 
-#include <atomic>
-#include <memory>
 #include <vector>
 
-// Helpers shared by the adapter tests: a settable clock and a recorder of published events.
+// Helpers shared by the adapter tests: a recorder of published events.
 namespace AdapterTest {
-
-// A clock the test moves by hand; safe to read from the adapter's thread.
-class ManualClock {
-public:
-    explicit ManualClock(const QDateTime &start) : m_ms(std::make_shared<std::atomic<qint64>>(start.toMSecsSinceEpoch())) {}
-    AdapterClock clock() const
-    {
-        return [ms = m_ms] { return QDateTime::fromMSecsSinceEpoch(ms->load(), Qt::UTC); };
-    }
-    QDateTime now() const { return QDateTime::fromMSecsSinceEpoch(m_ms->load(), Qt::UTC); }
-    void set(const QDateTime &time) { m_ms->store(time.toMSecsSinceEpoch()); }
-    void advanceMs(qint64 ms) { m_ms->fetch_add(ms); }
-
-private:
-    std::shared_ptr<std::atomic<qint64>> m_ms;
-};
 
 // Collects what the bus delivers, noting a delivery off the main thread.
 class EventRecorder {

@@ -15,7 +15,6 @@
 using namespace std::chrono_literals;
 using AdapterTest::appendFile;
 using AdapterTest::EventRecorder;
-using AdapterTest::ManualClock;
 
 namespace {
 
@@ -46,7 +45,7 @@ protected:
 
     std::unique_ptr<ClaudeCodeJSONLAdapter> startAdapter()
     {
-        auto adapter = std::make_unique<ClaudeCodeJSONLAdapter>(bus, root, clock.clock());
+        auto adapter = std::make_unique<ClaudeCodeJSONLAdapter>(bus, root, Environment{&clock});
         adapter->start();
         return adapter;
     }
@@ -144,23 +143,27 @@ TEST_F(ClaudeAdapterTest, StoppedAdapterReadsNothing)
     EXPECT_TRUE(recorder.events().empty());
 }
 
-TEST_F(ClaudeAdapterTest, QuietTurnIsClosedAfterMoreThanEightSeconds)
+TEST_F(ClaudeAdapterTest, QuietTurnIsClosedAtTheFirstCheckAfterMoreThanEightSeconds)
 {
+    const Delays delays;
     auto adapter = startAdapter();
     // A response without a user line before it opens a turn too.
     TestSupport::writeFile(root + "/p/t.jsonl", assistantLine("u1", "msg_1", "req_1", 5));
     ASSERT_TRUE(recorder.waitForCount(3));
-    clock.advanceMs(8000);
-    TestSupport::spin(2300ms); // one idle check at exactly 8 s of quiet
+    const QDateTime lastLine = clock.now();
+
+    // Checks come every 2 s from the start: the one at exactly 8 s of quiet leaves the turn open.
+    clock.advance(delays.transcriptTurnQuiet);
+    clock.advance(delays.transcriptIdleCheck - 1ms);
     EXPECT_TRUE(recorder.ofKind<TurnEnded>().empty());
-    clock.advanceMs(1);
-    // The next idle check is at most 2 s away; a loaded machine may take longer.
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return !recorder.ofKind<TurnEnded>().empty(); }, 10s));
+    clock.advance(1ms);
+    ASSERT_EQ(recorder.ofKind<TurnEnded>().size(), 1u);
     const AgentEvent ended = recorder.ofKind<TurnEnded>().front();
     EXPECT_EQ(ended.sessionId, "s1");
-    EXPECT_EQ(ended.timestamp, clock.now());
-    clock.advanceMs(10000);
-    TestSupport::spin(2300ms); // closed once only
+    EXPECT_EQ(ended.timestamp, lastLine.addMSecs(10000));
+    EXPECT_EQ(recorder.kindNames().back(), "turnEnded");
+
+    clock.advance(5 * delays.transcriptIdleCheck); // closed once only
     EXPECT_EQ(recorder.ofKind<TurnEnded>().size(), 1u);
 }
 

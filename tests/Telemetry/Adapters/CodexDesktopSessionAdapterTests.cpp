@@ -12,7 +12,6 @@
 using namespace std::chrono_literals;
 using AdapterTest::appendFile;
 using AdapterTest::EventRecorder;
-using AdapterTest::ManualClock;
 
 namespace {
 
@@ -46,7 +45,7 @@ protected:
     ManualClock clock{QDateTime::fromString("2030-01-01T00:00:00.000Z", Qt::ISODateWithMs)};
     EventBus bus;
     EventRecorder recorder{bus};
-    CodexDesktopSessionAdapter adapter{bus, home.path(), clock.clock()};
+    CodexDesktopSessionAdapter adapter{bus, home.path(), Environment{&clock}};
 
     QString rollout(const QString &thread, const char *day = "09") const
     {

@@ -40,15 +40,16 @@ TEST(CodexNotifyAdapter, LinesMapToTurnEdges)
         {R"({"type":7})", std::nullopt, ""},
         {R"({"type":"future-thing"})", std::nullopt, ""},
     };
+    const QDateTime at = QDateTime::fromString("2030-01-01T00:00:00Z", Qt::ISODate);
     for (const Case &c : cases) {
-        const std::optional<AgentEvent> event = CodexNotifyAdapter::eventFromLine(QByteArrayView(c.line));
+        const std::optional<AgentEvent> event = CodexNotifyAdapter::eventFromLine(QByteArrayView(c.line), at);
         ASSERT_EQ(event.has_value(), c.kind.has_value()) << c.line;
         if (!event)
             continue;
         EXPECT_EQ(event->kind, *c.kind) << c.line;
         EXPECT_EQ(event->sessionId, c.session) << c.line;
         EXPECT_EQ(event->source, AgentSource::codexNotify);
-        EXPECT_LE(qAbs(event->timestamp.msecsTo(QDateTime::currentDateTimeUtc())), 1000);
+        EXPECT_EQ(event->timestamp, at);
     }
 }
 
@@ -65,9 +66,11 @@ protected:
 
     QTemporaryDir dir{QStringLiteral("/tmp/cvn-XXXXXX")}; // socket paths must stay short
     QString socketPath = dir.filePath(QStringLiteral("notify.sock"));
+    ManualClock clock;
     EventBus bus;
     AdapterTest::EventRecorder recorder{bus};
-    CodexNotifyAdapter adapter{&bus, socketPath};
+    CodexNotifyAdapter adapter{&bus, socketPath, Environment{&clock}};
+    const Delays delays;
     std::atomic<int> readyCalls{0};
 };
 
@@ -96,7 +99,8 @@ TEST_F(CodexNotifyAdapterTest, OneBatchPerConnectionHandledWhenTheSenderCloses)
     sender.write("{\"type\":\"agent-turn-start\",\"thread-id\":\"a\"}\n\n\nnot json\n");
     sender.write("{\"type\":\"approval-requested\",\"thread-id\":\"a\"}\n{\"type\":\"agent-turn-complete\"");
     sender.flush();
-    TestSupport::spin(3 * CodexNotifyAdapter::batchQuietPeriod);
+    // Whenever the bytes arrive, the quiet period passes after them.
+    TestSupport::waitUntil([&] { clock.advance(delays.notifyBatchEnd); return false; }, 300ms);
     EXPECT_TRUE(recorder.events().empty()) << "a last line without its newline waits for the sender";
 
     sender.write(",\"thread-id\":\"a\"}");
@@ -113,7 +117,13 @@ TEST_F(CodexNotifyAdapterTest, ASenderThatKeepsItsSideOpenIsServedOnceItsLinesEn
     ASSERT_TRUE(sender.waitForConnected(3000));
     sender.write("{\"type\":\"agent-turn-complete\",\"thread-id\":\"t\"}\n");
     sender.flush();
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events().size() == 1; }));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return clock.activeTimers() == 1; })) << "the line did not arrive";
+    const QDateTime arrived = clock.now();
+    clock.advance(delays.notifyBatchEnd - 1ms);
+    EXPECT_TRUE(recorder.events().empty());
+    clock.advance(1ms);
+    ASSERT_EQ(recorder.events().size(), 1u);
+    EXPECT_EQ(recorder.events()[0].timestamp, arrived.addMSecs(delays.notifyBatchEnd.count()));
     // The adapter then closes the connection, which is what lets nc exit.
     EXPECT_TRUE(TestSupport::waitUntil([&] { return sender.state() == QLocalSocket::UnconnectedState; }));
 }

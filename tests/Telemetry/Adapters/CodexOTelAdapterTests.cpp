@@ -4,7 +4,6 @@
 #include "AdapterTestSupport.h"
 #include "support/TestSupport.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -84,9 +83,10 @@ protected:
     QString logPath() const { return dir.filePath(QStringLiteral("otel-raw.log")); }
 
     QTemporaryDir dir;
+    ManualClock clock;
     EventBus bus;
     AdapterTest::EventRecorder recorder{bus};
-    CodexOTelAdapter adapter{&bus, 0, dir.filePath(QStringLiteral("otel-raw.log"))};
+    CodexOTelAdapter adapter{&bus, 0, dir.filePath(QStringLiteral("otel-raw.log")), Environment{&clock}};
     std::atomic<int> readyCalls{0};
 };
 
@@ -228,8 +228,7 @@ TEST(CodexOTelAdapter, PortAlreadyTakenNeverBecomesReady)
     std::atomic<int> ready{0};
     adapter.setOnReady([&] { ++ready; });
     adapter.start();
-    adapter.rawLogURL(); // runs after the listen attempt on the adapter's thread
-    EXPECT_FALSE(adapter.isListening());
+    adapter.stop(); // waits on the adapter's thread, after the listen attempt
     EXPECT_EQ(ready, 0);
 }
 
@@ -275,45 +274,48 @@ int turnEnds(AdapterTest::EventRecorder &recorder, const QString &session)
 
 TEST_F(CodexOTelAdapterTest, TurnEndIsDebouncedAndANewResponseCancelsIt)
 {
+    const Delays delays;
     Client client(adapter.listeningPort());
+    // Each response is sent after its body was handled, so the timers are set when it arrives.
     client.send(request(sseBody("s", "response.completed")));
     client.receive(96);
-    TestSupport::spin(2s);
+    clock.advance(2s);
     client.send(request(sseBody("s", "response.created")));
     client.receive(192);
-    TestSupport::spin(500ms);
+    clock.advance(500ms);
     client.send(request(sseBody("s", "response.completed")));
     client.receive(288);
-    QElapsedTimer sinceLastCompletion;
-    sinceLastCompletion.start();
+    const QDateTime lastCompletion = clock.now();
 
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return turnEnds(recorder, "s") > 0; }, 8s));
-    const qint64 elapsed = sinceLastCompletion.elapsed();
-    EXPECT_GE(elapsed, 4950) << "the first completion's timer was not cancelled";
-    EXPECT_LT(elapsed, 6500);
+    clock.advance(delays.otelTurnEnd - 1ms);
+    EXPECT_EQ(turnEnds(recorder, "s"), 0) << "the first completion's timer was not cancelled";
+    clock.advance(1ms);
+    ASSERT_EQ(turnEnds(recorder, "s"), 1);
     const AgentEvent &end = recorder.events().back();
     EXPECT_EQ(end.source, AgentSource::codexOtel);
-    EXPECT_LE(qAbs(end.timestamp.msecsTo(QDateTime::currentDateTimeUtc())), 1000);
-    TestSupport::spin(300ms);
+    EXPECT_EQ(end.timestamp, lastCompletion.addMSecs(delays.otelTurnEnd.count()));
+    clock.advance(delays.otelTurnEnd);
     EXPECT_EQ(turnEnds(recorder, "s"), 1);
+    EXPECT_EQ(clock.activeTimers(), 0);
 }
 
 TEST_F(CodexOTelAdapterTest, SessionsEndIndependentlyEvenAfterStop)
 {
+    const Delays delays;
     Client client(adapter.listeningPort());
     client.send(request(sseBody("a", "response.completed", "m", R"(,{"key":"input_token_count","value":{"intValue":"10"}})")));
     client.receive(96);
-    QElapsedTimer sinceFirst;
-    sinceFirst.start();
-    TestSupport::spin(500ms);
+    clock.advance(500ms);
     client.send(request(sseBody("b", "response.completed")));
     client.receive(192);
     adapter.stop();
 
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return turnEnds(recorder, "a") == 1 && turnEnds(recorder, "b") == 1; }, 8s));
-    EXPECT_GE(sinceFirst.elapsed(), 5400);
-    EXPECT_EQ(recorder.kindNames(), (std::vector<QString>{"modelInfo", "tokenUsage", "modelInfo", "turnEnded", "turnEnded"}));
+    clock.advance(delays.otelTurnEnd - 500ms);
+    EXPECT_EQ(recorder.kindNames(), (std::vector<QString>{"modelInfo", "tokenUsage", "modelInfo", "turnEnded"}));
     EXPECT_EQ(recorder.events()[3].sessionId, "a");
+    clock.advance(500ms);
+    ASSERT_EQ(recorder.kindNames(), (std::vector<QString>{"modelInfo", "tokenUsage", "modelInfo", "turnEnded", "turnEnded"}));
+    EXPECT_EQ(recorder.events()[4].sessionId, "b");
 }
 
 } // namespace

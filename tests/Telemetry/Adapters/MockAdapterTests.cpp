@@ -1,6 +1,6 @@
 #include "Telemetry/Adapters/MockAdapter.h"
 
-#include "support/TestSupport.h"
+#include "Platform/ManualClock.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -26,18 +26,18 @@ struct Recorder : QObject {
 
 // A mock adapter on a hand-moved clock, stepped by hand.
 struct Harness {
+    ManualClock clock{origin};
     EventBus bus;
     Recorder recorder{bus};
-    QDateTime now = origin;
     MockAdapter adapter;
 
     explicit Harness(MockAdapter::UnitRandom random)
-        : adapter(bus, [this] { return now; }, std::move(random))
+        : adapter(bus, Environment{&clock}, std::move(random))
     {
     }
     std::vector<AgentEvent> stepAt(double secondsSinceOrigin)
     {
-        now = origin.addMSecs(std::llround(secondsSinceOrigin * 1000));
+        clock.set(origin.addMSecs(std::llround(secondsSinceOrigin * 1000)));
         adapter.step();
         return recorder.take();
     }
@@ -76,22 +76,24 @@ TEST(MockAdapter, StartAnnouncesTheModelAndTheFirstTurnComesTwoSecondsLater)
 
 TEST(MockAdapter, TheTimerStepsEveryHalfSecondUntilStopped)
 {
-    EventBus bus;
-    Recorder recorder(bus);
-    QDateTime now = origin;
-    MockAdapter adapter(bus, [&now] { return now; }, [] { return 0.0; });
-    adapter.start();
-    EXPECT_TRUE(adapter.isRunning());
-    now = origin.addSecs(2);
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events.size() >= 3; }, std::chrono::seconds(3)));
-    EXPECT_TRUE(is<TurnStarted>(recorder.events[1]));
+    using std::chrono::milliseconds;
+    Harness h([] { return 0.0; });
+    h.adapter.start();
+    EXPECT_TRUE(h.adapter.isRunning());
+    h.recorder.take();
+    h.clock.advance(milliseconds(1999)); // steps at 0.5, 1 and 1.5 s: before the first turn
+    EXPECT_TRUE(h.recorder.take().empty());
+    h.clock.advance(milliseconds(1)); // the step at 2 s starts it
+    const std::vector<AgentEvent> turn = h.recorder.take();
+    ASSERT_FALSE(turn.empty());
+    EXPECT_TRUE(is<TurnStarted>(turn[0]));
+    EXPECT_EQ(turn[0].timestamp, origin.addSecs(2));
 
-    adapter.stop();
-    EXPECT_FALSE(adapter.isRunning());
-    ASSERT_TRUE(is<TurnEnded>(recorder.events.back()));
-    const size_t stoppedAt = recorder.events.size();
-    TestSupport::spin(std::chrono::milliseconds(1200));
-    EXPECT_EQ(recorder.events.size(), stoppedAt);
+    h.adapter.stop();
+    EXPECT_FALSE(h.adapter.isRunning());
+    ASSERT_TRUE(is<TurnEnded>(h.recorder.take().back()));
+    h.clock.advance(milliseconds(5000));
+    EXPECT_TRUE(h.recorder.take().empty());
 }
 
 TEST(MockAdapter, StopEndsATurnOnceAndIsSilentBetweenTurns)
@@ -215,7 +217,7 @@ TEST(MockAdapter, LongRandomRunKeepsTheTurnShapeAndEveryRange)
             const AgentEvent &e = events[k];
             ASSERT_EQ(e.source, AgentSource::mock);
             ASSERT_EQ(e.sessionId, h.adapter.sessionId());
-            ASSERT_EQ(e.timestamp, h.now);
+            ASSERT_EQ(e.timestamp, h.clock.now());
             ASSERT_FALSE(ids.contains(e.id));
             ids.insert(e.id);
             if (is<TurnStarted>(e)) {

@@ -1,5 +1,6 @@
 #include "Telemetry/Adapters/OTelDebugLog.h"
 
+#include "Platform/ManualClock.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -53,8 +54,8 @@ TEST(OTelDebugLog, EntriesAppendWithTheirHeaderLineAndRotatePastTheCap)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("otel-raw.log"));
-    const QDateTime at = QDateTime::fromSecsSinceEpoch(1781172000, Qt::UTC); // 2026-06-11 10:00:00
-    OTelDebugLog log(path, 400, [at] { return at; });
+    ManualClock clock(QDateTime::fromSecsSinceEpoch(1781172000, Qt::UTC)); // 2026-06-11 10:00:00
+    OTelDebugLog log(path, 400, clock);
 
     log.appendRawLog("{\"a\":1}", QStringLiteral("application/json"));
     log.appendRawNotice(QStringLiteral("application/x-protobuf"), 1234);

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <chrono>
+
+// How long the system waits before it acts, in one place. The defaults are the values the
+// application runs with; tests read them to know how far to move a ManualClock.
+struct Delays {
+    using ms = std::chrono::milliseconds;
+
+    // Codex OTLP receiver: a turn ends this long after its last completed response.
+    ms otelTurnEnd{5000};
+    // Codex notify socket: a connection's lines form a batch once it has been quiet this long.
+    ms notifyBatchEnd{300};
+    // Claude transcripts: how often an open turn is checked, and how long it must be quiet
+    // (strictly longer) to count as ended.
+    ms transcriptIdleCheck{2000};
+    ms transcriptTurnQuiet{8000};
+    // File events are coalesced for this long.
+    ms fileEventLatency{200};
+    // Codex desktop sessions: how often the newest rollout is read, and how recently it must have
+    // been written to count as active.
+    ms codexSessionPoll{2000};
+    ms codexSessionActiveWithin{12000};
+    // The synthetic agent's step.
+    ms mockStep{500};
+    // The metrics engine's tick.
+    ms metricsTick{1000};
+    // The Codex health verdict is recomputed this often.
+    ms codexHealthRefresh{15000};
+    // The window tracker: its poll, and the debounce that all refresh requests funnel into.
+    ms trackerPoll{500};
+    ms trackerDebounce{16};
+    // The sponsored slot's gates are evaluated this often; input counts as recent for this long.
+    ms adEvaluation{1000};
+    ms adInputRecent{60000};
+};
