@@ -8,7 +8,7 @@ Item {
     id: bar
     objectName: "compactBar"
     required property HUDViewModel hud
-    readonly property var content: hud.bar
+    readonly property compactBarContent content: hud.bar
 
     // A click anywhere on the bar toggles the dashboard; dragging moves the window.
     TapHandler { onTapped: bar.hud.toggleExpanded() }

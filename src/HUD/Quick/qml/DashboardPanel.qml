@@ -9,7 +9,7 @@ Item {
     id: panel
     objectName: "dashboard"
     required property HUDViewModel hud
-    readonly property var d: hud.dashboard
+    readonly property dashboardContent d: hud.dashboard
     readonly property bool narrow: d.narrow
     onWidthChanged: panel.hud.dashboardWidth = width
     Component.onCompleted: panel.hud.dashboardWidth = width
