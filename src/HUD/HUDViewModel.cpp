@@ -28,7 +28,16 @@ void HUDViewModel::setDashboardWidth(double width)
     if (m_dashboardWidth == width)
         return;
     m_dashboardWidth = width;
+    Q_EMIT dashboardWidthChanged();
     rebuild();
+}
+
+void HUDViewModel::setSlotShownWidth(double width)
+{
+    if (m_slotShownWidth == width)
+        return;
+    m_slotShownWidth = width;
+    Q_EMIT slotShownWidthChanged();
 }
 
 void HUDViewModel::setScoped(const ScopedMetrics &scoped)

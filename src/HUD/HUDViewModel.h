@@ -21,8 +21,8 @@ class HUDViewModel : public QObject {
     Q_PROPERTY(HUDState *hudState READ hudState CONSTANT)
     Q_PROPERTY(CompactBarContent bar READ bar NOTIFY barChanged)
     Q_PROPERTY(DashboardContent dashboard READ dashboard NOTIFY dashboardChanged)
-    Q_PROPERTY(double dashboardWidth READ dashboardWidth WRITE setDashboardWidth NOTIFY dashboardChanged)
-    Q_PROPERTY(double slotShownWidth READ slotShownWidth WRITE setSlotShownWidth)
+    Q_PROPERTY(double dashboardWidth READ dashboardWidth WRITE setDashboardWidth NOTIFY dashboardWidthChanged)
+    Q_PROPERTY(double slotShownWidth READ slotShownWidth WRITE setSlotShownWidth NOTIFY slotShownWidthChanged)
 
 public:
     // `metrics` and `codexHealth` may be null (their values are then set directly); whatever is
@@ -37,7 +37,7 @@ public:
     void setDashboardWidth(double width);
     // How wide the sponsored slot is drawn inside the bar (0 when hidden or pushed out).
     double slotShownWidth() const { return m_slotShownWidth; }
-    void setSlotShownWidth(double width) { m_slotShownWidth = width; }
+    void setSlotShownWidth(double width);
 
     void setScoped(const ScopedMetrics &scoped);
     void setSlot(const SlotSnapshot &slot);
@@ -61,6 +61,8 @@ public:
 Q_SIGNALS:
     void barChanged();
     void dashboardChanged();
+    void dashboardWidthChanged();
+    void slotShownWidthChanged();
     // The user clicked a shown creative; the application records the click.
     void slotClicked();
     // A right-click on the HUD, at this screen position.

@@ -1,17 +1,19 @@
 import QtQuick
+import Corvane.HUD
 import "Theme.js" as Theme
 
 // The sponsored slot: the creative while a turn is in flight, else a placeholder.
 Item {
     id: slot
+    required property HUDViewModel hud
     objectName: "adSlot"
-    implicitWidth: hud.bar.slotShowsCreative ? creative.implicitWidth : placeholder.implicitWidth + 16
+    implicitWidth: slot.hud.bar.slotShowsCreative ? creative.implicitWidth : placeholder.implicitWidth + 16
     implicitHeight: 30
 
     Text {
         id: placeholder
         objectName: "slotPlaceholder"
-        visible: !hud.bar.slotShowsCreative
+        visible: !slot.hud.bar.slotShowsCreative
         anchors.verticalCenter: parent.verticalCenter
         x: 8
         text: "Sponsored slot"
@@ -22,10 +24,12 @@ Item {
     // A new creative id builds a new marquee, which restarts its scrolling.
     Loader {
         id: creative
-        active: hud.bar.slotShowsCreative
+        active: slot.hud.bar.slotShowsCreative
         anchors.fill: parent
-        property string creativeId: hud.bar.slotId
-        onCreativeIdChanged: { active = false; active = Qt.binding(() => hud.bar.slotShowsCreative) }
+        property string creativeId: slot.hud.bar.slotId
+        onCreativeIdChanged: { active = false; active = Qt.binding(() => slot.hud.bar.slotShowsCreative) }
+        // Read ids of this file from inside a component (valid QML, unseen by Qt 6.4's qmllint).
+        // qmllint disable unqualified
         sourceComponent: Rectangle {
             implicitWidth: content.implicitWidth + 16
             radius: 6
@@ -38,7 +42,7 @@ Item {
                 x: 8
                 spacing: 6
                 Symbol {
-                    name: hud.bar.slotIcon
+                    name: slot.hud.bar.slotIcon
                     size: 12
                     color: Theme.color("yellow")
                     anchors.verticalCenter: parent.verticalCenter
@@ -53,15 +57,17 @@ Item {
                         font.capitalization: Font.AllUppercase
                     }
                     MarqueeText {
+                        hud: slot.hud
                         objectName: "slotMarquee"
-                        text: hud.bar.slotText
+                        text: slot.hud.bar.slotText
                         maximumWidth: 230 - 16 - 12 - 6
                         pointsPerSecond: 28
                         gap: 28
                     }
                 }
             }
-            TapHandler { onTapped: hud.clickSlot() }
+            TapHandler { onTapped: slot.hud.clickSlot() }
         }
+        // qmllint enable unqualified
     }
 }

@@ -1,4 +1,5 @@
 import QtQuick
+import Corvane.HUD
 import QtQuick.Layouts
 import "Theme.js" as Theme
 
@@ -6,10 +7,11 @@ import "Theme.js" as Theme
 Item {
     id: bar
     objectName: "compactBar"
-    readonly property var content: hud.bar
+    required property HUDViewModel hud
+    readonly property compactBarContent content: hud.bar
 
     // A click anywhere on the bar toggles the dashboard; dragging moves the window.
-    TapHandler { onTapped: hud.toggleExpanded() }
+    TapHandler { onTapped: bar.hud.toggleExpanded() }
     DragHandler {
         target: null
         onActiveChanged: if (active) bar.Window.window.startSystemMove()
@@ -22,7 +24,7 @@ Item {
         anchors.rightMargin: 10
         spacing: 10
 
-        ScopeChip { Layout.alignment: Qt.AlignVCenter; Layout.minimumWidth: implicitWidth }
+        ScopeChip { hud: bar.hud; Layout.alignment: Qt.AlignVCenter; Layout.minimumWidth: implicitWidth }
 
         Item {
             objectName: "expandButton"
@@ -34,11 +36,12 @@ Item {
                 size: 10
                 color: Theme.color("secondary")
             }
-            TapHandler { onTapped: hud.toggleExpanded() }
+            TapHandler { onTapped: bar.hud.toggleExpanded() }
             Help { text: bar.content.expandHelp }
         }
 
         StateBadge {
+            hud: bar.hud
             Layout.minimumWidth: Math.max(100, implicitWidth)
             Layout.preferredWidth: Math.max(100, implicitWidth)
             Layout.maximumWidth: Layout.preferredWidth
@@ -48,11 +51,13 @@ Item {
         Rectangle { Layout.preferredWidth: 1; Layout.preferredHeight: 20; color: Theme.color("quaternary") }
 
         TokenCounts {
+            hud: bar.hud
             Layout.preferredWidth: 166
             Layout.minimumWidth: 166
         }
 
         SparklineView {
+            hud: bar.hud
             Layout.preferredWidth: 86
             Layout.minimumWidth: 70
             Layout.maximumWidth: 86
@@ -95,6 +100,7 @@ Item {
         Item { Layout.fillWidth: true; Layout.minimumWidth: 4 }
 
         EarningsBadge {
+            hud: bar.hud
             Layout.preferredWidth: 86
             Layout.minimumWidth: 70
             Layout.maximumWidth: 86
@@ -109,6 +115,7 @@ Item {
         }
 
         AdSlotView {
+            hud: bar.hud
             visible: bar.content.showAds
             Layout.maximumWidth: Math.min(230, implicitWidth)
             Layout.fillWidth: true
@@ -117,8 +124,8 @@ Item {
             clip: true
             // How much of the slot lies inside the bar: a narrow bar pushes it past the edge.
             readonly property real shownWidth: visible ? Math.max(0, Math.min(x + width, row.width) - x) : 0
-            onShownWidthChanged: hud.slotShownWidth = shownWidth
-            Component.onCompleted: hud.slotShownWidth = shownWidth
+            onShownWidthChanged: bar.hud.slotShownWidth = shownWidth
+            Component.onCompleted: bar.hud.slotShownWidth = shownWidth
         }
     }
 }

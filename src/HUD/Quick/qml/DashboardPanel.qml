@@ -1,4 +1,5 @@
 import QtQuick
+import Corvane.HUD
 import QtQuick.Controls
 import QtQuick.Layouts
 import "Theme.js" as Theme
@@ -7,14 +8,17 @@ import "Theme.js" as Theme
 Item {
     id: panel
     objectName: "dashboard"
-    readonly property var d: hud.dashboard
+    required property HUDViewModel hud
+    readonly property dashboardContent d: hud.dashboard
     readonly property bool narrow: d.narrow
-    onWidthChanged: hud.dashboardWidth = width
-    Component.onCompleted: hud.dashboardWidth = width
+    onWidthChanged: panel.hud.dashboardWidth = width
+    Component.onCompleted: panel.hud.dashboardWidth = width
 
     component Title: Text { color: Theme.color("secondary"); font.pixelSize: 9; font.bold: true }
     component NoneYet: Text { text: "none yet"; color: Theme.color("tertiary"); font.pixelSize: 10 }
 
+    // Read ids of this file from inside a component (valid QML, unseen by Qt 6.4's qmllint).
+    // qmllint disable unqualified
     component Tiles: Grid {
         id: grid
         readonly property real minimumColumn: panel.narrow ? 128 : 116
@@ -36,12 +40,13 @@ Item {
         Repeater {
             model: panel.d.toolRows
             delegate: RowLayout {
+                id: toolRow
                 required property var modelData
                 objectName: "toolRow"
                 width: parent.width
                 spacing: 6
-                Text { text: modelData.name; color: Theme.color("primary"); font.family: Theme.mono; font.pixelSize: 10; elide: Text.ElideRight; Layout.fillWidth: true }
-                Text { text: modelData.duration; visible: text.length > 0; color: Theme.color("tertiary"); font.pixelSize: 9; Layout.leftMargin: 2 }
+                Text { text: toolRow.modelData.name; color: Theme.color("primary"); font.family: Theme.mono; font.pixelSize: 10; elide: Text.ElideRight; Layout.fillWidth: true }
+                Text { text: toolRow.modelData.duration; visible: text.length > 0; color: Theme.color("tertiary"); font.pixelSize: 9; Layout.leftMargin: 2 }
             }
         }
     }
@@ -75,22 +80,23 @@ Item {
         Repeater {
             model: panel.d.sessionRows
             delegate: RowLayout {
+                id: sessionRow
                 required property var modelData
                 objectName: "sessionRow"
                 width: parent.width
-                Text { text: modelData.id; color: Theme.color("secondary"); font.family: Theme.mono; font.pixelSize: 9 }
+                Text { text: sessionRow.modelData.id; color: Theme.color("secondary"); font.family: Theme.mono; font.pixelSize: 9 }
                 Item { Layout.fillWidth: true }
                 Text {
-                    text: modelData.value
+                    text: sessionRow.modelData.value
                     color: Theme.color("primary")
                     font.family: Theme.mono
                     font.pixelSize: 9
                     font.weight: Font.Medium
-                    Help { text: modelData.help }
+                    Help { text: sessionRow.modelData.help }
                 }
             }
         }
-        GateDebugOverlay { visible: panel.d.showDebugOverlay }
+        GateDebugOverlay { hud: panel.hud; visible: panel.d.showDebugOverlay }
     }
 
     Loader {
@@ -112,7 +118,7 @@ Item {
                 spacing: 10
                 bottomPadding: 12
                 Tiles { width: parent.width }
-                DayCharts { width: parent.width; chartHeight: 90 }
+                DayCharts { hud: panel.hud; width: parent.width; chartHeight: 90 }
                 Row {
                     width: parent.width
                     spacing: 12
@@ -138,6 +144,7 @@ Item {
                 height: parent.height - y
                 spacing: 14
                 DayCharts {
+                    hud: panel.hud
                     Layout.fillWidth: true
                     Layout.preferredWidth: 100
                     Layout.alignment: Qt.AlignTop
@@ -149,4 +156,5 @@ Item {
           }
         }
     }
+    // qmllint enable unqualified
 }

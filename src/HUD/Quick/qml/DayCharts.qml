@@ -1,4 +1,5 @@
 import QtQuick
+import Corvane.HUD
 import "Theme.js" as Theme
 
 // Seven days of metered tokens (stacked input and output) and of estimated cost.
@@ -6,6 +7,7 @@ Column {
     id: charts
     spacing: 4
     property real chartHeight: 80
+    required property HUDViewModel hud
     readonly property var days: hud.dashboard.days
     readonly property real slotWidth: days.length > 0 ? width / days.length : width
 
@@ -24,6 +26,8 @@ Column {
         Swatch { swatch: Qt.rgba(0.04, 0.52, 1.0, 0.65); label: "Input metered" }
         Swatch { swatch: Qt.rgba(0.19, 0.82, 0.35, 0.75); label: "Output" }
     }
+    // Read ids of this file from inside a component (valid QML, unseen by Qt 6.4's qmllint).
+    // qmllint disable unqualified
     Item {
         width: charts.width
         height: charts.chartHeight
@@ -38,7 +42,7 @@ Column {
                     required property var modelData
                     width: charts.slotWidth
                     height: bars.height
-                    readonly property real scale: hud.dashboard.maxDayTokens > 0 ? height / hud.dashboard.maxDayTokens : 0
+                    readonly property real scale: charts.hud.dashboard.maxDayTokens > 0 ? height / charts.hud.dashboard.maxDayTokens : 0
                     Rectangle {
                         id: input
                         anchors.bottom: parent.bottom
@@ -73,6 +77,7 @@ Column {
             }
         }
     }
+    // qmllint enable unqualified
     Title { text: "COST \u00b7 7 DAYS (EST.)"; topPadding: 2 }
     Canvas {
         id: cost
@@ -83,7 +88,7 @@ Column {
         onPaint: {
             const c = getContext("2d");
             c.reset();
-            const d = charts.days, top = hud.dashboard.maxDayCost;
+            const d = charts.days, top = charts.hud.dashboard.maxDayCost;
             if (d.length === 0)
                 return;
             const x = i => charts.slotWidth * (i + 0.5);

@@ -1,12 +1,14 @@
 import QtQuick
+import Corvane.HUD
 import "Theme.js" as Theme
 
 // This month's payable share, or the demo value while nothing is payable.
 Item {
     id: badge
+    required property HUDViewModel hud
     objectName: "earningsBadge"
     implicitHeight: row.implicitHeight
-    readonly property color tint: Theme.color(hud.bar.earningsColor)
+    readonly property color tint: Theme.color(badge.hud.bar.earningsColor)
     Row {
         id: row
         anchors.verticalCenter: parent.verticalCenter
@@ -20,7 +22,7 @@ Item {
         Text {
             objectName: "earningsText"
             width: badge.width - 14
-            text: hud.bar.earningsText
+            text: badge.hud.bar.earningsText
             color: badge.tint
             font.family: Theme.mono
             font.pixelSize: 10
@@ -30,5 +32,5 @@ Item {
             anchors.verticalCenter: parent.verticalCenter
         }
     }
-    Help { text: hud.bar.earningsHelp }
+    Help { text: badge.hud.bar.earningsHelp }
 }

@@ -1,11 +1,13 @@
 import QtQuick
+import Corvane.HUD
 import "Theme.js" as Theme
 
 // The HUD's root: a pill while the target is missing, else the compact bar and, expanded, the dashboard.
 Item {
     id: root
     objectName: "hudView"
-    readonly property var state: hud.hudState
+    required property HUDViewModel hud
+    readonly property HUDState hudState: hud.hudState
 
     Rectangle {
         id: surface
@@ -18,30 +20,34 @@ Item {
 
         WaitingPill {
             anchors.fill: parent
-            visible: root.state.waitingForTarget
-            text: hud.bar.pillText
-            permissionNeeded: root.state.accessibilityNeeded
+            visible: root.hudState.waitingForTarget
+            text: root.hud.bar.pillText
+            permissionNeeded: root.hudState.accessibilityNeeded
         }
 
         Column {
             anchors.fill: parent
-            visible: !root.state.waitingForTarget
+            visible: !root.hudState.waitingForTarget
             spacing: 0
             CompactBar {
+                hud: root.hud
                 width: parent.width
                 height: 44
             }
             Rectangle {
-                visible: root.state.expanded
+                visible: root.hudState.expanded
                 width: parent.width
                 height: 1
                 color: Theme.color("quaternary")
             }
             Loader {
-                active: root.state.expanded
+                active: root.hudState.expanded
                 width: parent.width
                 height: 245
-                sourceComponent: DashboardPanel {}
+                // Read ids of this file from inside a component (valid QML, unseen by Qt 6.4's qmllint).
+                // qmllint disable unqualified
+                sourceComponent: DashboardPanel { hud: root.hud }
+                // qmllint enable unqualified
             }
         }
     }
@@ -52,7 +58,7 @@ Item {
         acceptedButtons: Qt.RightButton
         onClicked: mouse => {
             const at = mapToGlobal(mouse.x, mouse.y)
-            hud.requestContextMenu(at.x, at.y)
+            root.hud.requestContextMenu(at.x, at.y)
         }
     }
 }

@@ -1,15 +1,17 @@
 import QtQuick
+import Corvane.HUD
 import "Theme.js" as Theme
 
 // One line that scrolls in a loop when it does not fit, a second copy following the first.
 Item {
     id: marquee
+    required property HUDViewModel hud
     property string text
     property real maximumWidth: 200
     property real pointsPerSecond: 28
     property real gap: 28
     readonly property real textWidth: metrics.advanceWidth
-    readonly property bool overflow: hud.marqueeOverflows(textWidth, width)
+    readonly property bool overflow: marquee.hud.marqueeOverflows(textWidth, width)
     property bool scrolling: false
 
     implicitWidth: Math.min(maximumWidth, textWidth)

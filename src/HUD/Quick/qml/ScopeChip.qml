@@ -1,10 +1,12 @@
 import QtQuick
+import Corvane.HUD
 import QtQuick.Controls
 import "Theme.js" as Theme
 
 // What the numbers cover; a click opens the scope menu.
 Rectangle {
     id: chip
+    required property HUDViewModel hud
     objectName: "scopeChip"
     implicitWidth: row.implicitWidth + 14
     implicitHeight: row.implicitHeight + 8
@@ -16,14 +18,14 @@ Rectangle {
         anchors.centerIn: parent
         spacing: 4
         Symbol {
-            name: hud.bar.scopeIcon
+            name: chip.hud.bar.scopeIcon
             size: 9
             color: Theme.color("accent")
             anchors.verticalCenter: parent.verticalCenter
         }
         Text {
             objectName: "scopeLabel"
-            text: hud.bar.scopeLabel
+            text: chip.hud.bar.scopeLabel
             color: Theme.color("primary")
             font.pixelSize: 10
             font.weight: Font.DemiBold
@@ -32,22 +34,25 @@ Rectangle {
     }
 
     TapHandler { onTapped: menu.popup(chip, 0, chip.height + 4) }
-    Help { text: hud.bar.scopeHelp }
+    Help { text: chip.hud.bar.scopeHelp }
 
     Menu {
         id: menu
         objectName: "scopeMenu"
         font.pixelSize: 12
         Repeater {
-            model: hud.bar.scopeMenu
+            model: chip.hud.bar.scopeMenu
+            // Read ids of this file from inside a component (valid QML, unseen by Qt 6.4's qmllint).
+            // qmllint disable unqualified
             delegate: MenuItem {
                 required property var modelData
                 required property int index
                 text: (index === 0 || index === 2 ? modelData.section + ":  " : "      ") + modelData.title
                 checkable: true
                 checked: modelData.checked
-                onTriggered: hud.chooseDisplayMode(modelData.mode)
+                onTriggered: chip.hud.chooseDisplayMode(modelData.mode)
             }
+            // qmllint enable unqualified
         }
     }
 }

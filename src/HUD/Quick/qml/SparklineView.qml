@@ -1,11 +1,13 @@
 import QtQuick
+import Corvane.HUD
 import "Theme.js" as Theme
 
 // Output tokens per second over the recent history, and the current rate.
 Item {
     id: spark
+    required property HUDViewModel hud
     objectName: "sparkline"
-    readonly property var points: hud.bar.sparkPoints
+    readonly property var points: spark.hud.bar.sparkPoints
 
     Canvas {
         id: canvas
@@ -42,11 +44,11 @@ Item {
         anchors.right: parent.right
         anchors.verticalCenter: parent.verticalCenter
         horizontalAlignment: Text.AlignRight
-        text: hud.bar.tpsLabel
+        text: spark.hud.bar.tpsLabel
         color: Theme.color("secondary")
         font.family: Theme.mono
         font.pixelSize: 9
         font.weight: Font.Medium
     }
-    Help { text: hud.bar.sparkHelp }
+    Help { text: spark.hud.bar.sparkHelp }
 }

@@ -1,9 +1,11 @@
 import QtQuick
+import Corvane.HUD
 import "Theme.js" as Theme
 
 // A coloured dot and what the agent is doing, with the turn clock while it works.
 Item {
     id: badge
+    required property HUDViewModel hud
     objectName: "stateBadge"
     implicitWidth: row.implicitWidth
     implicitHeight: row.implicitHeight
@@ -16,16 +18,16 @@ Item {
             width: 8
             height: 8
             radius: 4
-            color: Theme.color(hud.bar.stateColor)
+            color: Theme.color(badge.hud.bar.stateColor)
             anchors.verticalCenter: parent.verticalCenter
         }
         Text {
             objectName: "stateLabel"
-            text: hud.bar.stateLabel
+            text: badge.hud.bar.stateLabel
             color: Theme.color("primary")
             font.pixelSize: 12
             font.weight: Font.DemiBold
         }
     }
-    Help { text: hud.bar.stateHelp }
+    Help { text: badge.hud.bar.stateHelp }
 }

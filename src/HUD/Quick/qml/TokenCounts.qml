@@ -1,9 +1,11 @@
 import QtQuick
+import Corvane.HUD
 import "Theme.js" as Theme
 
 // The session total and the current context.
 Row {
     id: counts
+    required property HUDViewModel hud
     objectName: "tokenCounts"
     spacing: 8
 
@@ -35,6 +37,6 @@ Row {
         Help { text: parent.help }
     }
 
-    Metric { name: "sessionValue"; caption: "session"; value: hud.bar.sessionValue; help: hud.bar.sessionHelp }
-    Metric { name: "contextValue"; caption: "context"; value: hud.bar.contextValue; help: hud.bar.contextHelp }
+    Metric { name: "sessionValue"; caption: "session"; value: counts.hud.bar.sessionValue; help: counts.hud.bar.sessionHelp }
+    Metric { name: "contextValue"; caption: "context"; value: counts.hud.bar.contextValue; help: counts.hud.bar.contextHelp }
 }
