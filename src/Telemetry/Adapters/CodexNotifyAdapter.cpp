@@ -10,6 +10,7 @@
 #include <QLocalSocket>
 #include <QSaveFile>
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace {
@@ -70,8 +71,11 @@ bool CodexNotifyAdapter::bind(QLocalServer &server)
 {
     QFile::remove(m_socketPath); // left by an earlier run; failure ignored
     server.setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server.listen(m_socketPath))
+    if (!server.listen(m_socketPath)) {
+        std::fprintf(stderr, "corvane: cannot listen for Codex's notify hook on %s: %s\n", qPrintable(m_socketPath),
+                     qPrintable(server.errorString()));
         return false;
+    }
     // Owner read and write is all a Unix socket needs; the listener is created with owner access.
     QFile::setPermissions(m_socketPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return true;

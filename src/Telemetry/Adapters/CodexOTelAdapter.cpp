@@ -8,6 +8,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <cstdio>
+
 CodexOTelAdapter::CodexOTelAdapter(EventBus *bus, quint16 port, QString rawLogPath, const Environment &env)
     : m_bus(bus)
     , m_port(port)
@@ -29,8 +31,12 @@ QList<AgentEvent> CodexOTelAdapter::events(const QByteArray &fromOTLPJSON)
 bool CodexOTelAdapter::bind(QTcpServer &server)
 {
     // IPv4 loopback only: never the other interfaces, nor ::1.
-    if (!server.listen(QHostAddress(QHostAddress::LocalHost), m_port))
+    if (!server.listen(QHostAddress(QHostAddress::LocalHost), m_port)) {
+        // The other channels run on; the health shows the listener down.
+        std::fprintf(stderr, "corvane: cannot receive Codex telemetry on 127.0.0.1:%u: %s\n", unsigned(m_port),
+                     qPrintable(server.errorString()));
         return false;
+    }
     m_listeningPort = server.serverPort();
     return true;
 }

@@ -213,6 +213,24 @@ TEST_F(HeadlessRunTest, PlainLaunchWithoutDisplayRunsHeadlessAndEndsCleanlyOnEit
     }
 }
 
+TEST_F(HeadlessRunTest, AnOTelPortInUseIsSaidOnceAndTheOtherChannelsRun)
+{
+    QTcpServer squatter;
+    ASSERT_TRUE(squatter.listen(QHostAddress::LocalHost, port));
+    ASSERT_EQ(runToEnd({"--install-codex-config"}).exitCode, 0);
+    QProcess &corvane = launch({"--headless"});
+    // The notify socket and the control socket are there without the receiver.
+    ASSERT_TRUE(waitUntil([&] {
+        return QFileInfo::exists(supportDir + "/control.sock") && QFileInfo::exists(supportDir + "/notify.sock");
+    }, std::chrono::seconds(10)));
+    const QString status = runToEnd({"--codex-status"}).out;
+    EXPECT_TRUE(status.contains("\nhealth: listenerDown \u2014 ")) << status.toStdString();
+    EXPECT_EQ(stop(corvane, SIGTERM), 0);
+    EXPECT_EQ(QString::fromUtf8(corvane.readAllStandardError()),
+              QString("corvane: cannot receive Codex telemetry on 127.0.0.1:%1: The bound address is already in use\n")
+                  .arg(port));
+}
+
 TEST_F(HeadlessRunTest, ASecondLaunchThatCannotReachTheInstanceSaysSo)
 {
     // The support directory is held, but nobody answers on its control socket.
