@@ -13,7 +13,8 @@ public:
     {
         m_timer->setInterval(interval);
         m_timer->setSingleShot(repeat == Clock::Repeat::once);
-        m_timer->setTimerType(Qt::PreciseTimer);
+        // A debounce ends at its deadline; a periodic check may let the system batch its wake-ups.
+        m_timer->setTimerType(repeat == Clock::Repeat::once ? Qt::PreciseTimer : Qt::CoarseTimer);
         QObject::connect(m_timer, &QTimer::timeout, this, std::move(onTimeout));
     }
 
