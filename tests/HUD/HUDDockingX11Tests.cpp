@@ -16,7 +16,10 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -37,6 +40,32 @@ QRect rootGeometry(xcb_connection_t *x, xcb_window_t window)
     std::free(origin);
     std::free(geometry);
     return rect;
+}
+
+// The hints that keep the HUD on every desktop, above, and out of the taskbar and pager, that
+// the window lacks (empty when it has them all).
+std::string missingStickyHints(XcbConnection &connection, xcb_window_t window)
+{
+    xcb_ewmh_connection_t *ewmh = connection.ewmh();
+    std::string missing;
+    // On every desktop (openbox says so with the desktop number, not the sticky state).
+    uint32_t desktop = 0;
+    if (!xcb_ewmh_get_wm_desktop_reply(ewmh, xcb_ewmh_get_wm_desktop(ewmh, window), &desktop, nullptr)
+        || desktop != 0xFFFFFFFFu)
+        missing += "every desktop;";
+    xcb_ewmh_get_atoms_reply_t states{};
+    std::vector<xcb_atom_t> atoms;
+    if (xcb_ewmh_get_wm_state_reply(ewmh, xcb_ewmh_get_wm_state(ewmh, window), &states, nullptr)) {
+        atoms.assign(states.atoms, states.atoms + states.atoms_len);
+        xcb_ewmh_get_atoms_reply_wipe(&states);
+    }
+    const std::pair<xcb_atom_t, const char *> wanted[] = {{ewmh->_NET_WM_STATE_SKIP_TASKBAR, "skip taskbar;"},
+                                                          {ewmh->_NET_WM_STATE_SKIP_PAGER, "skip pager;"},
+                                                          {ewmh->_NET_WM_STATE_ABOVE, "above;"}};
+    for (const auto &[atom, name] : wanted)
+        if (std::find(atoms.begin(), atoms.end(), atom) == atoms.end())
+            missing += name;
+    return missing;
 }
 
 } // namespace
@@ -80,25 +109,28 @@ TEST(HUDDockingOnX, FollowsTheXtermAndStaysOnEveryDesktop)
     controller.hudState().setExpanded(true);
     EXPECT_TRUE(TestSupport::waitUntil([&] { return rootGeometry(x, static_cast<xcb_window_t>(view.winId())).height() == 290; }, 3s));
 
-    xcb_ewmh_get_atoms_reply_t states{};
-    ASSERT_TRUE(xcb_ewmh_get_wm_state_reply(connection->ewmh(),
-                                            xcb_ewmh_get_wm_state(connection->ewmh(), static_cast<xcb_window_t>(view.winId())),
-                                            &states, nullptr));
-    std::vector<xcb_atom_t> atoms(states.atoms, states.atoms + states.atoms_len);
-    xcb_ewmh_get_atoms_reply_wipe(&states);
-    xcb_ewmh_connection_t *ewmh = connection->ewmh();
-    // On every desktop (openbox says so with the desktop number, not the sticky state).
-    uint32_t desktop = 0;
-    EXPECT_TRUE(xcb_ewmh_get_wm_desktop_reply(ewmh, xcb_ewmh_get_wm_desktop(ewmh, static_cast<xcb_window_t>(view.winId())),
-                                              &desktop, nullptr));
-    EXPECT_EQ(desktop, 0xFFFFFFFFu);
-    const std::pair<xcb_atom_t, const char *> wanted[] = {{ewmh->_NET_WM_STATE_SKIP_TASKBAR, "skip taskbar"},
-                                                          {ewmh->_NET_WM_STATE_SKIP_PAGER, "skip pager"},
-                                                          {ewmh->_NET_WM_STATE_ABOVE, "above"}};
-    for (const auto &[atom, name] : wanted)
-        EXPECT_NE(std::find(atoms.begin(), atoms.end(), atom), atoms.end()) << name;
+    EXPECT_EQ(missingStickyHints(*connection, static_cast<xcb_window_t>(view.winId())), "");
 
     xterm.kill();
     xterm.waitForFinished();
     EXPECT_TRUE(TestSupport::waitUntil([&] { return controller.presentation() == HUDWindowController::Presentation::waiting; }, 5s));
+}
+
+// The window manager forgets a window's states when it is withdrawn: "Show HUD" off and on.
+TEST(HUDDockingOnX, KeepsItsHintsAfterEveryHideAndShow)
+{
+    const auto connection = openXcbConnection(qgetenv("DISPLAY"));
+    ASSERT_TRUE(connection);
+    X11WindowSystem windows(connection);
+    FakeHUDSettings settings;
+    HUDWindowController controller(windows, settings, nullptr, nullptr, QuickHUDPanel::factory());
+    const auto window = static_cast<xcb_window_t>(static_cast<QuickHUDPanel &>(controller.panel()).view().winId());
+    for (int round = 0; round < 3; ++round) {
+        controller.show();
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return controller.isPanelMapped(); }, 3s)) << "round " << round;
+        TestSupport::waitUntil([&] { return missingStickyHints(*connection, window).empty(); }, 2s);
+        EXPECT_EQ(missingStickyHints(*connection, window), "") << "round " << round;
+        controller.hide();
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return !controller.isPanelMapped(); }, 3s)) << "round " << round;
+    }
 }

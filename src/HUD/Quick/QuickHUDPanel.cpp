@@ -58,10 +58,12 @@ void QuickHUDPanel::setFrame(const QRectF &frame)
 
 void QuickHUDPanel::orderFront()
 {
-    if (!m_view.isVisible())
+    if (!m_view.isVisible()) {
+        m_view.create();
+        markStickyUtilityWindowBeforeMapping(m_view.winId());
         m_view.show();
+    }
     m_view.raise();
-    markSticky();
 }
 
 void QuickHUDPanel::orderOut() { m_view.hide(); }
@@ -77,14 +79,6 @@ std::optional<QRectF> QuickHUDPanel::mainScreenVisibleFrame() const
         return std::nullopt;
     const QRect area = screen->availableGeometry();
     return QRectF(area.x(), screenHeight() - area.y() - area.height(), area.width(), area.height());
-}
-
-void QuickHUDPanel::markSticky()
-{
-    if (m_stickyMarked)
-        return;
-    markStickyUtilityWindow(m_view.winId());
-    m_stickyMarked = true;
 }
 
 HUDWindowController::PanelFactory QuickHUDPanel::factory()

@@ -33,8 +33,6 @@ public:
 
 private:
     double screenHeight() const;
-    void markSticky();
 
     QQuickView m_view;
-    bool m_stickyMarked = false;
 };
