@@ -53,6 +53,10 @@ public:
     {
         Q_EMIT contextMenuRequested(QPoint(qRound(globalX), qRound(globalY)));
     }
+    Q_INVOKABLE void requestScopeMenu(double globalX, double globalY)
+    {
+        Q_EMIT scopeMenuRequested(QPoint(qRound(globalX), qRound(globalY)));
+    }
     Q_INVOKABLE bool marqueeOverflows(double textWidth, double available) const
     {
         return ::marqueeOverflows(textWidth, available);
@@ -67,6 +71,8 @@ Q_SIGNALS:
     void slotClicked();
     // A right-click on the HUD, at this screen position.
     void contextMenuRequested(const QPoint &globalPosition);
+    // A click on the scope chip: its menu (the entries of bar().scopeMenu) opens there.
+    void scopeMenuRequested(const QPoint &globalPosition);
 
 private:
     void refreshFromEngine();

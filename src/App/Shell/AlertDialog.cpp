@@ -1,5 +1,7 @@
 #include "App/Shell/AlertDialog.h"
 
+#include "App/Shell/LiteralLabel.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -27,7 +29,7 @@ AlertDialog::AlertDialog(const AlertText &text, QWidget *accessory, QWidget *par
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     for (int i = 0; i < text.buttons.size(); ++i) {
-        auto *button = new QPushButton(text.buttons.at(i), this);
+        auto *button = new QPushButton(literalLabel(text.buttons.at(i)), this);
         button->setDefault(i == 0);
         button->setAutoDefault(i == 0);
         connect(button, &QPushButton::clicked, this, [this, i] {

@@ -30,6 +30,7 @@ AppHUD::AppHUD(AppSettings &settings, WindowSystem &windows, MetricsEngine &metr
     , m_settings(settings)
     , m_slot(slot)
     , m_controller(windows, m_settings, &metrics, &codexHealth, panelFactory ? panelFactory : QuickHUDPanel::factory())
+    , m_scopeMenu([this](const QString &mode) { m_controller.viewModel().chooseDisplayMode(mode); })
 {
     ImpressionEngine &engine = slot.impressions();
     slot.setHUDVisibleProvider([self = QPointer(this)] { return self && self->m_controller.isSlotSeen(); });
@@ -41,6 +42,9 @@ AppHUD::AppHUD(AppSettings &settings, WindowSystem &windows, MetricsEngine &metr
     connect(&m_controller.viewModel(), &HUDViewModel::slotClicked, this,
             [this] { m_slot.impressions().handleClick(QDateTime::currentDateTime()); });
     connect(&m_controller.viewModel(), &HUDViewModel::contextMenuRequested, this, &AppHUD::contextMenuRequested);
+    connect(&m_controller.viewModel(), &HUDViewModel::scopeMenuRequested, this, [this](const QPoint &at) {
+        m_scopeMenu.popup(m_controller.viewModel().bar().scopeMenu, at);
+    });
     copySlotState();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "App/Shell/AppHUDSettings.h"
+#include "App/Shell/ScopeMenu.h"
 #include "App/Shell/ShellController.h"
 #include "HUD/HUDWindowController.h"
 #include "HUD/SlotSnapshot.h"
@@ -25,6 +26,7 @@ public:
 
     HUDWindowController &controller() { return m_controller; }
     HUDHooks hooks();
+    ScopeMenu &scopeMenu() { return m_scopeMenu; }
 
     // What the HUD shows of the impression engine at `now`.
     static SlotSnapshot snapshotOf(const ImpressionEngine &engine, const QDateTime &now);
@@ -39,4 +41,5 @@ private:
     AppHUDSettings m_settings;
     SponsoredSlot &m_slot;
     HUDWindowController m_controller;
+    ScopeMenu m_scopeMenu;
 };

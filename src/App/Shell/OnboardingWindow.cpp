@@ -1,5 +1,6 @@
 #include "App/Shell/OnboardingWindow.h"
 
+#include "App/Shell/LiteralLabel.h"
 #include "App/Shell/OnboardingTexts.h"
 
 #include <QGuiApplication>
@@ -38,7 +39,7 @@ OnboardingWindow::OnboardingWindow(std::function<bool()> hasAccess, std::functio
     layout->addStretch();
 
     auto *row = new QHBoxLayout;
-    auto *recheckButton = new QPushButton(OnboardingTexts::recheckButton(), this);
+    auto *recheckButton = new QPushButton(literalLabel(OnboardingTexts::recheckButton()), this);
     connect(recheckButton, &QPushButton::clicked, this, &OnboardingWindow::recheck);
     row->addWidget(recheckButton);
     m_grantedLabel = new QLabel(OnboardingTexts::grantedLabel(), this);

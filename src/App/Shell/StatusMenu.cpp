@@ -1,9 +1,9 @@
 #include "App/Shell/StatusMenu.h"
 
 #include "App/Shell/AppIcon.h"
+#include "App/Shell/LiteralLabel.h"
 
 #include <QAction>
-#include <QKeySequence>
 #include <QSystemTrayIcon>
 
 StatusMenu::StatusMenu(StateProvider state, ActionHandler handler, QObject *parent)
@@ -51,17 +51,15 @@ void StatusMenu::addRows(QMenu &menu, const QList<MenuRow> &rows)
             menu.addSeparator();
             break;
         case MenuRow::Kind::submenu: {
-            QMenu *sub = menu.addMenu(row.title);
+            QMenu *sub = menu.addMenu(literalLabel(row.title));
             addRows(*sub, row.children);
             break;
         }
         case MenuRow::Kind::item: {
-            QAction *action = menu.addAction(row.title);
+            QAction *action = menu.addAction(literalLabel(row.title));
             action->setEnabled(row.action != MenuAction::none);
             action->setCheckable(row.checked);
             action->setChecked(row.checked);
-            if (row.quitShortcut)
-                action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
             const MenuAction kind = row.action;
             const QString represented = row.represented;
             // Queued, so a dialog opened by the action runs after the menu has closed.

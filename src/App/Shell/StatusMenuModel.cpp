@@ -1,5 +1,7 @@
 #include "App/Shell/StatusMenuModel.h"
 
+#include <algorithm>
+
 namespace {
 
 MenuRow item(const QString &title, MenuAction action, bool checked = false, const QString &represented = {})
@@ -30,10 +32,17 @@ MenuRow accessRow(const StatusMenuState &state)
 
 MenuRow targetMenu(const StatusMenuState &state)
 {
+    // A name with a macOS and a Linux id is listed once, where it first appears, and picks the
+    // id listed last (the Linux one, which windows here announce); either id checks it.
     QList<MenuRow> children;
     for (const KnownTarget &target : knownTargets) {
+        const QString name = QString::fromUtf8(target.name);
         const QString appId = QString::fromUtf8(target.appId);
-        children << item(QString::fromUtf8(target.name), MenuAction::pickTarget, appId == state.targetBundleID, appId);
+        const auto listed = std::find_if(children.begin(), children.end(),
+                                         [&](const MenuRow &row) { return row.title == name; });
+        MenuRow &row = listed != children.end() ? *listed : children.emplace_back(item(name, MenuAction::pickTarget));
+        row.represented = appId;
+        row.checked = row.checked || appId == state.targetBundleID;
     }
     children << item(QStringLiteral("Custom Bundle ID…"), MenuAction::pickCustomTarget);
     return submenu(QStringLiteral("Target App (") + state.targetDisplayName + QLatin1Char(')'), children);
@@ -108,9 +117,9 @@ QList<MenuRow> statusMenuRows(const StatusMenuState &state)
     // Linux has no login-items panel per application, so the menu manages the XDG autostart entry.
     rows << item(QStringLiteral("Start at Login"), MenuAction::toggleStartAtLogin, state.startAtLogin);
     rows << MenuRow::separator();
-    MenuRow quit = item(QStringLiteral("Quit Corvane"), MenuAction::quit);
-    quit.quitShortcut = true;
-    rows << quit;
+    // No Ctrl+Q beside it: the HUD never takes keyboard focus and the application has no other
+    // window, so the shortcut could only be a global grab taking Ctrl+Q from the agent's terminal.
+    rows << item(QStringLiteral("Quit Corvane"), MenuAction::quit);
     return rows;
 }
 

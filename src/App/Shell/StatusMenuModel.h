@@ -37,10 +37,9 @@ struct MenuRow {
     MenuAction action = MenuAction::none;
     bool checked = false;
     QString represented;     // the text a choice action reads
-    bool quitShortcut = false;
     QList<MenuRow> children; // submenu rows
 
-    static MenuRow separator() { return {Kind::separator, {}, MenuAction::none, false, {}, false, {}}; }
+    static MenuRow separator() { return {Kind::separator, {}, MenuAction::none, false, {}, {}}; }
     bool operator==(const MenuRow &) const = default;
 };
 

@@ -5,6 +5,8 @@
 
 #include <QQuickView>
 
+#include <memory>
+
 class HUDViewModel;
 
 // The HUD window: a frameless, translucent, always-on-top tool window that never takes focus,
@@ -35,4 +37,7 @@ private:
     double screenHeight() const;
 
     QQuickView m_view;
+    bool m_hintsPending = false; // mapped, the window manager's hints not yet asked for again
+    // Declared after the view it watches, so it stops watching before the view goes.
+    std::unique_ptr<QObject> m_eventTap;
 };

@@ -66,7 +66,6 @@ Item {
                     }
                 }
             }
-            TapHandler { onTapped: slot.hud.clickSlot() }
         }
         // qmllint enable unqualified
     }

@@ -10,8 +10,22 @@ Item {
     required property HUDViewModel hud
     readonly property compactBarContent content: hud.bar
 
-    // A click anywhere on the bar toggles the dashboard; dragging moves the window.
-    TapHandler { onTapped: bar.hud.toggleExpanded() }
+    // One handler for the whole bar, so each click does exactly one thing: the chip opens its
+    // menu, a shown creative takes the click, anywhere else (the chevron too) toggles the
+    // dashboard. Dragging moves the window.
+    TapHandler { onTapped: eventPoint => bar.tapAt(eventPoint.position) }
+    function tapAt(position: point) {
+        if (bar.hits(chip, position))
+            chip.openMenu()
+        else if (bar.content.slotShowsCreative && bar.hits(slot, position))
+            bar.hud.clickSlot()
+        else
+            bar.hud.toggleExpanded()
+    }
+    function hits(item: Item, position: point): bool {
+        const local = item.mapFromItem(bar, position.x, position.y)
+        return item.visible && item.contains(local)
+    }
     DragHandler {
         target: null
         onActiveChanged: if (active) bar.Window.window.startSystemMove()
@@ -24,7 +38,7 @@ Item {
         anchors.rightMargin: 10
         spacing: 10
 
-        ScopeChip { hud: bar.hud; Layout.alignment: Qt.AlignVCenter; Layout.minimumWidth: implicitWidth }
+        ScopeChip { id: chip; hud: bar.hud; Layout.alignment: Qt.AlignVCenter; Layout.minimumWidth: implicitWidth }
 
         Item {
             objectName: "expandButton"
@@ -36,7 +50,6 @@ Item {
                 size: 10
                 color: Theme.color("secondary")
             }
-            TapHandler { onTapped: bar.hud.toggleExpanded() }
             Help { text: bar.content.expandHelp }
         }
 
@@ -115,6 +128,7 @@ Item {
         }
 
         AdSlotView {
+            id: slot
             hud: bar.hud
             visible: bar.content.showAds
             Layout.maximumWidth: Math.min(230, implicitWidth)

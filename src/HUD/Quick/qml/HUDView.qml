@@ -51,14 +51,4 @@ Item {
             }
         }
     }
-
-    // Right-clicks only: left clicks fall through to the bar and the slot.
-    MouseArea {
-        anchors.fill: parent
-        acceptedButtons: Qt.RightButton
-        onClicked: mouse => {
-            const at = mapToGlobal(mouse.x, mouse.y)
-            root.hud.requestContextMenu(at.x, at.y)
-        }
-    }
 }

@@ -1,9 +1,8 @@
 import QtQuick
 import Corvane.HUD
-import QtQuick.Controls
 import "Theme.js" as Theme
 
-// What the numbers cover; a click opens the scope menu.
+// What the numbers cover; a click (taken by the bar) opens the scope menu.
 Rectangle {
     id: chip
     required property HUDViewModel hud
@@ -33,26 +32,11 @@ Rectangle {
         }
     }
 
-    TapHandler { onTapped: menu.popup(chip, 0, chip.height + 4) }
     Help { text: chip.hud.bar.scopeHelp }
 
-    Menu {
-        id: menu
-        objectName: "scopeMenu"
-        font.pixelSize: 12
-        Repeater {
-            model: chip.hud.bar.scopeMenu
-            // Read ids of this file from inside a component (valid QML, unseen by Qt 6.4's qmllint).
-            // qmllint disable unqualified
-            delegate: MenuItem {
-                required property var modelData
-                required property int index
-                text: (index === 0 || index === 2 ? modelData.section + ":  " : "      ") + modelData.title
-                checkable: true
-                checked: modelData.checked
-                onTriggered: chip.hud.chooseDisplayMode(modelData.mode)
-            }
-            // qmllint enable unqualified
-        }
+    // The menu is a window of its own: the bar's 44-point window would clip one drawn inside it.
+    function openMenu() {
+        const below = chip.mapToGlobal(0, chip.height + 4)
+        chip.hud.requestScopeMenu(below.x, below.y)
     }
 }
