@@ -135,6 +135,20 @@ struct HUDScreenshots : ::testing::Test {
         return image;
     }
 
+    // Pixels of the named item bright enough to be drawn marks on the dark HUD.
+    int inkOf(const QImage &image, const char *name) const
+    {
+        const QQuickItem *found = item(name);
+        if (!found)
+            return -1;
+        const QRect area = found->mapRectToScene(found->boundingRect()).toAlignedRect().intersected(image.rect());
+        int ink = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                ink += qMax(qRed(image.pixel(x, y)), qGreen(image.pixel(x, y))) > 140 ? 1 : 0;
+        return ink;
+    }
+
     void expectBarMatchesModel()
     {
         const CompactBarContent &bar = controller->viewModel().bar();
@@ -212,13 +226,30 @@ TEST_F(HUDScreenshots, WaitingAndPermissionPills)
     settle();
     EXPECT_EQ(text("pillText"), "waiting for XTerm\u2026");
     EXPECT_TRUE(item("waitingPill")->isVisible());
-    EXPECT_EQ(save(QStringLiteral("pill-waiting")).size(), QSize(260, 36));
+    const QImage waiting = save(QStringLiteral("pill-waiting"));
+    EXPECT_EQ(waiting.size(), QSize(260, 36));
+    EXPECT_GT(inkOf(waiting, "waitingSpinner"), 8) << "the spinner is not seen on the pill";
 
     controller->setLastTarget({std::nullopt, false, false, true});
     controller->applyFrame();
     settle();
     EXPECT_EQ(text("pillText"), "grant Accessibility for XTerm");
     EXPECT_EQ(save(QStringLiteral("pill-permission")).size(), QSize(320, 36));
+}
+
+// The seeded campaigns' icons and the HUD's own; a name no symbol draws gets a neutral mark.
+TEST_F(HUDScreenshots, EveryCreativeIconIsDrawn)
+{
+    controller->viewModel().setScoped(knownMetrics(AgentState::working));
+    for (const char *icon : {"textformat", "bolt", "checkmark.seal", "bolt.fill", "sparkles", "no.such.symbol"}) {
+        SlotSnapshot slot = knownSlot(true);
+        slot.currentCreative->id = QLatin1String(icon);
+        slot.currentCreative->iconAsset = QLatin1String(icon);
+        controller->viewModel().setSlot(slot);
+        dock(1240, false);
+        const QImage image = save(QStringLiteral("slot-icon-") + QLatin1String(icon));
+        EXPECT_GT(inkOf(image, "slotIcon"), 8) << icon;
+    }
 }
 
 TEST_F(HUDScreenshots, DashboardNarrowAndWide)

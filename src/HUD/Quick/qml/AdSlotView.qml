@@ -42,6 +42,7 @@ Item {
                 x: 8
                 spacing: 6
                 Symbol {
+                    objectName: "slotIcon"
                     name: slot.hud.bar.slotIcon
                     size: 12
                     color: Theme.color("yellow")

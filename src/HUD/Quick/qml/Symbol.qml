@@ -66,13 +66,40 @@ Canvas {
             c.moveTo(w / 2, h * 0.42); c.lineTo(w / 2, h * 0.6);
             c.lineTo(w * 0.36, h * 0.78); c.moveTo(w / 2, h * 0.6); c.lineTo(w * 0.64, h * 0.78); c.stroke();
             break;
-        case "sparkles":
+        case "bolt":
         case "bolt.fill":
             c.beginPath(); c.moveTo(w * 0.58, 0); c.lineTo(w * 0.2, h * 0.56); c.lineTo(w * 0.48, h * 0.56);
             c.lineTo(w * 0.38, h); c.lineTo(w * 0.8, h * 0.4); c.lineTo(w * 0.52, h * 0.4); c.closePath(); c.fill();
             break;
-        default:
-            break; // an unknown symbol shows nothing
+        case "sparkles":
+            c.beginPath(); c.moveTo(w * 0.4, 0); c.quadraticCurveTo(w * 0.4, h * 0.4, w * 0.8, h * 0.4);
+            c.quadraticCurveTo(w * 0.4, h * 0.4, w * 0.4, h * 0.8); c.quadraticCurveTo(w * 0.4, h * 0.4, 0, h * 0.4);
+            c.quadraticCurveTo(w * 0.4, h * 0.4, w * 0.4, 0); c.fill();
+            c.beginPath(); c.arc(w * 0.82, h * 0.82, w * 0.14, 0, Math.PI * 2); c.fill();
+            break;
+        case "textformat":
+            c.font = "bold " + Math.round(h * 0.8) + "px sans-serif";
+            c.textAlign = "center"; c.textBaseline = "middle";
+            c.fillText("Aa", w / 2, h * 0.55);
+            break;
+        case "checkmark.seal":
+            c.lineWidth = Math.max(1, w / 10);
+            c.beginPath();
+            for (let i = 0; i <= 16; ++i) {
+                const r = (i % 2 === 0 ? 0.48 : 0.38) * w, a = Math.PI * i / 8;
+                c.lineTo(w / 2 + r * Math.cos(a), h / 2 + r * Math.sin(a));
+            }
+            c.stroke();
+            c.beginPath(); c.moveTo(w * 0.32, h * 0.52); c.lineTo(w * 0.45, h * 0.65); c.lineTo(w * 0.68, h * 0.36); c.stroke();
+            break;
+        case "progress.arc": // the waiting spinner, turned by its user
+            c.beginPath(); c.arc(w / 2, h / 2, w / 2 - c.lineWidth / 2, 0, Math.PI * 1.5); c.stroke();
+            break;
+        default: // a neutral mark for names this set does not draw, so no creative shows a gap
+            c.lineWidth = Math.max(1, w / 10);
+            c.beginPath(); c.arc(w / 2, h / 2, w * 0.42, 0, Math.PI * 2); c.stroke();
+            c.beginPath(); c.arc(w / 2, h / 2, w * 0.14, 0, Math.PI * 2); c.fill();
+            break;
         }
     }
 }

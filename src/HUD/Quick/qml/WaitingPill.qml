@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import "Theme.js" as Theme
 
 // Says that the target is not there, or that window access is needed.
@@ -20,13 +19,21 @@ Item {
             color: Theme.color("orange")
             anchors.verticalCenter: parent.verticalCenter
         }
-        BusyIndicator {
+        // Drawn in the pill's text colour: the style's indicator is dark on the dark pill.
+        Symbol {
+            objectName: "waitingSpinner"
             visible: !pill.permissionNeeded
-            running: visible
-            width: 16
-            height: 16
-            padding: 0
+            name: "progress.arc"
+            size: 14
+            color: Theme.color("secondary")
             anchors.verticalCenter: parent.verticalCenter
+            RotationAnimator on rotation {
+                running: pill.visible && !pill.permissionNeeded
+                from: 0
+                to: 360
+                duration: 1000
+                loops: Animation.Infinite
+            }
         }
         Text {
             objectName: "pillText"
