@@ -159,8 +159,8 @@ TEST_F(AppOnX, MockAgentDockedToTheXtermWithSponsoredSlotAndMenu)
                                              << app->slot().impressions().gates().inputRecent;
     save("docked-bar.png", hudFrame().united(termFrame()).adjusted(-10, -10, 10, 10));
 
-    // Left clicks reach the bar and the slot beneath the right-click catcher: a click on the
-    // state badge expands the dashboard, one on the creative is recorded in the ledger.
+    // Left clicks reach the bar and the slot: a click on the state badge expands the dashboard,
+    // one on the creative is recorded in the ledger.
     click(hudFrame().x() + 180, hudFrame().y() + 22, 1);
     ASSERT_TRUE(waitUntil([&] { return hud().hudState().expanded(); }, 3s));
     hud().hudState().setExpanded(false);
