@@ -50,7 +50,7 @@ void ImpressionEngine::evaluate(const QDateTime &now)
     gates.inputRecent = inputRecentProvider();
     setGates(gates);
 
-    if (!gates.turnInFlight) {
+    if (!gates.turnInFlight || !adsShownProvider()) {
         setCurrentCreative(std::nullopt);
         m_renderedImpressionForTurn = false;
         setStreak(0);
@@ -132,6 +132,8 @@ void ImpressionEngine::refreshCreative(const QDateTime &now)
 
 void ImpressionEngine::applyServed(const std::optional<AdCreative> &creative, const QDateTime &now)
 {
+    if (!adsShownProvider())
+        return; // an answer to a request made before the ads were switched off
     setCurrentCreative(creative);
     if (!creative || m_renderedImpressionForTurn)
         return;

@@ -61,6 +61,8 @@ public:
 
     std::function<bool()> turnInFlightProvider = [] { return false; };
     std::function<bool()> hudVisibleProvider = [] { return false; };
+    // Show Ads: while it answers false nothing is served, rendered, recorded or reported.
+    std::function<bool()> adsShownProvider = [] { return true; };
     std::function<bool()> displayAwakeProvider;
     std::function<bool()> inputRecentProvider;
     std::function<QString()> agentSourceProvider = [] { return QStringLiteral("mock"); };

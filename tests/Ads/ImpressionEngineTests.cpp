@@ -265,6 +265,28 @@ TEST_F(ImpressionEngineTest, RemoteAnswersArriveLaterAndAReplacedBackendIsIgnore
     EXPECT_EQ(engine->earningsThisMonth(), 0); // "remote" has no bid at the local backend
 }
 
+TEST_F(ImpressionEngineTest, WithAdsOffNothingIsServedRenderedRecordedOrReported)
+{
+    auto remote = std::make_shared<PendingServer>();
+    auto engine = makeEngine(remote);
+    bool shown = true;
+    engine->adsShownProvider = [&] { return shown; };
+    engine->evaluate(); // asks while ads are on
+    ASSERT_EQ(remote->serves.size(), 1);
+    shown = false;
+    evaluate(*engine, 6);
+    remote->serves.at(0)(creative(QStringLiteral("remote"), 40), std::nullopt); // the late answer
+    EXPECT_EQ(remote->serves.size(), 1) << "nothing asked while ads are off";
+    EXPECT_FALSE(engine->currentCreative());
+    EXPECT_TRUE(ledger.loadEvents().isEmpty());
+    EXPECT_TRUE(remote->posts.isEmpty());
+    EXPECT_EQ(engine->tickCount(), 0);
+
+    shown = true;
+    engine->evaluate();
+    EXPECT_EQ(remote->serves.size(), 2) << "switched on, the slot asks again";
+}
+
 TEST_F(ImpressionEngineTest, TimerEvaluatesOncePerSecond)
 {
     auto engine = makeEngine();

@@ -18,6 +18,7 @@ SponsoredSlot::SponsoredSlot(AppSettings &settings, const MetricsEngine &metrics
     // The metrics engine outlives the slot (the delegate builds it first and drops it last).
     m_impressions->turnInFlightProvider = [&metrics] { return metrics.anyAgentWorking(); };
     m_impressions->agentSourceProvider = [&metrics] { return agentSourceText(metrics); };
+    m_impressions->adsShownProvider = [&settings] { return settings.showAds(); };
 }
 
 SponsoredSlot::~SponsoredSlot() = default;
