@@ -10,7 +10,10 @@ Column {
     spacing: 4
     required property HUDViewModel hud
     readonly property var days: hud.dashboard.days
-    readonly property real slotWidth: days.length > 0 ? width / days.length : width
+    // The scales stand in a gutter at the right, clear of the marks.
+    readonly property real scaleGutter: 38
+    readonly property real plotWidth: Math.max(0, width - scaleGutter)
+    readonly property real slotWidth: days.length > 0 ? plotWidth / days.length : plotWidth
     readonly property real fixedHeight: tokensTitle.height + legend.height + costTitle.height + cost.height + 4 * spacing
     readonly property real chartHeight: Math.max(0, height - fixedHeight)
 
@@ -27,11 +30,11 @@ Column {
         property string text
         anchors.left: parent.left
         anchors.right: parent.right
-        Rectangle { width: parent.width; height: 1; color: Qt.rgba(0.33, 0.33, 0.37, 0.5) }
+        Rectangle { width: charts.plotWidth; height: 1; color: Qt.rgba(0.33, 0.33, 0.37, 0.5) }
         Text {
             objectName: "chartScale"
             anchors.right: parent.right
-            y: 1
+            y: -4
             text: parent.text
             color: Theme.color("tertiary")
             font.family: Theme.mono
@@ -52,11 +55,11 @@ Column {
         objectName: "tokenChart"
         width: charts.width
         height: charts.chartHeight
-        Rectangle { anchors.bottom: bars.bottom; width: parent.width; height: 1; color: Theme.color("quaternary") }
+        Rectangle { anchors.bottom: bars.bottom; width: charts.plotWidth; height: 1; color: Theme.color("quaternary") }
         Scale { y: 0; text: charts.hud.dashboard.tokenScale }
         Row {
             id: bars
-            width: parent.width
+            width: charts.plotWidth
             height: parent.height - 11
             Repeater {
                 model: charts.days
