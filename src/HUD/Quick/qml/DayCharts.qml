@@ -28,9 +28,10 @@ Column {
     // The top value at the chart's top right, over a faint line.
     component Scale: Item {
         property string text
+        property real plotWidth
         anchors.left: parent.left
         anchors.right: parent.right
-        Rectangle { width: charts.plotWidth; height: 1; color: Qt.rgba(0.33, 0.33, 0.37, 0.5) }
+        Rectangle { width: parent.plotWidth; height: 1; color: Qt.rgba(0.33, 0.33, 0.37, 0.5) }
         Text {
             objectName: "chartScale"
             anchors.right: parent.right
@@ -56,7 +57,7 @@ Column {
         width: charts.width
         height: charts.chartHeight
         Rectangle { anchors.bottom: bars.bottom; width: charts.plotWidth; height: 1; color: Theme.color("quaternary") }
-        Scale { y: 0; text: charts.hud.dashboard.tokenScale }
+        Scale { y: 0; plotWidth: charts.plotWidth; text: charts.hud.dashboard.tokenScale }
         Row {
             id: bars
             width: charts.plotWidth
@@ -111,7 +112,7 @@ Column {
         height: 36
         onWidthChanged: requestPaint()
         Connections { target: charts; function onDaysChanged() { cost.requestPaint() } }
-        Scale { y: 0; text: charts.hud.dashboard.costScale }
+        Scale { y: 0; plotWidth: charts.plotWidth; text: charts.hud.dashboard.costScale }
         onPaint: {
             const c = getContext("2d");
             c.reset();
