@@ -8,7 +8,15 @@ namespace {
 
 using namespace simdjson;
 
-// The bytes of a value, consuming it; a scalar's token loses the white space after it.
+std::string_view withoutTrailingSpace(std::string_view text)
+{
+    while (!text.empty() && std::string_view(" \t\r\n").find(text.back()) != std::string_view::npos)
+        text.remove_suffix(1);
+    return text;
+}
+
+// The bytes of a value, consuming it. simdjson's spans run up to the next token, so the white
+// space after the value is cut off.
 std::optional<std::string_view> valueText(ondemand::value value)
 {
     ondemand::json_type type;
@@ -19,18 +27,14 @@ std::optional<std::string_view> valueText(ondemand::value value)
         ondemand::object object;
         if (value.get_object().get(object) || object.raw_json().get(text))
             return std::nullopt;
-        return text;
-    }
-    if (type == ondemand::json_type::array) {
+    } else if (type == ondemand::json_type::array) {
         ondemand::array array;
         if (value.get_array().get(array) || array.raw_json().get(text))
             return std::nullopt;
-        return text;
+    } else {
+        text = value.raw_json_token();
     }
-    text = value.raw_json_token();
-    while (!text.empty() && std::string_view(" \t\r\n").find(text.back()) != std::string_view::npos)
-        text.remove_suffix(1);
-    return text;
+    return withoutTrailingSpace(text);
 }
 
 } // namespace
@@ -67,10 +71,11 @@ std::optional<std::vector<Item>> items(QByteArrayView text)
             ondemand::field member;
             if (std::move(field).get(member))
                 return std::nullopt;
+            // Before unescaping, which takes the raw key over.
+            const qsizetype keyStart = member.key().raw() - 1 - base; // its opening quote
             std::string_view key;
             if (member.unescaped_key().get(key))
                 return std::nullopt;
-            const qsizetype keyStart = member.key().raw() - 1 - base; // its opening quote
             const auto value = valueText(member.value());
             if (!value)
                 return std::nullopt;

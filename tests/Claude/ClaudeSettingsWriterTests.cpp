@@ -51,7 +51,7 @@ const RoundTrip roundTrips[] = {
      "\"command\": \"echo changed\"}]}]\n  }\n}\n"},
     {"compactWithoutHooks", R"({"env":{"FOO":"1"},"includeCoAuthoredBy":false})"},
     {"emptyObject", "{}"},
-    {"emptyHooksAndArray", "{\n\t\"hooks\": {\"Stop\": [ ]},\n\t\"x\": 1\n}"},
+    {"tabsAndEmptyPermissions", "{\n\t\"permissions\": {},\n\t\"x\": [ ]\n}"},
     {"crlf", "{\r\n  \"hooks\": {\r\n    \"Stop\": [{\"hooks\": [{\"type\": \"command\", \"command\": \"say done\"}]}]\r\n"
              "  },\r\n  \"theme\": \"dark\"\r\n}\r\n"},
 };

@@ -126,7 +126,7 @@ TEST(ClaudeCodeHookSource, MapsEachEventToItsKind)
 // The recorded session replayed through the metrics engine, one hook call at a time.
 class RecordedSession : public testing::Test {
 protected:
-    PricingTable pricing;
+    PricingTable pricing = PricingTable::readOnly(QStringLiteral("/nonexistent/pricing.json"));
     MetricsEngine engine{pricing, nullptr};
 
     const AgentMetrics &claude() { return engine.agents().at(DisplayAgent::claudeCode); }
