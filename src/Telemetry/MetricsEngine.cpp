@@ -140,8 +140,9 @@ void MetricsEngine::applyKind(const AgentEvent &event, bool live, const std::opt
 
 void MetricsEngine::applyToolCall(const AgentEvent &event, const ToolCall &call, AgentMetrics &metrics)
 {
-    // A tool running or done means the agent got past any approval it waited for.
-    if (metrics.state == AgentState::awaitingApproval)
+    // Hooks report a tool only once it may run, so it ends the approval they reported; other
+    // channels' tool calls say nothing about an approval still pending.
+    if (event.source == AgentSource::claudeCodeHooks && metrics.state == AgentState::awaitingApproval)
         metrics.state = AgentState::working;
     metrics.lastTool = call.name;
     m_toolFeedTouched = true;

@@ -291,7 +291,7 @@ TEST_F(Scopes, HydrationReplaysWithoutTouchingDaysAndTicksRefreshThem)
     EXPECT_EQ(engine->toolFeed().size(), 1);
     EXPECT_EQ(engine->dailyAll().last().input, 1000);
     EXPECT_EQ(engine->dailyByAgent().at(DisplayAgent::codex).last().input, 1003);
-    EXPECT_EQ(engine->dailyByAgent().at(DisplayAgent::claudeCode).last().input, 1001);
+    EXPECT_EQ(engine->dailyByAgent().at(DisplayAgent::claudeCode).last().input, 1002); // transcripts and hooks
 
     // A live bump adds to the lists until the 30th tick reloads them.
     send(AgentSource::codexOtel, "c", TokenUsage{50, 5, std::nullopt});

@@ -50,7 +50,7 @@ TEST(StatusMenuModel, RowsInOrderWithTitlesActionsAndChecks)
                            "Dock Edge (Below)", "Display (Pin Codex)", "---", "Show Ads", "Ad Backend (Remote REST)",
                            "Export Ad Pilot Report…", "Mock Data", "Gate Debug Overlay", "---",
                            "Codex Health: Ready — last event 3s ago", "Codex Telemetry: configured ✓",
-                           "Revert Codex Config", "Edit Pricing Table…", "Start at Login", "---", "Quit Corvane"}));
+                           "Revert Codex Config", "Set Up Claude Code…", "Edit Pricing Table…", "Start at Login", "---", "Quit Corvane"}));
     EXPECT_EQ(rows[0].action, MenuAction::none);
     EXPECT_TRUE(rows[2].checked);
     EXPECT_FALSE(rows[3].checked);
