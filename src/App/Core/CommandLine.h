@@ -21,6 +21,7 @@ enum class Mode {
     help,
     version,
     headless,
+    claudeStatusline,
     interface,
 };
 

@@ -7,6 +7,8 @@
 
 QByteArray ControlRequest::toLine() const
 {
+    if (command == Command::claudeStatus)
+        return QJsonDocument(QJsonObject{{"command", "claudeStatus"}, {"report", report}}).toJson(QJsonDocument::Compact) + '\n';
     QJsonObject object{{"command", command == Command::raise ? "raise" : "snapshot"}};
     if (command == Command::snapshot) {
         if (scope)
@@ -25,6 +27,11 @@ std::optional<ControlRequest> ControlRequest::parse(QByteArrayView line)
     const QString command = object.value("command").toString();
     if (command == u"raise")
         return raise();
+    if (command == u"claudeStatus") {
+        if (!object.value("report").isObject())
+            return std::nullopt;
+        return claudeStatus(object.value("report").toObject());
+    }
     if (command != u"snapshot")
         return std::nullopt;
     std::optional<MetricsScope> scope;
