@@ -10,6 +10,7 @@
 #include "Codex/CodexConfigWriter.h"
 #include "Platform/WindowSystem.h"
 #include "Telemetry/CodexTelemetryHealth.h"
+#include "Telemetry/DisplayFormat.h"
 #include "Telemetry/MetricsEngine.h"
 #include "Tracking/WindowTracker.h"
 
@@ -113,6 +114,8 @@ StatusMenuState ShellController::menuState() const
     state.codexConfigInstalled = config.installed;
     state.codexNotifyInstalled = config.notifyInstalled;
     state.startAtLogin = AutostartEntry::isEnabled(m_parts.autostartPath);
+    state.limitsLines = limitsMenuLines(m_parts.metrics.scoped(MetricsScope::aggregate()).planLimits,
+                                        QDateTime::currentDateTimeUtc());
     return state;
 }
 
