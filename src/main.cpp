@@ -1,4 +1,5 @@
 #include "App/Core/AppEnvironment.h"
+#include "App/Core/ClaudeStatusLine.h"
 #include "App/Core/CommandLine.h"
 #include "App/Core/HeadlessRun.h"
 #include "App/Core/ClaudeHookClient.h"
@@ -138,6 +139,9 @@ int main(int argc, char **argv)
         return 0;
     case Mode::headless:
         return HeadlessRun::run(argc, argv);
+    case Mode::claudeStatusline:
+        // No event loop and no support directory: this runs after every Claude Code message.
+        return ClaudeStatusLine::run(AppEnvironment::fromProcess(AppEnvironment::SupportDir::leave).controlSocket());
     case Mode::interface:
         break;
     }

@@ -58,7 +58,8 @@ int runInterface(int argc, char **argv)
         delegate->applicationDidFinishLaunching();
         AppDelegate *raw = delegate.get();
         return InstanceRun::Launched{std::move(delegate), raw->core().metrics(), &raw->core().codexHealth(),
-                                     [raw] { raw->bringHUDForward(); }, raw->core().adapters()->claudeHooks()};
+                                     [raw] { raw->bringHUDForward(); }, raw->core().adapters()->claudeHooks(),
+                                     InstanceRun::queuedPublisher(raw->core().bus())};
     });
 }
 

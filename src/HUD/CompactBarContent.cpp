@@ -1,5 +1,6 @@
 #include "HUD/CompactBarContent.h"
 
+#include "HUD/LimitsContent.h"
 #include "Telemetry/DisplayFormat.h"
 
 #include <QVariantMap>
@@ -152,6 +153,14 @@ CompactBarContent compactBarContent(const CompactBarInputs &inputs)
     fillCost(bar, scoped);
     fillEarnings(bar, inputs.slot);
     fillSlot(bar, inputs.slot, inputs.showAds);
+    const QDateTime now = inputs.now.isValid() ? inputs.now : QDateTime::currentDateTimeUtc();
+    if (const auto limits = barLimitsFigure(scoped.planLimits, now)) {
+        bar.limitsVisible = true;
+        bar.limitsText = limits->text;
+        bar.limitsFraction = limits->fraction;
+        bar.limitsColor = limits->color;
+        bar.limitsHelp = limits->help;
+    }
     bar.pillText = inputs.permissionNeeded
         ? QStringLiteral("grant Accessibility for ") + inputs.targetDisplayName
         : QStringLiteral("waiting for ") + inputs.targetDisplayName + ellipsis;

@@ -43,6 +43,11 @@ struct CompactBarContent {
     Q_PROPERTY(QString slotText MEMBER slotText)
     Q_PROPERTY(QString slotIcon MEMBER slotIcon)
     Q_PROPERTY(QString pillText MEMBER pillText)
+    Q_PROPERTY(bool limitsVisible MEMBER limitsVisible)
+    Q_PROPERTY(QString limitsText MEMBER limitsText)
+    Q_PROPERTY(double limitsFraction MEMBER limitsFraction)
+    Q_PROPERTY(QString limitsColor MEMBER limitsColor)
+    Q_PROPERTY(QString limitsHelp MEMBER limitsHelp)
 
 public:
     QString scopeLabel;
@@ -74,6 +79,11 @@ public:
     QString slotText;
     QString slotIcon;
     QString pillText;
+    bool limitsVisible = false; // plan limits known for the scope
+    QString limitsText;         // "5h 43 % · 1:12" or "limit · resets 11:46"
+    double limitsFraction = 0;  // the gauge, 0…1
+    QString limitsColor;
+    QString limitsHelp;
 
     bool operator==(const CompactBarContent &) const = default;
 };
@@ -87,6 +97,7 @@ struct CompactBarInputs {
     bool expanded = false;
     bool permissionNeeded = false;
     QString targetDisplayName;
+    QDateTime now; // for the limits' countdowns; invalid: the current time
 };
 
 CompactBarContent compactBarContent(const CompactBarInputs &inputs);

@@ -1,5 +1,6 @@
 #include "HUD/DashboardContent.h"
 
+#include "HUD/LimitsContent.h"
 #include "Telemetry/DisplayFormat.h"
 
 #include <QVariantMap>
@@ -169,6 +170,7 @@ DashboardContent dashboardContent(const DashboardInputs &inputs)
     DashboardContent content;
     content.narrow = inputs.width < DashboardContent::wideFromWidth;
     content.tiles = content.narrow ? tiles(inputs) : fittingRow(tiles(inputs), inputs.width);
+    content.tiles += limitsTiles(inputs.scoped.planLimits, inputs.now.isValid() ? inputs.now : QDateTime::currentDateTimeUtc());
     fillDays(content, inputs.scoped.daily, inputs.locale);
     fillTools(content, inputs.scoped);
     fillSessions(content, inputs.scoped);

@@ -8,8 +8,9 @@
 #include <QString>
 #include <QVariantList>
 
-// Everything the expanded dashboard shows. Tiles are {title, value, detail, tint}, only those
-// that fit (the wide layout keeps them in one row, so the charts keep their height); days are
+// Everything the expanded dashboard shows. Tiles are {title, value, detail, tint}, a plan-limits
+// tile also {gauges: [fraction, …]}, only those that fit (the wide layout keeps them in one row, so
+// the charts keep their height); days are
 // {label, input, output, cost} oldest first; tool rows {name, duration}; session rows {id, value, help};
 // gate rows {text, passes}.
 struct DashboardContent {
@@ -62,6 +63,7 @@ struct DashboardInputs {
     bool showDebugOverlay = false;
     double width = 0;
     QLocale locale; // for the one-letter weekday labels
+    QDateTime now;  // for the limits' countdowns; invalid: the current time
 };
 
 DashboardContent dashboardContent(const DashboardInputs &inputs);

@@ -1,5 +1,6 @@
 #include "Persistence/EventStore.h"
 
+#include "Persistence/PlanLimitsTable.h"
 #include "Persistence/SqliteStatement.h"
 #include "Telemetry/SaturatingMath.h"
 #include "Telemetry/PricingTable.h"
@@ -189,7 +190,8 @@ std::unique_ptr<EventStore> EventStore::open(const QString &path, const Clock &c
     const int opened = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (opened == SQLITE_OK) {
         sqlite3_busy_timeout(db, busyTimeoutMs);
-        if (sqlite3_exec(db, connectionPragmas, nullptr, nullptr, nullptr) == SQLITE_OK && migrate(db))
+        if (sqlite3_exec(db, connectionPragmas, nullptr, nullptr, nullptr) == SQLITE_OK && migrate(db)
+            && PlanLimitsTable::migrate(db))
             return std::unique_ptr<EventStore>(new EventStore(db, clock, std::move(calendar)));
     }
     sqlite3_close(db);
@@ -215,6 +217,8 @@ bool EventStore::insert(const AgentEvent &event, const std::optional<QString> &m
     const AgentEventKind &kind = event.kind;
     if (std::holds_alternative<SessionSnapshot>(kind) || std::holds_alternative<StateText>(kind))
         return true;
+    if (const auto *limits = std::get_if<PlanLimits>(&kind))
+        return PlanLimitsTable::upsert(m_db, displayAgent(event.source), *limits);
 
     // Preparing this INSERT compiles the expression index each time, which costs about as
     // much as the insert itself; the statement is kept and reset instead.
@@ -244,6 +248,8 @@ bool EventStore::insert(const AgentEvent &event, const std::optional<QString> &m
     statement.reset();
     return stored;
 }
+
+QList<std::pair<DisplayAgent, PlanLimits>> EventStore::planLimits() const { return PlanLimitsTable::all(m_db); }
 
 QList<StoredAgentEvent> EventStore::recentSessionEvents(int sessionLimit) const
 {

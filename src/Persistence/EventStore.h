@@ -43,6 +43,8 @@ public:
     bool insert(const AgentEvent &event, const std::optional<QString> &modelAtEvent);
 
     QList<StoredAgentEvent> recentSessionEvents(int sessionLimit) const override;
+    // The "plan_limits" rows; plan-limit events are kept there, one row per agent and family.
+    QList<std::pair<DisplayAgent, PlanLimits>> planLimits() const override;
     // The `limit` latest events, oldest first.
     QList<StoredAgentEvent> recentEvents(int limit) const;
     QList<DayAgg> dailyAggregates(int days, const PricingTable &pricing,

@@ -12,9 +12,9 @@ constexpr std::array<const char *, 6> sourceNames{"codexOtel", "codexNotify", "c
                                                   "claudeCodeJsonl", "mock", "claudeCodeHooks"};
 constexpr std::array<const char *, 3> stateNames{"idle", "working", "awaitingApproval"};
 constexpr std::array<const char *, 3> agentNames{"claudeCode", "codex", "mock"};
-constexpr std::array<const char *, 8> kindNames{"turnStarted", "turnEnded", "tokenUsage",
+constexpr std::array<const char *, 9> kindNames{"turnStarted", "turnEnded", "tokenUsage",
                                                 "sessionSnapshot", "toolCall", "modelInfo",
-                                                "approvalRequested", "stateText"};
+                                                "approvalRequested", "stateText", "planLimits"};
 
 
 constexpr std::array<AgentSource, 2> claudeSources{AgentSource::claudeCodeJsonl, AgentSource::claudeCodeHooks};
@@ -115,6 +115,8 @@ QJsonObject payloadToJson(const AgentEventKind &kind)
         payload.insert(QStringLiteral("model"), model->model);
     } else if (const auto *state = std::get_if<StateText>(&kind)) {
         payload.insert(QStringLiteral("_0"), state->text);
+    } else if (const auto *limits = std::get_if<PlanLimits>(&kind)) {
+        payload = limits->toJson();
     }
     return payload;
 }
@@ -140,7 +142,8 @@ AgentEventKind payloadFromJson(std::size_t caseIndex, const QJsonObject &payload
     }
     case 5: return ModelInfo{read.text("model")};
     case 6: return ApprovalRequested{};
-    default: return StateText{read.text("_0")};
+    case 7: return StateText{read.text("_0")};
+    default: return PlanLimits::fromJson(payload, path);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Telemetry/PlanLimits.h"
+
 #include <QDateTime>
 #include <QJsonObject>
 #include <QMetaType>
@@ -40,7 +42,7 @@ std::optional<DisplayAgent> displayAgentFromRaw(QStringView raw);
 std::span<const AgentSource> sources(DisplayAgent agent);
 DisplayAgent displayAgent(AgentSource source);
 
-// The eight kinds of event, each with its payload.
+// The kinds of event, each with its payload.
 struct TurnStarted {
     bool operator==(const TurnStarted &) const = default;
 };
@@ -84,7 +86,7 @@ struct StateText {
 };
 
 using AgentEventKind = std::variant<TurnStarted, TurnEnded, TokenUsage, SessionSnapshot, ToolCall,
-                                    ModelInfo, ApprovalRequested, StateText>;
+                                    ModelInfo, ApprovalRequested, StateText, PlanLimits>;
 
 // A random (version 4) UUID from a per-thread generator seeded by the system's entropy;
 // QUuid::createUuid asks the kernel every time, which dominates the cost of a busy adapter.

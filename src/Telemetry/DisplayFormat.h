@@ -2,6 +2,7 @@
 
 #include "Telemetry/AgentEvent.h"
 #include "Telemetry/MetricsScope.h"
+#include "Telemetry/PlanLimits.h"
 
 #include <QString>
 
@@ -27,5 +28,17 @@ QString scopeLabel(const MetricsScope &scope);
 QString stateLabel(AgentState state, const std::optional<QString> &stateText, double elapsed);
 // "live" while working at exactly 0, else the rounded rate and " tps".
 QString tpsLabel(double tps, bool working);
+
+// A plan window's length: "5h", "7d", "90m"; `fallback` when unknown.
+QString windowName(const LimitWindow &window, const QString &fallback);
+// Time left until a reset: "1:12" (h:mm) below a day, "2d 23h" from a day; negative counts as 0.
+QString countdown(double seconds);
+// A used share rounded to whole percent: "43 %".
+QString percent(double used);
+// One window at `now`: "5h 43 % · 1:12", without the countdown while its reset is unknown.
+QString windowLabel(const LimitWindow &window, const QString &fallbackName, const QDateTime &now);
+// The figure for a plan: "limit · resets 11:46" (local time) while a limit holds, else the short
+// window's label (the weekly one without it); empty for nothing known.
+QString limitLabel(const PlanLimits &limits, const QDateTime &now);
 
 } // namespace DisplayFormat

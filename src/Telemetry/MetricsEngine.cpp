@@ -80,6 +80,11 @@ void MetricsEngine::apply(const AgentEvent &event, bool live, const std::optiona
 {
     m_toolFeedTouched = false;
     m_daysTouched = false;
+    // Limits belong to the agent's plan, not to a session or a turn.
+    if (const auto *limits = std::get_if<PlanLimits>(&event.kind)) {
+        applyPlanLimits(displayAgent(event.source), *limits);
+        return;
+    }
 
     AgentMetrics &metrics = m_agents[displayAgent(event.source)];
     metrics.lastActivity = event.timestamp;
@@ -290,6 +295,8 @@ void MetricsEngine::hydrateFromStore()
     const QList<StoredAgentEvent> events = m_store->recentSessionEvents(replayedSessions);
     for (const StoredAgentEvent &stored : events)
         apply(stored.event, false, stored.modelAtEvent);
+    for (const auto &[agent, limits] : m_store->planLimits())
+        m_planLimits[agent][limits.limitId] = limits;
 }
 
 void MetricsEngine::refreshFromStore()

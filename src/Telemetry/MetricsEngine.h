@@ -72,6 +72,7 @@ public:
     const QList<DayAgg> &dailyAll() const { return m_dailyAll; }
     const std::map<DisplayAgent, QList<DayAgg>> &dailyByAgent() const { return m_dailyByAgent; }
     const QList<double> &aggregateTpsHistory() const { return m_aggregateTpsHistory; }
+    const std::map<DisplayAgent, PlanLimitsByFamily> &planLimits() const { return m_planLimits; }
     int ticksSinceStoreRefresh() const { return m_ticksSinceStoreRefresh; }
 
 Q_SIGNALS:
@@ -81,6 +82,7 @@ Q_SIGNALS:
     void dailyAllChanged();
     void dailyByAgentChanged();
     void aggregateTpsHistoryChanged();
+    void planLimitsChanged();
     // Once after every change above.
     void changed();
 
@@ -101,6 +103,8 @@ private:
     void bumpToday(DisplayAgent agent, const Increment &increment);
     void bumpDay(QList<DayAgg> &days, const QDateTime &today, const Increment &increment) const;
     void hydrateFromStore();
+    void applyPlanLimits(DisplayAgent agent, const PlanLimits &limits);
+    QList<AgentPlanLimits> planLimitsProjection(const MetricsScope &scope) const;
 
     ScopedMetrics aggregateProjection() const;
     ScopedMetrics agentProjection(DisplayAgent agent) const;
@@ -119,6 +123,7 @@ private:
     QList<DayAgg> m_dailyAll;
     std::map<DisplayAgent, QList<DayAgg>> m_dailyByAgent;
     QList<double> m_aggregateTpsHistory;
+    std::map<DisplayAgent, PlanLimitsByFamily> m_planLimits;
     Timer *m_ticker = nullptr;
     int m_ticksSinceStoreRefresh = 0;
     bool m_toolFeedTouched = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Telemetry/DayAgg.h"
+#include "Telemetry/PlanLimits.h"
 #include "Telemetry/StoredAgentEvent.h"
 
 #include <QList>
@@ -37,4 +38,7 @@ public:
             totals.byAgent[agent] = dailyAggregates(days, pricing, sources(agent));
         return totals;
     }
+
+    // The last stored report of every (agent, limit family), oldest first.
+    virtual QList<std::pair<DisplayAgent, PlanLimits>> planLimits() const { return {}; }
 };

@@ -36,7 +36,9 @@ void addSessionTotals(ScopedMetrics &scoped, const SessionAgg &session)
 ScopedMetrics MetricsEngine::scoped(const std::optional<MetricsScope> &scope) const
 {
     const MetricsScope chosen = scope.value_or(m_scope);
-    return chosen.agent ? agentProjection(*chosen.agent) : aggregateProjection();
+    ScopedMetrics projection = chosen.agent ? agentProjection(*chosen.agent) : aggregateProjection();
+    projection.planLimits = planLimitsProjection(chosen);
+    return projection;
 }
 
 ScopedMetrics MetricsEngine::aggregateProjection() const

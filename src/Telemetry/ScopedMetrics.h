@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Telemetry/AgentPlanLimits.h"
 #include "Telemetry/DayAgg.h"
 #include "Telemetry/MetricsScope.h"
 #include "Telemetry/SessionAgg.h"
@@ -27,6 +28,7 @@ struct ScopedMetrics {
     QList<ToolCallEntry> toolFeed;  // newest first
     QList<SessionAgg> sessions;     // most recently active first
     QList<DayAgg> daily;            // oldest first
+    QList<AgentPlanLimits> planLimits; // the scope's agents that reported limits, by agent
 
     // Input + output of the last day, 0 without days.
     qint64 todayTokens() const { return daily.isEmpty() ? 0 : daily.last().input + daily.last().output; }

@@ -19,7 +19,7 @@ struct ModeFlag {
 };
 
 // In the order in which they win.
-constexpr std::array<ModeFlag, 15> modeFlags{{
+constexpr std::array<ModeFlag, 16> modeFlags{{
     {"smoke-test", Mode::smokeTest},
     {"codex-status", Mode::codexStatus},
     {"install-codex-config", Mode::installCodexConfig},
@@ -35,6 +35,7 @@ constexpr std::array<ModeFlag, 15> modeFlags{{
     {"help", Mode::help},
     {"version", Mode::version},
     {"headless", Mode::headless},
+    {"claude-statusline", Mode::claudeStatusline},
 }};
 
 // The argument as the user typed it, for an option the parser did not know.
@@ -165,6 +166,8 @@ QString usage()
         "  --version                print the version\n"
         "  --headless               run the telemetry pipeline without window, tray or X11,\n"
         "                           until SIGINT, SIGTERM or SIGHUP\n"
+        "  --claude-statusline      Claude Code's statusLine command: hand its JSON (stdin) to Corvane\n"
+        "                           and print this session's status line\n"
         "\n"
         "A value follows its option after a space or \"=\" (--scope codex, --scope=codex).\n");
 }

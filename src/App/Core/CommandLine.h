@@ -25,6 +25,7 @@ enum class Mode {
     help,
     version,
     headless,
+    claudeStatusline,
     interface,
 };
 

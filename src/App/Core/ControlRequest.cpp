@@ -13,9 +13,10 @@ const char *commandName(ControlRequest::Command command)
     switch (command) {
     case ControlRequest::Command::raise: return "raise";
     case ControlRequest::Command::snapshot: return "snapshot";
-    case ControlRequest::Command::claudeHook: break;
+    case ControlRequest::Command::claudeHook: return "claudeHook";
+    case ControlRequest::Command::claudeStatus: break;
     }
-    return "claudeHook";
+    return "claudeStatus";
 }
 
 } // namespace
@@ -25,6 +26,8 @@ QByteArray ControlRequest::toLine() const
     QJsonObject object{{"command", commandName(command)}};
     if (command == Command::claudeHook)
         object.insert("hook", hook);
+    if (command == Command::claudeStatus)
+        object.insert("report", report);
     if (command == Command::snapshot) {
         if (scope)
             object.insert("scope", SnapshotFormat::scopeName(*scope));
@@ -46,6 +49,11 @@ std::optional<ControlRequest> ControlRequest::parse(QByteArrayView line)
         // Whoever sent it, only the metadata keys go further.
         std::optional<QJsonObject> metadata = ClaudeHookMetadata::filtered(object.value("hook").toObject());
         return metadata ? std::optional(claudeHook(std::move(*metadata))) : std::nullopt;
+    }
+    if (command == u"claudeStatus") {
+        if (!object.value("report").isObject())
+            return std::nullopt;
+        return claudeStatus(object.value("report").toObject());
     }
     if (command != u"snapshot")
         return std::nullopt;

@@ -26,7 +26,8 @@ int run(int argc, char **argv)
         const MetricsEngine *metrics = core->metrics();
         const CodexTelemetryHealth *health = &core->codexHealth();
         ClaudeCodeHookSource *claudeHooks = core->adapters()->claudeHooks();
-        return InstanceRun::Launched{std::move(core), metrics, health, {}, claudeHooks};
+        EventPublisher publish = InstanceRun::queuedPublisher(core->bus());
+        return InstanceRun::Launched{std::move(core), metrics, health, {}, claudeHooks, std::move(publish)};
     });
 }
 

@@ -1,5 +1,6 @@
 #include "App/Core/InstanceRun.h"
 
+#include "App/Core/ClaudeStatusLine.h"
 #include "App/Core/CommandLine.h"
 #include "App/Core/ControlClient.h"
 #include "App/Core/ControlServer.h"
@@ -7,10 +8,12 @@
 #include "App/Core/SnapshotFormat.h"
 #include "App/Core/TerminationSignals.h"
 #include "Telemetry/Adapters/ClaudeCodeHookSource.h"
+#include "Telemetry/EventBus.h"
 #include "Telemetry/MetricsEngine.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QPointer>
 #include <QThread>
 
 #include <cstdio>
@@ -33,11 +36,24 @@ int handOff(const AppEnvironment &environment)
     return 0;
 }
 
+QByteArray claudeStatusAnswer(const QJsonObject &object, const MetricsEngine &metrics, const EventPublisher &publish)
+{
+    const auto report = ClaudeStatusReport::fromJson(object);
+    if (!report)
+        return QByteArrayLiteral("error: not a status report\n");
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const ScopedMetrics scoped = metrics.scoped(MetricsScope::of(DisplayAgent::claudeCode));
+    const QByteArray line = ClaudeStatusLine::line(*report, &scoped, now).toUtf8() + '\n';
+    if (report->limits && publish)
+        publish(AgentEvent::make(AgentSource::claudeCodeJsonl, report->sessionId, *report->limits, now));
+    return line;
+}
+
 } // namespace
 
 QByteArray answer(const std::optional<ControlRequest> &request, const MetricsEngine &metrics,
                   const CodexTelemetryHealth &health, const std::function<void()> &bringForward,
-                  ClaudeCodeHookSource *claudeHooks)
+                  ClaudeCodeHookSource *claudeHooks, const EventPublisher &publish)
 {
     if (!request)
         return QByteArrayLiteral("error: unknown request\n");
@@ -52,6 +68,8 @@ QByteArray answer(const std::optional<ControlRequest> &request, const MetricsEng
         if (claudeHooks)
             claudeHooks->receive(request->hook);
         return {};
+    case ControlRequest::Command::claudeStatus:
+        return claudeStatusAnswer(request->report, metrics, publish);
     }
     return {};
 }
@@ -68,12 +86,21 @@ int run(const AppEnvironment &environment, const std::function<Launched()> &laun
     const CodexTelemetryHealth &health = *launched.health;
     const std::function<void()> bringForward = launched.bringForward;
     ClaudeCodeHookSource *claudeHooks = launched.claudeHooks;
-    ControlServer control(environment.controlSocket(), [&metrics, &health, &bringForward, claudeHooks](QByteArrayView line) {
-        return answer(ControlRequest::parse(line), metrics, health, bringForward, claudeHooks);
+    const EventPublisher publish = launched.publish;
+    ControlServer control(environment.controlSocket(), [&metrics, &health, &bringForward, claudeHooks, &publish](QByteArrayView line) {
+        return answer(ControlRequest::parse(line), metrics, health, bringForward, claudeHooks, publish);
     });
     if (!control.listen())
         std::fprintf(stderr, "corvane: control socket unavailable: %s\n", qPrintable(control.errorString()));
     return QCoreApplication::exec() == 0 ? 0 : 1;
+}
+
+EventPublisher queuedPublisher(EventBus &bus)
+{
+    return [bus = QPointer<EventBus>(&bus)](const AgentEvent &event) {
+        QMetaObject::invokeMethod(
+            bus, [bus, event] { if (bus) bus->publish(event); }, Qt::QueuedConnection);
+    };
 }
 
 } // namespace InstanceRun

@@ -49,6 +49,21 @@ QJsonObject dayJson(const DayAgg &day)
     return {{"date", time(day.date)}, {"input", day.input}, {"output", day.output}, {"cost", day.cost}};
 }
 
+// Per agent: the shown family's fields as they stand now, and every family under "families".
+QJsonObject limitsJson(const QList<AgentPlanLimits> &agents)
+{
+    QJsonObject object;
+    for (const AgentPlanLimits &agent : agents) {
+        QJsonObject shown = agent.shown.toJson();
+        QJsonArray families;
+        for (const PlanLimits &family : agent.families)
+            families.append(family.toJson());
+        shown.insert("families", families);
+        object.insert(rawValue(agent.agent), shown);
+    }
+    return object;
+}
+
 template <typename T, typename Fn>
 QJsonArray arrayOf(const QList<T> &items, Fn toJson)
 {
@@ -87,6 +102,12 @@ QString text(const ScopedMetrics &m, const Health &health)
     };
     if (m.model)
         parts << *m.model;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const AgentPlanLimits &agent : m.planLimits) {
+        const QString figure = DisplayFormat::limitLabel(agent.shown, now);
+        if (!figure.isEmpty())
+            parts << (m.scope.isAggregate() ? DisplayFormat::agentName(agent.agent) + u' ' + figure : figure);
+    }
     if (m.scope == MetricsScope::of(DisplayAgent::codex) && health.status != CodexTelemetryHealth::Status::ready)
         parts << health.detail;
     return parts.join(QStringLiteral(" \u00b7 "));
@@ -124,6 +145,7 @@ QJsonObject json(const ScopedMetrics &m, const Health &health)
             {"sessions", arrayOf(m.sessions, sessionJson)},
             {"daily", arrayOf(m.daily, dayJson)},
             {"todayTokens", m.todayTokens()},
+            {"limits", limitsJson(m.planLimits)},
             {"codexHealth", healthJson(health)}};
 }
 

@@ -13,6 +13,7 @@
 #include "Codex/CodexConfigWriter.h"
 #include "Platform/WindowSystem.h"
 #include "Telemetry/CodexTelemetryHealth.h"
+#include "Telemetry/DisplayFormat.h"
 #include "Telemetry/MetricsEngine.h"
 #include "Tracking/WindowTracker.h"
 
@@ -118,6 +119,8 @@ StatusMenuState ShellController::menuState() const
     const ClaudeSettingsWriter::Status claude = ClaudeSettingsWriter::status(m_parts.claudeSettingsPath);
     state.claudeInstalled = !claude.hookEvents.isEmpty() || claude.statusLineInstalled;
     state.startAtLogin = AutostartEntry::isEnabled(m_parts.autostartPath);
+    state.limitsLines = limitsMenuLines(m_parts.metrics.scoped(MetricsScope::aggregate()).planLimits,
+                                        QDateTime::currentDateTimeUtc());
     return state;
 }
 

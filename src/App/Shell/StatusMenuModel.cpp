@@ -1,5 +1,7 @@
 #include "App/Shell/StatusMenuModel.h"
 
+#include "Telemetry/DisplayFormat.h"
+
 #include <algorithm>
 
 namespace {
@@ -106,6 +108,8 @@ QList<MenuRow> statusMenuRows(const StatusMenuState &state)
     rows << item(QStringLiteral("Mock Data"), MenuAction::toggleMock, state.useMockData);
     rows << item(QStringLiteral("Gate Debug Overlay"), MenuAction::toggleDebugOverlay, state.showDebugOverlay);
     rows << MenuRow::separator();
+    for (const QString &line : state.limitsLines)
+        rows << item(line, MenuAction::none);
     rows << item(QStringLiteral("Codex Health: ") + state.codexHealthWord + QStringLiteral(" — ") + state.codexHealthDetail,
                  MenuAction::none);
     rows << item(state.codexConfigInstalled ? QStringLiteral("Codex Telemetry: configured ✓")
@@ -138,4 +142,22 @@ QString codexHealthWord(CodexTelemetryHealth::Status status)
     case Status::ready: break;
     }
     return QStringLiteral("Ready");
+}
+
+QStringList limitsMenuLines(const QList<AgentPlanLimits> &agents, const QDateTime &now)
+{
+    QStringList lines;
+    for (const AgentPlanLimits &agent : agents) {
+        const PlanLimits current = agent.shown.at(now);
+        QStringList parts;
+        if (current.reached())
+            parts << DisplayFormat::limitLabel(current, now);
+        else if (current.primary)
+            parts << DisplayFormat::windowLabel(*current.primary, QStringLiteral("5h"), now);
+        if (current.secondary)
+            parts << DisplayFormat::windowLabel(*current.secondary, QStringLiteral("7d"), now);
+        if (!parts.isEmpty())
+            lines << DisplayFormat::agentName(agent.agent) + QStringLiteral(" limits: ") + parts.join(QStringLiteral(" \u00b7 "));
+    }
+    return lines;
 }

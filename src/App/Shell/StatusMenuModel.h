@@ -1,10 +1,12 @@
 #pragma once
 
 #include "Settings/SettingsTypes.h"
+#include "Telemetry/AgentPlanLimits.h"
 #include "Telemetry/CodexTelemetryHealth.h"
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // What choosing a menu row does; `none` rows are informational and shown disabled.
 enum class MenuAction {
@@ -66,10 +68,15 @@ struct StatusMenuState {
     bool codexNotifyInstalled = false;
     bool claudeInstalled = false; // any of Corvane's entries in Claude Code's settings
     bool startAtLogin = false;
+    QStringList limitsLines; // "Codex limits: 5h 43 % · 1:12 · 7d 17 % · 3d 0h", one per agent that reported
 };
 
 // The menu's rows for a state, top to bottom.
 QList<MenuRow> statusMenuRows(const StatusMenuState &state);
+
+// The menu's limits line per agent: "Codex limits: 5h 43 % · 1:12 · 7d 17 % · 3d 0h", or
+// "Codex limits: limit · resets 11:46 · 7d …" while a limit holds.
+QStringList limitsMenuLines(const QList<AgentPlanLimits> &agents, const QDateTime &now);
 
 // A raw value with its first letter upper-cased ("above" -> "Above").
 QString capitalised(const QString &raw);

@@ -124,6 +124,7 @@ bool CodexDesktopSessionAdapter::switchTo(const QString &file, qint64 size, cons
     m_currentSessionId = CodexRollout::threadId(file).value_or(unknownSession);
     m_currentModel = CodexThreadDatabase::model(m_codexHome, m_currentSessionId);
     m_lastSnapshotFingerprint.reset();
+    m_repeatedInfo.reset();
     m_currentOffset = size;
     if (size == 0)
         return false;
@@ -136,6 +137,7 @@ bool CodexDesktopSessionAdapter::switchTo(const QString &file, qint64 size, cons
     m_currentOffset = from + lines.size();
     if (from > 0) // the window begins inside a line, perhaps inside a character: skip that piece
         lines = lines.sliced(std::min<qsizetype>(lines.indexOf('\n') + 1, lines.size()));
+    seedLimits(lines, m_clock.now());
     if (const auto snapshot = CodexRollout::latestSnapshot(lines, m_currentSessionId, m_clock.now())) {
         publish(*snapshot);
         updateActiveState(modifiedAt, snapshot->timestamp);
@@ -166,6 +168,9 @@ void CodexDesktopSessionAdapter::readIncrement(const QString &file, qint64 size,
             continue;
         if (const auto session = CodexRollout::sessionId(line); session && *session != m_currentSessionId)
             adoptSession(*session);
+        publishLimits(line, now, modifiedAt);
+        if (m_repeatedInfo.repeats(line))
+            continue; // a usage-limit line repeats the counts before it
         if (auto snapshot = CodexRollout::snapshot(line, m_currentSessionId, now))
             latest = std::move(snapshot);
     }
@@ -205,7 +210,8 @@ void CodexDesktopSessionAdapter::publish(const CodexSessionSnapshot &snapshot)
 void CodexDesktopSessionAdapter::updateActiveState(const QDateTime &modifiedAt, const QDateTime &eventTime)
 {
     const auto source = AgentSource::codexDesktopSession;
-    if (modifiedAt.msecsTo(m_clock.now()) < m_activeWithin.count()) {
+    const bool endedOnLimit = m_limitEndedTurnAt && modifiedAt <= *m_limitEndedTurnAt;
+    if (modifiedAt.msecsTo(m_clock.now()) < m_activeWithin.count() && !endedOnLimit) {
         if (!m_active) {
             m_active = true;
             m_bus.publish(AgentEvent::make(source, m_currentSessionId, TurnStarted{}, eventTime));

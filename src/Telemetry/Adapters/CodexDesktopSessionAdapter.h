@@ -4,6 +4,7 @@
 #include "Telemetry/Adapters/AdapterThread.h"
 #include "Telemetry/Adapters/AgentAdapter.h"
 #include "Telemetry/Adapters/CodexRollout.h"
+#include "Telemetry/Adapters/CodexRolloutLimits.h"
 
 #include <QDateTime>
 #include <QString>
@@ -14,7 +15,7 @@ class EventBus;
 
 // Follows the rollout file of the Codex thread the user is working in (~/.codex/sessions, chosen
 // through the thread index ~/.codex/state_5.sqlite) and publishes its newest token counts as
-// snapshots, its model, and working/idle edges from the file's modification time.
+// snapshots, its model, its plan limits, and working/idle edges from the file's modification time.
 // All state lives on its thread "corvane.codex-desktop-session".
 class CodexDesktopSessionAdapter : public AgentAdapter {
     Q_DISABLE_COPY_MOVE(CodexDesktopSessionAdapter)
@@ -47,6 +48,8 @@ private:
     void adoptSession(const QString &sessionId);
     void publish(const CodexSessionSnapshot &snapshot);
     void updateActiveState(const QDateTime &modifiedAt, const QDateTime &eventTime);
+    void publishLimits(QByteArrayView line, const QDateTime &now, const QDateTime &modifiedAt);
+    void seedLimits(QByteArrayView lines, const QDateTime &now);
 
     EventBus &m_bus;
     const QString m_codexHome;
@@ -61,5 +64,8 @@ private:
     std::optional<QString> m_lastReportedModel;
     std::optional<QString> m_lastSnapshotFingerprint;
     bool m_active = false;
+    RepeatedTokenInfo m_repeatedInfo;
+    QString m_limitFamily = QStringLiteral("codex");
+    std::optional<QDateTime> m_limitEndedTurnAt; // the file's time when a usage limit ended the turn
     AdapterThread m_thread{QStringLiteral("corvane.codex-desktop-session")}; // last: stops before the state goes
 };

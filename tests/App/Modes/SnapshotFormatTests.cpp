@@ -50,7 +50,7 @@ TEST(SnapshotFormatTest, JsonHoldsEveryFieldWithIsoTimes)
     const QStringList keys{"scope", "state", "stateText", "elapsedInTurn", "sessionInput", "sessionOutput",
                            "sessionCachedInput", "sessionMeteredTokens", "sessionTotalTokens", "contextTokens",
                            "sessionCost", "tps", "tpsHistory", "model", "toolCallCount", "toolFeed", "sessions",
-                           "daily", "todayTokens", "codexHealth"};
+                           "daily", "todayTokens", "codexHealth", "limits"};
     QStringList sortedKeys = keys;
     sortedKeys.sort();
     EXPECT_EQ(json.keys(), sortedKeys);

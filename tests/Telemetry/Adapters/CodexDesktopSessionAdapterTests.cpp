@@ -142,15 +142,16 @@ TEST_F(CodexDesktopTest, FollowsTheDatabasesThreadOverAMoreRecentlyModifiedFile)
     addThread(threadA, followed, 1000);
 
     adapter.pollNow();
-    ASSERT_EQ(recorder.kindNames(), (std::vector<QString>{"modelInfo", "sessionSnapshot"}));
-    const AgentEvent model = recorder.events()[0];
+    // The recording's token counts carry plan limits, announced first.
+    ASSERT_EQ(recorder.kindNames(), (std::vector<QString>{"planLimits", "modelInfo", "sessionSnapshot"}));
+    const AgentEvent model = recorder.events()[1];
     EXPECT_EQ(model.kind, AgentEventKind(ModelInfo{"gpt-5.5"}));
     EXPECT_EQ(model.sessionId, threadA);
     EXPECT_EQ(model.source, AgentSource::codexDesktopSession);
     // The last token count of the recorded thread.
     const SessionSnapshot expected{3213, 1060, 3011, 202, 611, 258400, 1005};
     EXPECT_EQ(snapshots(), std::vector<SessionSnapshot>{expected});
-    EXPECT_EQ(recorder.events()[1].timestamp, QDateTime::fromString("2026-12-09T23:21:04.600Z", Qt::ISODateWithMs));
+    EXPECT_EQ(recorder.events()[2].timestamp, QDateTime::fromString("2026-12-09T23:21:04.600Z", Qt::ISODateWithMs));
 }
 
 TEST_F(CodexDesktopTest, WithoutDatabaseTheNewestRolloutWins)

@@ -3,7 +3,7 @@ import Corvane.HUD
 import QtQuick.Layouts
 import "Theme.js" as Theme
 
-// The 44-point bar: scope, expand, state, tokens, throughput, cost, model, earnings, slot.
+// The 44-point bar: scope, expand, state, tokens, throughput, cost, limits, model, earnings, slot.
 Item {
     id: bar
     objectName: "compactBar"
@@ -133,6 +133,16 @@ Item {
             font.pixelSize: 11
             font.weight: Font.DemiBold
             Help { text: bar.content.costHelp }
+        }
+
+        // Plan limits: after the cost, before the model, and only once a plan reported them.
+        LimitsGauge {
+            hud: bar.hud
+            visible: bar.content.limitsVisible
+            Layout.preferredWidth: 118
+            Layout.minimumWidth: 84
+            Layout.maximumWidth: 132
+            Layout.fillWidth: true
         }
 
         Text {

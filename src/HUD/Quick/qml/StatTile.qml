@@ -45,5 +45,23 @@ Rectangle {
             minimumPixelSize: 6
             elide: Text.ElideRight
         }
+        // Plan-limit tiles: one thin gauge per window.
+        Repeater {
+            model: tile.tileData.gauges !== undefined ? tile.tileData.gauges : []
+            delegate: Rectangle {
+                id: track
+                required property var modelData
+                width: parent.width
+                height: 3
+                radius: 1.5
+                color: Theme.color("quaternary")
+                Rectangle {
+                    width: track.width * track.modelData
+                    height: track.height
+                    radius: 1.5
+                    color: Theme.color(track.modelData >= 1 ? "red" : track.modelData >= 0.8 ? "orange" : "green")
+                }
+            }
+        }
     }
 }
