@@ -63,7 +63,7 @@ int run(const AppEnvironment &environment, const std::function<Launched()> &laun
     const std::function<void()> bringForward = launched.bringForward;
     ControlServer control(environment.controlSocket(), [&metrics, &health, &bringForward](QByteArrayView line) {
         return answer(ControlRequest::parse(line), metrics, health, bringForward);
-    });
+    }, environment);
     if (!control.listen())
         std::fprintf(stderr, "corvane: control socket unavailable: %s\n", qPrintable(control.errorString()));
     return QCoreApplication::exec() == 0 ? 0 : 1;
