@@ -51,7 +51,7 @@ def main():
     args = parser.parse_args()
 
     template = open(BODY).read()
-    base = min(int(m[2]) for m in PAIR.finditer(template))
+    base = min(int(m[2]) for m in PAIR.finditer(template)) // 10**6 * 10**6  # times are stored in ms
     bodies = [body_for(template, i) for i in range(args.posts)]
 
     home = tempfile.mkdtemp(prefix="corvane-burst-")
