@@ -1,5 +1,6 @@
 #include "App/Core/EventPipeline.h"
 
+#include "App/Core/ClaudeHookCoverage.h"
 #include "Persistence/EventStore.h"
 #include "Telemetry/EventBus.h"
 #include "Telemetry/MetricsEngine.h"
@@ -16,8 +17,10 @@ EventPipeline::EventPipeline(EventBus &bus, MetricsEngine &metrics, EventStore *
 
 void EventPipeline::handle(const AgentEvent &event)
 {
+    if (ClaudeHookCoverage::supersededByHooks(event, m_metrics))
+        return;
     m_metrics.apply(event, true, std::nullopt);
-    if (m_store) {
+    if (m_store && !ClaudeHookCoverage::isRunningToolCall(event)) {
         // Read after applying, so an event that announces a model is stored with it.
         const auto &agents = m_metrics.agents();
         const auto found = agents.find(displayAgent(event.source));

@@ -10,7 +10,8 @@ class MetricsEngine;
 struct AgentEvent;
 
 // The bus's one subscriber: every event moves the metrics, is stored with the model then in
-// force, and an event from a Codex source asks for a health refresh.
+// force, and an event from a Codex source asks for a health refresh. What Claude Code's hooks
+// already reported is not taken again from its transcripts (ClaudeHookCoverage).
 class EventPipeline : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(EventPipeline)
