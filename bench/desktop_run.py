@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Measures the desktop Corvane on its own Xvfb with openbox and an xterm as the HUD's target:
 launch-to-HUD-docked time, then CPU and resident memory over a quiet period with the agents idle,
-and again with the mock agent working (HUD, sponsored slot and dashboard ticking).
+and again with the mock agent working, first with the bar collapsed (HUD and sponsored slot
+ticking), then with the dashboard expanded by a click on the bar.
 
     bench/desktop_run.py [path/to/corvane] [--quiet-seconds N]
 
@@ -37,6 +38,9 @@ def wait_for(predicate, timeout):
         time.sleep(0.005)
     return False
 
+def geometry(window, env):
+    return " ".join(run_text(["xdotool", "getwindowgeometry", window], env).split("\n")[1:]).strip()
+
 def write_settings(home, mock):
     os.makedirs(f"{home}/config/Corvane", exist_ok=True)
     with open(f"{home}/config/Corvane/Corvane.conf", "w") as f:
@@ -69,9 +73,15 @@ def main():
             print(f"launch to HUD shown ({'mock agent on' if mock else 'agents idle'}): "
                   f"{(time.perf_counter() - start) * 1000:.0f} ms")
             time.sleep(3)
-            quiet_usage(process.pid, quiet, "mock agent working" if mock else "idle")
             hud = run_text(["xdotool", "search", "--onlyvisible", "--name", "^Corvane HUD$"], env).split()[0]
-            print("  HUD " + " ".join(run_text(["xdotool", "getwindowgeometry", hud], env).split("\n")[1:]).strip())
+            quiet_usage(process.pid, quiet, "mock agent working, collapsed" if mock else "idle")
+            print("  HUD " + geometry(hud, env))
+            if mock:
+                # A click on the bar, away from the chip and the slot, expands the dashboard.
+                run_text(["xdotool", "mousemove", "--window", hud, "200", "22", "click", "1"], env)
+                time.sleep(2)
+                quiet_usage(process.pid, quiet, "mock agent working, expanded")
+                print("  HUD " + geometry(hud, env))
             print("  " + run_text([binary, "--snapshot"], env).split("\n")[0])
             process.terminate()
             process.wait()

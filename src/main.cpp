@@ -1,7 +1,9 @@
 #include "App/Core/AppEnvironment.h"
 #include "App/Core/CommandLine.h"
 #include "App/Core/HeadlessRun.h"
+#include "App/Core/ClaudeHookClient.h"
 #include "App/Modes/AdReportMode.h"
+#include "App/Modes/ClaudeModes.h"
 #include "App/Modes/CodexModes.h"
 #include "App/Modes/SmokeTest.h"
 #include "App/Modes/SnapshotMode.h"
@@ -73,10 +75,29 @@ int runSnapshot(int argc, char **argv, const CommandLine::Invocation &invocation
     return SnapshotMode::run({invocation.scope, invocation.json}, snapshotFiles(), settings.displayMode());
 }
 
+// Claude Code shows a hook that fails and blocks the prompt on exit status 2: the hook never
+// reaches the usage check, whatever else is on its command line.
+bool isClaudeHook(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--claude-hook") == 0)
+            return true;
+    }
+    return false;
+}
+
+int runClaudeHook(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    return ClaudeHookClient::run(AppEnvironment::fromProcess(AppEnvironment::SupportDir::leave).controlSocket());
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (isClaudeHook(argc, argv))
+        return runClaudeHook(argc, argv);
     using CommandLine::Mode;
     const auto parsed = CommandLine::parse(argumentsOf(argc, argv));
     if (const QString *error = std::get_if<QString>(&parsed))
@@ -96,6 +117,15 @@ int main(int argc, char **argv)
     }
     case Mode::revertCodexConfig:
         return CodexModes::runRevert(AppEnvironment::fromProcess(AppEnvironment::SupportDir::leave).codexConfigFile());
+    case Mode::claudeHook:
+        return runClaudeHook(argc, argv);
+    case Mode::claudeStatus:
+        return ClaudeModes::runStatus(AppEnvironment::fromProcess(AppEnvironment::SupportDir::leave).claudeSettingsFile());
+    case Mode::installClaudeConfig:
+        return ClaudeModes::runInstall(AppEnvironment::fromProcess(AppEnvironment::SupportDir::leave).claudeSettingsFile(),
+                                       QDateTime::currentDateTime());
+    case Mode::revertClaudeConfig:
+        return ClaudeModes::runRevert(AppEnvironment::fromProcess(AppEnvironment::SupportDir::leave).claudeSettingsFile());
     case Mode::adReport:
         return AdReportMode::run(invocation.days, AppEnvironment::fromProcess());
     case Mode::snapshot:

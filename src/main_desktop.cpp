@@ -58,7 +58,7 @@ int runInterface(int argc, char **argv)
         delegate->applicationDidFinishLaunching();
         AppDelegate *raw = delegate.get();
         return InstanceRun::Launched{std::move(delegate), raw->core().metrics(), &raw->core().codexHealth(),
-                                     [raw] { raw->bringHUDForward(); }};
+                                     [raw] { raw->bringHUDForward(); }, raw->core().adapters()->claudeHooks()};
     });
 }
 

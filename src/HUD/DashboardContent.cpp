@@ -5,6 +5,7 @@
 #include <QVariantMap>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -45,6 +46,33 @@ QVariantMap healthTile(const CodexTelemetryHealth::Snapshot &health)
     case Status::setupNeeded: break;
     }
     return tile(QStringLiteral("Codex health"), value, health.detail, tint);
+}
+
+// The order in which tiles give way when the wide layout's one row has no room for all: the
+// ones ranked last go first. Values are tile numbers, first kept longest.
+constexpr int tileRanks[] = {1, 2, 3, 4, 9, 5, 7, 8, 6};
+
+// How many tiles of the given minimum width fit in one row of the panel.
+int tilesPerRow(double panelWidth, double tileWidth)
+{
+    const double inner = panelWidth - 2 * DashboardContent::padding;
+    return std::max(1, static_cast<int>((inner + DashboardContent::tileSpacing) / (tileWidth + DashboardContent::tileSpacing)));
+}
+
+// The tiles that fit one row, in their own order.
+QVariantList fittingRow(const QVariantList &all, double panelWidth)
+{
+    const int room = tilesPerRow(panelWidth, DashboardContent::wideTileWidth);
+    if (room >= all.size())
+        return all;
+    QList<bool> kept(all.size(), false);
+    for (int i = 0; i < room && i < static_cast<int>(std::size(tileRanks)); ++i)
+        kept[tileRanks[i] - 1] = true;
+    QVariantList row;
+    for (qsizetype i = 0; i < all.size(); ++i)
+        if (kept[i])
+            row.append(all[i]);
+    return row;
 }
 
 QVariantList tiles(const DashboardInputs &inputs)
@@ -91,6 +119,8 @@ void fillDays(DashboardContent &content, const QList<DayAgg> &daily, const QLoca
         content.maxDayTokens = std::max(content.maxDayTokens, static_cast<double>(day.input + day.output));
         content.maxDayCost = std::max(content.maxDayCost, day.cost);
     }
+    content.tokenScale = DisplayFormat::tokens(static_cast<qint64>(content.maxDayTokens));
+    content.costScale = DisplayFormat::money(content.maxDayCost);
 }
 
 void fillTools(DashboardContent &content, const ScopedMetrics &scoped)
@@ -138,7 +168,7 @@ DashboardContent dashboardContent(const DashboardInputs &inputs)
 {
     DashboardContent content;
     content.narrow = inputs.width < DashboardContent::wideFromWidth;
-    content.tiles = tiles(inputs);
+    content.tiles = content.narrow ? tiles(inputs) : fittingRow(tiles(inputs), inputs.width);
     fillDays(content, inputs.scoped.daily, inputs.locale);
     fillTools(content, inputs.scoped);
     fillSessions(content, inputs.scoped);

@@ -8,7 +8,8 @@
 #include <QString>
 #include <QVariantList>
 
-// Everything the expanded dashboard shows. Tiles are {title, value, detail, tint}; days are
+// Everything the expanded dashboard shows. Tiles are {title, value, detail, tint}, only those
+// that fit (the wide layout keeps them in one row, so the charts keep their height); days are
 // {label, input, output, cost} oldest first; tool rows {name, duration}; session rows {id, value, help};
 // gate rows {text, passes}.
 struct DashboardContent {
@@ -18,6 +19,8 @@ struct DashboardContent {
     Q_PROPERTY(QVariantList days MEMBER days)
     Q_PROPERTY(double maxDayTokens MEMBER maxDayTokens)
     Q_PROPERTY(double maxDayCost MEMBER maxDayCost)
+    Q_PROPERTY(QString tokenScale MEMBER tokenScale)
+    Q_PROPERTY(QString costScale MEMBER costScale)
     Q_PROPERTY(QString toolTitle MEMBER toolTitle)
     Q_PROPERTY(QVariantList toolRows MEMBER toolRows)
     Q_PROPERTY(QVariantList sessionRows MEMBER sessionRows)
@@ -30,12 +33,18 @@ public:
     static constexpr int narrowToolRows = 8;
     static constexpr int wideToolRows = 20;
     static constexpr int sessionRowLimit = 4;
+    static constexpr double padding = 12;
+    static constexpr double tileSpacing = 8;
+    static constexpr double narrowTileWidth = 128;
+    static constexpr double wideTileWidth = 116;
 
     bool narrow = true;
     QVariantList tiles;
     QVariantList days;
     double maxDayTokens = 0;
     double maxDayCost = 0;
+    QString tokenScale; // the charts' top values
+    QString costScale;
     QString toolTitle;
     QVariantList toolRows;
     QVariantList sessionRows;

@@ -20,6 +20,9 @@ public:
     // Mapped, at least partly on screen and not wholly covered by other windows; false where the
     // window system cannot tell.
     virtual bool isSeenOnScreen() const = 0;
+    // The share (0 to 1) of a part of the window (window coordinates, top-left origin) that lies
+    // on a monitor and is covered by no other window; 0 while unmapped or where nothing can tell.
+    virtual double seenShare(const QRectF &part) const = 0;
     // The main screen's area free of panels and docks; absent without a screen.
     virtual std::optional<QRectF> mainScreenVisibleFrame() const = 0;
 };

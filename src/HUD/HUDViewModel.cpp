@@ -32,12 +32,46 @@ void HUDViewModel::setDashboardWidth(double width)
     rebuild();
 }
 
-void HUDViewModel::setSlotShownWidth(double width)
+void HUDViewModel::setBarWidth(double width)
 {
-    if (m_slotShownWidth == width)
+    if (m_barWidth == width)
         return;
-    m_slotShownWidth = width;
-    Q_EMIT slotShownWidthChanged();
+    m_barWidth = width;
+    Q_EMIT barMeasuresChanged();
+    relayout();
+}
+
+void HUDViewModel::setBarContentWidths(const QVariantMap &widths)
+{
+    if (m_barContentWidths == widths)
+        return;
+    m_barContentWidths = widths;
+    Q_EMIT barMeasuresChanged();
+    relayout();
+}
+
+void HUDViewModel::setSlotRect(const QRectF &rect)
+{
+    if (m_slotRect == rect)
+        return;
+    m_slotRect = rect;
+    Q_EMIT slotRectChanged();
+}
+
+void HUDViewModel::relayout()
+{
+    CompactBarLayout::Inputs inputs{m_barWidth, {}};
+    for (auto it = m_barContentWidths.begin(); it != m_barContentWidths.end(); ++it) {
+        const bool absent = (it.key() == QLatin1String("model") && !m_bar.modelVisible)
+            || (it.key() == QLatin1String("slot") && !m_bar.showAds);
+        if (!absent)
+            inputs.contentWidths.insert(it.key(), it.value().toDouble());
+    }
+    CompactBarLayout::Layout layout = CompactBarLayout::layout(inputs);
+    if (layout == m_barLayout)
+        return;
+    m_barLayout = std::move(layout);
+    Q_EMIT barLayoutChanged();
 }
 
 void HUDViewModel::setScoped(const ScopedMetrics &scoped)
@@ -84,6 +118,7 @@ void HUDViewModel::rebuild()
     if (!(bar == m_bar)) {
         m_bar = std::move(bar);
         Q_EMIT barChanged();
+        relayout();
     }
     // The dashboard exists only while expanded; a collapsed HUD does not pay for it.
     if (!m_hudState.expanded())

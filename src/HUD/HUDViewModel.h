@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HUD/CompactBarContent.h"
+#include "HUD/CompactBarLayout.h"
 #include "HUD/DashboardContent.h"
 #include "HUD/HUDState.h"
 #include "HUD/SlotSnapshot.h"
@@ -9,6 +10,8 @@
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
+#include <QRectF>
+#include <QVariantMap>
 
 class HUDSettings;
 class MetricsEngine;
@@ -22,7 +25,10 @@ class HUDViewModel : public QObject {
     Q_PROPERTY(CompactBarContent bar READ bar NOTIFY barChanged)
     Q_PROPERTY(DashboardContent dashboard READ dashboard NOTIFY dashboardChanged)
     Q_PROPERTY(double dashboardWidth READ dashboardWidth WRITE setDashboardWidth NOTIFY dashboardWidthChanged)
-    Q_PROPERTY(double slotShownWidth READ slotShownWidth WRITE setSlotShownWidth NOTIFY slotShownWidthChanged)
+    Q_PROPERTY(double barWidth READ barWidth WRITE setBarWidth NOTIFY barMeasuresChanged)
+    Q_PROPERTY(QVariantMap barContentWidths READ barContentWidths WRITE setBarContentWidths NOTIFY barMeasuresChanged)
+    Q_PROPERTY(QVariantMap barLayout READ barLayoutMap NOTIFY barLayoutChanged)
+    Q_PROPERTY(QRectF slotRect READ slotRect WRITE setSlotRect NOTIFY slotRectChanged)
 
 public:
     // `metrics` and `codexHealth` may be null (their values are then set directly); whatever is
@@ -35,9 +41,17 @@ public:
     const DashboardContent &dashboard() const { return m_dashboard; }
     double dashboardWidth() const { return m_dashboardWidth; }
     void setDashboardWidth(double width);
-    // How wide the sponsored slot is drawn inside the bar (0 when hidden or pushed out).
-    double slotShownWidth() const { return m_slotShownWidth; }
-    void setSlotShownWidth(double width);
+    // The bar's width and what its elements' contents need, as the view measures them; from
+    // these the bar's layout decides what shows and how wide.
+    double barWidth() const { return m_barWidth; }
+    void setBarWidth(double width);
+    QVariantMap barContentWidths() const { return m_barContentWidths; }
+    void setBarContentWidths(const QVariantMap &widths);
+    const CompactBarLayout::Layout &barLayout() const { return m_barLayout; }
+    QVariantMap barLayoutMap() const { return m_barLayout.toVariantMap(); }
+    // Where the sponsored slot is drawn, in the window's coordinates; empty while it is not shown.
+    QRectF slotRect() const { return m_slotRect; }
+    void setSlotRect(const QRectF &rect);
 
     void setScoped(const ScopedMetrics &scoped);
     void setSlot(const SlotSnapshot &slot);
@@ -66,7 +80,9 @@ Q_SIGNALS:
     void barChanged();
     void dashboardChanged();
     void dashboardWidthChanged();
-    void slotShownWidthChanged();
+    void barMeasuresChanged();
+    void barLayoutChanged();
+    void slotRectChanged();
     // The user clicked a shown creative; the application records the click.
     void slotClicked();
     // A right-click on the HUD, at this screen position.
@@ -77,6 +93,7 @@ Q_SIGNALS:
 private:
     void refreshFromEngine();
     void rebuild();
+    void relayout();
 
     HUDState &m_hudState;
     HUDSettings &m_settings;
@@ -86,7 +103,10 @@ private:
     CodexTelemetryHealth::Snapshot m_health;
     QLocale m_locale;
     double m_dashboardWidth = 0;
-    double m_slotShownWidth = 0;
+    double m_barWidth = 0;
+    QVariantMap m_barContentWidths;
+    CompactBarLayout::Layout m_barLayout;
+    QRectF m_slotRect;
     CompactBarContent m_bar;
     DashboardContent m_dashboard;
 };

@@ -34,8 +34,8 @@ public:
     static constexpr QSizeF permissionPillSize{320, 36};
     static constexpr QSizeF initialSize{660, 44};
     static constexpr double initialLift = 80;
-    // The icon and the start of the creative's text.
-    static constexpr double minimumSeenSlotWidth = 64;
+    // How much of the sponsored slot must be seen for a view to count.
+    static constexpr double minimumSeenSlotShare = 0.9;
 
     enum class Presentation { docked, floating, waiting, permission, hidden };
 
@@ -65,11 +65,12 @@ public:
     bool isPanelMapped() const { return m_panel->isMapped(); }
     // Mapped and not wholly covered.
     bool isPanelSeen() const { return m_panel->isSeenOnScreen(); }
-    // The sponsored slot's HUD-visible gate: the panel is seen and the slot has room in it (a bar
-    // too narrow for everything, or ads switched off, leaves it none, and no view may be billed).
+    // The sponsored slot's HUD-visible gate: the slot's own rectangle is drawn (the bar had room
+    // for it and ads are on) and at least 90 % of it is on a monitor and uncovered.
     bool isSlotSeen() const
     {
-        return m_viewModel->slotShownWidth() >= minimumSeenSlotWidth && isPanelSeen();
+        const QRectF slot = m_viewModel->slotRect();
+        return !slot.isEmpty() && m_panel->seenShare(slot) >= minimumSeenSlotShare;
     }
 
     // Decides the presentation from lastTarget and the settings and places the panel.

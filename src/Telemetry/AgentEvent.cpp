@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr std::array<const char *, 5> sourceNames{"codexOtel", "codexNotify", "codexDesktopSession",
-                                                  "claudeCodeJsonl", "mock"};
+constexpr std::array<const char *, 6> sourceNames{"codexOtel", "codexNotify", "codexDesktopSession",
+                                                  "claudeCodeJsonl", "mock", "claudeCodeHooks"};
 constexpr std::array<const char *, 3> stateNames{"idle", "working", "awaitingApproval"};
 constexpr std::array<const char *, 3> agentNames{"claudeCode", "codex", "mock"};
 constexpr std::array<const char *, 8> kindNames{"turnStarted", "turnEnded", "tokenUsage",
@@ -17,7 +17,7 @@ constexpr std::array<const char *, 8> kindNames{"turnStarted", "turnEnded", "tok
                                                 "approvalRequested", "stateText"};
 
 
-constexpr std::array<AgentSource, 1> claudeSources{AgentSource::claudeCodeJsonl};
+constexpr std::array<AgentSource, 2> claudeSources{AgentSource::claudeCodeJsonl, AgentSource::claudeCodeHooks};
 constexpr std::array<AgentSource, 3> codexSources{AgentSource::codexOtel, AgentSource::codexNotify,
                                                   AgentSource::codexDesktopSession};
 constexpr std::array<AgentSource, 1> mockSources{AgentSource::mock};
@@ -107,6 +107,10 @@ QJsonObject payloadToJson(const AgentEventKind &kind)
     } else if (const auto *tool = std::get_if<ToolCall>(&kind)) {
         payload.insert(QStringLiteral("name"), tool->name);
         putOptional(payload, "durationMs", tool->durationMs);
+        if (tool->callId)
+            payload.insert(QStringLiteral("callId"), *tool->callId);
+        if (tool->failed)
+            payload.insert(QStringLiteral("failed"), true);
     } else if (const auto *model = std::get_if<ModelInfo>(&kind)) {
         payload.insert(QStringLiteral("model"), model->model);
     } else if (const auto *state = std::get_if<StateText>(&kind)) {
@@ -128,7 +132,12 @@ AgentEventKind payloadFromJson(std::size_t caseIndex, const QJsonObject &payload
                                    read.optionalInteger("cachedTokens"),
                                    read.optionalInteger("modelContextWindow"),
                                    read.optionalInteger("contextInputTokens")};
-    case 4: return ToolCall{read.text("name"), read.optionalInteger("durationMs")};
+    case 4: {
+        const QJsonValue callId = payload.value(QLatin1String("callId"));
+        return ToolCall{read.text("name"), read.optionalInteger("durationMs"),
+                        callId.isString() ? std::optional(callId.toString()) : std::nullopt,
+                        payload.value(QLatin1String("failed")).toBool(false)};
+    }
     case 5: return ModelInfo{read.text("model")};
     case 6: return ApprovalRequested{};
     default: return StateText{read.text("_0")};
@@ -186,7 +195,9 @@ DisplayAgent displayAgent(AgentSource source)
 {
     if (isCodexSource(source))
         return DisplayAgent::codex;
-    return source == AgentSource::claudeCodeJsonl ? DisplayAgent::claudeCode : DisplayAgent::mock;
+    if (source == AgentSource::claudeCodeJsonl || source == AgentSource::claudeCodeHooks)
+        return DisplayAgent::claudeCode;
+    return DisplayAgent::mock;
 }
 
 QUuid randomUuid()

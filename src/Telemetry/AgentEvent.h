@@ -13,11 +13,11 @@
 #include <variant>
 
 // Where an event came from. Raw text is the case name.
-enum class AgentSource { codexOtel, codexNotify, codexDesktopSession, claudeCodeJsonl, mock };
+enum class AgentSource { codexOtel, codexNotify, codexDesktopSession, claudeCodeJsonl, mock, claudeCodeHooks };
 
-inline constexpr std::array<AgentSource, 5> allAgentSources{
+inline constexpr std::array<AgentSource, 6> allAgentSources{
     AgentSource::codexOtel, AgentSource::codexNotify, AgentSource::codexDesktopSession,
-    AgentSource::claudeCodeJsonl, AgentSource::mock};
+    AgentSource::claudeCodeJsonl, AgentSource::mock, AgentSource::claudeCodeHooks};
 
 QString rawValue(AgentSource source);
 std::optional<AgentSource> agentSourceFromRaw(QStringView raw);
@@ -66,6 +66,9 @@ struct SessionSnapshot {
 struct ToolCall {
     QString name;
     std::optional<qint64> durationMs;
+    // The agent's own id of the call, when it reports the start and the end of one call apart.
+    std::optional<QString> callId;
+    bool failed = false;
     bool operator==(const ToolCall &) const = default;
 };
 struct ModelInfo {

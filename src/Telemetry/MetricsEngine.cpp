@@ -92,6 +92,8 @@ void MetricsEngine::apply(const AgentEvent &event, bool live, const std::optiona
         session.source = event.source;
     }
     session.lastActivity = event.timestamp;
+    if (event.source == AgentSource::claudeCodeHooks)
+        session.turnsFromHooks = true;
 
     applyKind(event, live, modelAtEvent, metrics, session);
 
@@ -138,12 +140,27 @@ void MetricsEngine::applyKind(const AgentEvent &event, bool live, const std::opt
 
 void MetricsEngine::applyToolCall(const AgentEvent &event, const ToolCall &call, AgentMetrics &metrics)
 {
-    metrics.toolCallCount += 1;
+    // A tool running or done means the agent got past any approval it waited for.
+    if (metrics.state == AgentState::awaitingApproval)
+        metrics.state = AgentState::working;
     metrics.lastTool = call.name;
-    m_toolFeed.prepend(ToolCallEntry{randomUuid(), call.name, call.durationMs, event.timestamp, event.source});
+    m_toolFeedTouched = true;
+    if (call.callId) {
+        // The end of a call reported at its start completes that entry: one entry per call.
+        const auto same = std::find_if(m_toolFeed.begin(), m_toolFeed.end(), [&](const ToolCallEntry &entry) {
+            return entry.callId == call.callId && entry.source == event.source;
+        });
+        if (same != m_toolFeed.end()) {
+            same->durationMs = call.durationMs ? call.durationMs : same->durationMs;
+            same->failed = same->failed || call.failed;
+            return;
+        }
+    }
+    metrics.toolCallCount += 1;
+    m_toolFeed.prepend(ToolCallEntry{randomUuid(), call.name, call.durationMs, event.timestamp, event.source,
+                                     call.callId, call.failed});
     if (m_toolFeed.size() > toolFeedLimit)
         m_toolFeed.resize(toolFeedLimit);
-    m_toolFeedTouched = true;
 }
 
 void MetricsEngine::applyTokenUsage(const AgentEvent &event, const TokenUsage &usage, bool live,
@@ -169,7 +186,9 @@ void MetricsEngine::applyTokenUsage(const AgentEvent &event, const TokenUsage &u
         metrics.outputSamples.append(OutputSample{event.timestamp, output});
         bumpToday(displayAgent(event.source), Increment{input, output, delta});
     }
-    startWorkingIfIdle(metrics, event.timestamp);
+    // The final reply is written just after the hook's turn end and belongs to that turn.
+    if (!session.turnsFromHooks)
+        startWorkingIfIdle(metrics, event.timestamp);
 }
 
 void MetricsEngine::applySnapshot(const AgentEvent &event, const SessionSnapshot &snapshot, bool live,

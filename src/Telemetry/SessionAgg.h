@@ -21,6 +21,8 @@ struct SessionAgg {
     std::optional<QString> model;
     double cost = 0;
     QDateTime lastActivity = distantPast();
+    // Claude Code's hooks report this session's turn edges, so tokens alone never open a turn.
+    bool turnsFromHooks = false;
 
     // A placeholder that never saw tokens or cost.
     bool isEmpty() const { return sessionTokens < 1 && saturatingAdd(input, output) < 1 && !(cost > 0); }

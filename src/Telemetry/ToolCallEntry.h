@@ -15,6 +15,8 @@ struct ToolCallEntry {
     std::optional<qint64> durationMs;
     QDateTime timestamp;
     AgentSource source = AgentSource::mock;
+    std::optional<QString> callId; // the agent's id of the call, when it reports one
+    bool failed = false;
 
     bool operator==(const ToolCallEntry &) const = default;
 };

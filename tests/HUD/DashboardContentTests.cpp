@@ -15,7 +15,7 @@ QList<DayAgg> week(const QList<double> &costs)
     return days;
 }
 
-DashboardInputs inputs(double width = 800)
+DashboardInputs inputs(double width = 1240)
 {
     DashboardInputs in;
     in.width = width;
@@ -143,4 +143,43 @@ TEST(DashboardContent, SessionRowsAndOverlay)
     EXPECT_EQ(content.streakLine.toStdString(), "streak 3/5s \u00b7 ticks 12");
     EXPECT_FALSE(content.gateRows.at(2).toMap().value(QStringLiteral("passes")).toBool());
     EXPECT_EQ(text(content.gateRows.at(3).toMap(), "text"), "input < 60s");
+}
+
+// The wide layout keeps its tiles in one row; the ones ranked last give way first.
+TEST(DashboardContent, WideTilesFitOneRow)
+{
+    struct Case {
+        double width;
+        std::vector<std::string> titles;
+    };
+    const std::vector<std::string> all{"Session total", "Current context", "Metered today", "Last 7 days", "Payable earned",
+                                       "Payable projection", "Demo value", "Ad backend", "Codex health"};
+    const Case cases[] = {
+        {759, all}, // the narrow layout scrolls and keeps every tile
+        {760, {"Session total", "Current context", "Metered today", "Last 7 days", "Payable earned", "Codex health"}},
+        {906, {"Session total", "Current context", "Metered today", "Last 7 days", "Payable earned", "Demo value",
+               "Codex health"}},
+        {1240, all},
+        {1600, all},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> titles;
+        for (const QVariant &t : dashboardContent(inputs(c.width)).tiles)
+            titles.push_back(text(t.toMap(), "title"));
+        EXPECT_EQ(titles, c.titles) << c.width;
+    }
+}
+
+TEST(DashboardContent, ChartScalesNameTheTopValues)
+{
+    DashboardInputs in = inputs();
+    in.scoped.daily = week({0.2, 12.5, 0});
+    in.scoped.daily[1].input = 70'000;
+    in.scoped.daily[1].output = 100;
+    const DashboardContent content = dashboardContent(in);
+    EXPECT_EQ(content.tokenScale.toStdString(), "70.1k");
+    EXPECT_EQ(content.costScale.toStdString(), "$12.50");
+    in.scoped.daily.clear();
+    EXPECT_EQ(dashboardContent(in).tokenScale.toStdString(), "0");
+    EXPECT_EQ(dashboardContent(in).costScale.toStdString(), "$0.000");
 }

@@ -24,13 +24,19 @@ TEST(HUDViewModel, EveryWritablePropertyNotifiesOnceAChange)
         ++writable;
         SCOPED_TRACE(property.name());
         ASSERT_TRUE(property.hasNotifySignal());
-        ASSERT_EQ(property.metaType(), QMetaType::fromType<double>()) << "give this type a changed value below";
+        QVariant changed;
+        if (property.metaType() == QMetaType::fromType<double>())
+            changed = property.read(&model).toDouble() + 120;
+        else if (property.metaType() == QMetaType::fromType<QRectF>())
+            changed = QRectF(500, 7, 212, 30);
+        else if (property.metaType() == QMetaType::fromType<QVariantMap>())
+            changed = QVariantMap{{QStringLiteral("state"), 99.0}, {QStringLiteral("tokens"), 92.0}};
+        ASSERT_TRUE(changed.isValid()) << "give this type a changed value above";
         QSignalSpy spy(&model, property.notifySignal());
-        const double changed = property.read(&model).toDouble() + 120;
         property.write(&model, changed);
         property.write(&model, changed);
         EXPECT_EQ(spy.count(), 1);
-        EXPECT_EQ(property.read(&model).toDouble(), changed);
+        EXPECT_EQ(property.read(&model), changed);
     }
     EXPECT_GT(writable, 0);
 }

@@ -9,6 +9,7 @@
 #include <QDir>
 
 #include <functional>
+#include <set>
 #include <QQuickItem>
 #include <QQuickView>
 
@@ -149,6 +150,40 @@ struct HUDScreenshots : ::testing::Test {
         return ink;
     }
 
+    // Every item of a wide dashboard lies inside the HUD's 1-point border with a point to spare
+    // (what a scroll view holds is clipped to it and counts as the view); the tiles stand in one
+    // row and the token chart keeps a readable height.
+    void expectDashboardInsideTheBorder(double width, const std::string &where)
+    {
+        const QRectF inside(2, 44 + 2, width - 4, 290 - 44 - 4);
+        QQuickItem *root = item("dashboard");
+        ASSERT_NE(root, nullptr);
+        const QRectF dashboard = root->mapRectToScene(root->boundingRect());
+        std::function<void(QQuickItem *)> visit = [&](QQuickItem *node) {
+            if (!node->isVisible() || node->opacity() == 0)
+                return;
+            const QRectF at = node->mapRectToScene(node->boundingRect());
+            // The loader and the layout's frame fill the dashboard: only what they hold is drawn.
+            const bool frame = at == dashboard;
+            if (at.width() > 0 && at.height() > 0 && !frame) {
+                EXPECT_TRUE(inside.contains(at)) << node->metaObject()->className() << " '"
+                                                  << node->objectName().toStdString() << "' at " << at.x() << ","
+                                                  << at.y() << " " << at.width() << "x" << at.height() << " " << where;
+            }
+            if (node->objectName() == QLatin1String("toolScroll"))
+                return;
+            for (QQuickItem *child : node->childItems())
+                visit(child);
+        };
+        visit(root);
+        std::set<double> rows;
+        for (const QQuickItem *tile : items("tileValue"))
+            rows.insert(tile->mapToScene(QPointF()).y());
+        EXPECT_EQ(rows.size(), 1u) << where;
+        EXPECT_GE(item("tokenChart")->height(), 60) << where;
+        EXPECT_EQ(texts("chartScale").size(), 2u) << where;
+    }
+
     void expectBarMatchesModel()
     {
         const CompactBarContent &bar = controller->viewModel().bar();
@@ -281,23 +316,87 @@ TEST_F(HUDScreenshots, DashboardNarrowAndWide)
         EXPECT_NE(item("gateOverlay"), nullptr);
         const QImage image = save(narrow ? QStringLiteral("dashboard-759") : QStringLiteral("dashboard-760"));
         EXPECT_EQ(image.size(), QSize(int(width), 290));
+        if (!narrow)
+            expectDashboardInsideTheBorder(width, "760");
     }
 }
 
-// The slot's gate counts only what the bar has room to draw.
-TEST_F(HUDScreenshots, SlotIsSeenOnlyWhereTheBarHasRoomForIt)
+// The mock agent at work, with a long model name and a creative wider than the slot.
+ScopedMetrics mockWorking()
 {
-    controller->viewModel().setScoped(knownMetrics(AgentState::working));
+    ScopedMetrics scoped = knownMetrics(AgentState::working);
+    scoped.scope = MetricsScope::of(DisplayAgent::mock);
+    scoped.model = QStringLiteral("mock-model-large");
+    return scoped;
+}
+
+// At the widths the HUD is docked at, from the side panel's to a wide monitor's: every element of
+// the bar shows whole or not at all, the ones that must always show do, and the slot has room for
+// its icon, caption and 150 of its text wherever the bar is 660 or wider. Expanded, nothing of a
+// wide dashboard touches or crosses the HUD's border and the token chart keeps its height.
+TEST_F(HUDScreenshots, EveryWidthShowsWholeElementsAndTheSlotItsRoom)
+{
+    controller->viewModel().setScoped(mockWorking());
     controller->viewModel().setSlot(knownSlot(true));
-    struct Case {
-        double width;
-        bool ads;
-        bool roomForSlot;
-    };
-    for (const Case c : {Case{1240, true, true}, Case{660, true, false}, Case{1240, false, false}}) {
-        settings.setShowAds(c.ads);
-        dock(c.width, false);
-        const double shown = controller->viewModel().slotShownWidth();
-        EXPECT_EQ(shown >= HUDWindowController::minimumSeenSlotWidth, c.roomForSlot) << c.width << " " << shown;
+    settings.setShowDebugOverlay(true);
+    const char *barElements[] = {"scopeChip", "expandButton", "stateBadge", "tokenCounts", "sparkline",
+                                 "costLabel", "modelName", "earningsBadge", "adSlot"};
+    // Texts that are cut when drawn narrower than they need.
+    const char *texts[] = {"scopeLabel", "stateLabel", "sessionValue", "contextValue", "costLabel",
+                           "modelName", "earningsText", "slotCaption"};
+    for (const double width : {380.0, 660.0, 906.0, 1240.0, 1600.0}) {
+        const bool side = width == 380;
+        settings.setDockEdge(side ? DockEdge::right : DockEdge::above);
+        for (const bool expanded : {false, true}) {
+            dock(side ? 400 : width, expanded);
+            const std::string where = std::to_string(int(width)) + (expanded ? " expanded" : " collapsed");
+            ASSERT_EQ(view->width(), int(width)) << where;
+            const QString name = QStringLiteral("hud-%1-%2").arg(int(width)).arg(expanded ? "expanded" : "collapsed");
+            EXPECT_EQ(save(name).size(), QSize(int(width), expanded ? 290 : 44)) << where;
+
+            // Left to right inside the bar's padding, none over another.
+            double right = 10;
+            for (const char *element : barElements) {
+                const QQuickItem *found = item(element);
+                ASSERT_NE(found, nullptr) << element;
+                if (!found->isVisible())
+                    continue;
+                const QRectF at = found->mapRectToScene(found->boundingRect());
+                EXPECT_GE(at.left(), right - 0.5) << element << " at " << where;
+                EXPECT_LE(found->implicitWidth(), found->width() + 0.5) << element << " cut at " << where;
+                right = at.right();
+            }
+            EXPECT_LE(right, width - 10 + 0.5) << where;
+            for (const char *text : texts) {
+                const QQuickItem *found = item(text);
+                if (!found || !found->isVisible() || !found->parentItem()->isVisible())
+                    continue;
+                EXPECT_LE(found->implicitWidth(), found->width() + 0.5) << text << " cut at " << where;
+            }
+            for (const char *essential : {"stateBadge", "tokenCounts", "costLabel"})
+                EXPECT_TRUE(item(essential)->isVisible()) << essential << " at " << where;
+            EXPECT_EQ(text("stateLabel"), "Working\u2026 1:15");
+            if (item("modelName")->isVisible()) {
+                EXPECT_EQ(text("modelName"), "mock-model-large");
+            }
+            EXPECT_EQ(item("modelName")->isVisible(), width >= 1240) << where;
+
+            const QRectF slot = controller->viewModel().slotRect();
+            if (width >= 660) {
+                ASSERT_TRUE(item("adSlot")->isVisible()) << where;
+                EXPECT_GE(slot.width(), 8 + 12 + 6 + 150 + 8) << where;
+                EXPECT_GE(item("slotMarquee")->width(), 150) << where;
+                const QQuickItem *adSlot = item("adSlot");
+                EXPECT_EQ(slot, adSlot->mapRectToScene(adSlot->boundingRect())) << where;
+                // The suite's screen is 1280 wide: a slot past its edge is not seen.
+                EXPECT_EQ(controller->isSlotSeen(), 20 + slot.right() <= 1280) << where;
+            } else {
+                EXPECT_FALSE(item("adSlot")->isVisible()) << where;
+                EXPECT_TRUE(slot.isEmpty()) << where;
+                EXPECT_FALSE(controller->isSlotSeen()) << where;
+            }
+            if (expanded && width >= DashboardContent::wideFromWidth)
+                expectDashboardInsideTheBorder(width, where);
+        }
     }
 }

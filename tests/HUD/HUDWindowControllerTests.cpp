@@ -20,6 +20,7 @@ public:
     void orderOut() override { mapped = false; }
     bool isMapped() const override { return mapped; }
     bool isSeenOnScreen() const override { return mapped; }
+    double seenShare(const QRectF &) const override { return mapped ? 1 : 0; }
     std::optional<QRectF> mainScreenVisibleFrame() const override { return QRectF(0, 40, 1280, 760); }
 };
 

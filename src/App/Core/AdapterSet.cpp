@@ -20,6 +20,7 @@ void AdapterSet::start(bool useMockData, bool debugLogRawOTel, const std::functi
 
     m_claude = std::make_unique<ClaudeCodeJSONLAdapter>(m_bus, m_locations.claudeRoot, m_env);
     m_claude->start();
+    m_claudeHooks = std::make_unique<ClaudeCodeHookSource>(m_bus, m_env);
 
     m_otel = std::make_unique<CodexOTelAdapter>(&m_bus, m_locations.otelPort, m_locations.otelDebugLog, m_env);
     m_otel->setDebugLogRawPayloads(debugLogRawOTel);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Telemetry/Adapters/ClaudeCodeHookSource.h"
 #include "Telemetry/Adapters/ClaudeCodeJSONLAdapter.h"
 #include "Telemetry/Adapters/CodexDesktopSessionAdapter.h"
 #include "Telemetry/Adapters/CodexNotifyAdapter.h"
@@ -46,6 +47,7 @@ public:
 
     MockAdapter *mock() const { return m_mock.get(); }
     ClaudeCodeJSONLAdapter *claude() const { return m_claude.get(); }
+    ClaudeCodeHookSource *claudeHooks() const { return m_claudeHooks.get(); }
     CodexOTelAdapter *otel() const { return m_otel.get(); }
     CodexNotifyAdapter *notify() const { return m_notify.get(); }
     CodexDesktopSessionAdapter *codexDesktop() const { return m_codexDesktop.get(); }
@@ -56,6 +58,7 @@ private:
     const Environment m_env;
     std::unique_ptr<MockAdapter> m_mock;
     std::unique_ptr<ClaudeCodeJSONLAdapter> m_claude;
+    std::unique_ptr<ClaudeCodeHookSource> m_claudeHooks;
     std::unique_ptr<CodexOTelAdapter> m_otel;
     std::unique_ptr<CodexNotifyAdapter> m_notify;
     std::unique_ptr<CodexDesktopSessionAdapter> m_codexDesktop;

@@ -40,4 +40,5 @@ struct AppEnvironment : Environment {
     QString reportsDir() const { return inSupportDir("Reports"); }
     QString claudeProjectsDir() const { return homeDir + QStringLiteral("/.claude/projects"); }
     QString codexConfigFile() const { return homeDir + QStringLiteral("/.codex/config.toml"); }
+    QString claudeSettingsFile() const { return homeDir + QStringLiteral("/.claude/settings.json"); }
 };

@@ -19,11 +19,17 @@ struct ModeFlag {
 };
 
 // In the order in which they win.
-constexpr std::array<ModeFlag, 9> modeFlags{{
+constexpr std::array<ModeFlag, 15> modeFlags{{
     {"smoke-test", Mode::smokeTest},
     {"codex-status", Mode::codexStatus},
     {"install-codex-config", Mode::installCodexConfig},
     {"revert-codex-config", Mode::revertCodexConfig},
+    {"claude-hook", Mode::claudeHook},
+    {"claude-status", Mode::claudeStatus},
+    {"install-claude-config", Mode::installClaudeConfig},
+    {"install-claude-statusline", Mode::installClaudeConfig},
+    {"revert-claude-config", Mode::revertClaudeConfig},
+    {"revert-claude-statusline", Mode::revertClaudeConfig},
     {"ad-report", Mode::adReport},
     {"snapshot", Mode::snapshot},
     {"help", Mode::help},
@@ -146,6 +152,12 @@ QString usage()
         "  --codex-status           print the state of the Codex configuration\n"
         "  --install-codex-config   install the notify hook and the managed Codex config block\n"
         "  --revert-codex-config    remove the managed lines from the Codex config\n"
+        "  --claude-hook            the command Claude Code's hooks run: reads the hook's JSON on\n"
+        "                           standard input and hands its metadata to the running Corvane\n"
+        "  --claude-status          print what Corvane installed in ~/.claude/settings.json\n"
+        "  --install-claude-config  add Corvane's hooks and status line to ~/.claude/settings.json\n"
+        "                           (also --install-claude-statusline)\n"
+        "  --revert-claude-config   remove them again (also --revert-claude-statusline)\n"
         "  --ad-report [--days N]   write the sponsored-slot pilot report (default 7 days)\n"
         "  --snapshot [--scope aggregate|claudeCode|codex|mock] [--json]\n"
         "                           print the current metrics in one line (or as JSON), for status bars\n"

@@ -27,4 +27,21 @@ std::optional<QByteArray> send(const QString &socketPath, const QByteArray &line
     return answer;
 }
 
+bool post(const QString &socketPath, const QByteArray &line, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    QLocalSocket socket;
+    socket.connectToServer(socketPath);
+    if (!socket.waitForConnected(int(deadline.remainingTime())))
+        return false;
+    socket.write(line);
+    while (socket.bytesToWrite() > 0 && !deadline.hasExpired()) {
+        if (!socket.waitForBytesWritten(int(deadline.remainingTime())))
+            break;
+    }
+    const bool written = socket.bytesToWrite() == 0;
+    socket.abort(); // the bytes are in the kernel's buffer: closing does not lose them
+    return written;
+}
+
 } // namespace ControlClient

@@ -1,13 +1,30 @@
 #include "App/Core/ControlRequest.h"
 
 #include "App/Core/SnapshotFormat.h"
+#include "Telemetry/Adapters/ClaudeHookMetadata.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 
+namespace {
+
+const char *commandName(ControlRequest::Command command)
+{
+    switch (command) {
+    case ControlRequest::Command::raise: return "raise";
+    case ControlRequest::Command::snapshot: return "snapshot";
+    case ControlRequest::Command::claudeHook: break;
+    }
+    return "claudeHook";
+}
+
+} // namespace
+
 QByteArray ControlRequest::toLine() const
 {
-    QJsonObject object{{"command", command == Command::raise ? "raise" : "snapshot"}};
+    QJsonObject object{{"command", commandName(command)}};
+    if (command == Command::claudeHook)
+        object.insert("hook", hook);
     if (command == Command::snapshot) {
         if (scope)
             object.insert("scope", SnapshotFormat::scopeName(*scope));
@@ -25,6 +42,11 @@ std::optional<ControlRequest> ControlRequest::parse(QByteArrayView line)
     const QString command = object.value("command").toString();
     if (command == u"raise")
         return raise();
+    if (command == u"claudeHook") {
+        // Whoever sent it, only the metadata keys go further.
+        std::optional<QJsonObject> metadata = ClaudeHookMetadata::filtered(object.value("hook").toObject());
+        return metadata ? std::optional(claudeHook(std::move(*metadata))) : std::nullopt;
+    }
     if (command != u"snapshot")
         return std::nullopt;
     std::optional<MetricsScope> scope;

@@ -1,5 +1,6 @@
 #include "App/Core/EventPipeline.h"
 
+#include "App/Core/ClaudeHookCoverage.h"
 #include "Persistence/EventStore.h"
 #include "Telemetry/EventBus.h"
 #include "Telemetry/MetricsEngine.h"
@@ -26,9 +27,11 @@ bool EventPipeline::deliver(const QList<AgentEvent> &events)
     rows.reserve(m_store ? events.size() : 0);
     bool fromCodex = false;
     for (const AgentEvent &event : events) {
+        if (ClaudeHookCoverage::supersededByHooks(event, m_metrics))
+            continue;
         m_metrics.apply(event, true, std::nullopt);
         fromCodex = fromCodex || isCodexSource(event.source);
-        if (!m_store)
+        if (!m_store || ClaudeHookCoverage::isRunningToolCall(event))
             continue;
         // Read after applying, so an event that announces a model is stored with it.
         const auto &agents = m_metrics.agents();

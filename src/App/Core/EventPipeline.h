@@ -11,7 +11,8 @@ class MetricsEngine;
 struct AgentEvent;
 
 // The bus's sink: every event moves the metrics and is stored with the model then in force;
-// a group that holds an event from a Codex source asks once for a health refresh.
+// a group that holds an event from a Codex source asks once for a health refresh. What Claude
+// Code's hooks already reported is not taken again from its transcripts (ClaudeHookCoverage).
 //
 // Both run here, on the main thread, because the model in force is the metrics engine's: the
 // adapters' threads map and queue, the bus hands each queued group over in one call, and the

@@ -30,7 +30,8 @@ int run(int argc, char **argv)
         core->launch();
         const MetricsEngine *metrics = core->metrics();
         const CodexTelemetryHealth *health = &core->codexHealth();
-        return InstanceRun::Launched{std::move(core), metrics, health, {}};
+        ClaudeCodeHookSource *claudeHooks = core->adapters()->claudeHooks();
+        return InstanceRun::Launched{std::move(core), metrics, health, {}, claudeHooks};
     });
 }
 

@@ -6,6 +6,7 @@
 #include "App/Core/InstanceLock.h"
 #include "App/Core/SnapshotFormat.h"
 #include "App/Core/TerminationSignals.h"
+#include "Telemetry/Adapters/ClaudeCodeHookSource.h"
 #include "Telemetry/MetricsEngine.h"
 
 #include <QCoreApplication>
@@ -35,7 +36,8 @@ int handOff(const AppEnvironment &environment)
 } // namespace
 
 QByteArray answer(const std::optional<ControlRequest> &request, const MetricsEngine &metrics,
-                  const CodexTelemetryHealth &health, const std::function<void()> &bringForward)
+                  const CodexTelemetryHealth &health, const std::function<void()> &bringForward,
+                  ClaudeCodeHookSource *claudeHooks)
 {
     if (!request)
         return QByteArrayLiteral("error: unknown request\n");
@@ -46,6 +48,10 @@ QByteArray answer(const std::optional<ControlRequest> &request, const MetricsEng
         return QByteArrayLiteral("ok\n");
     case ControlRequest::Command::snapshot:
         return SnapshotFormat::output(metrics.scoped(request->scope), health.snapshot(), request->json);
+    case ControlRequest::Command::claudeHook:
+        if (claudeHooks)
+            claudeHooks->receive(request->hook);
+        return {};
     }
     return {};
 }
@@ -61,8 +67,9 @@ int run(const AppEnvironment &environment, const std::function<Launched()> &laun
     const MetricsEngine &metrics = *launched.metrics;
     const CodexTelemetryHealth &health = *launched.health;
     const std::function<void()> bringForward = launched.bringForward;
-    ControlServer control(environment.controlSocket(), [&metrics, &health, &bringForward](QByteArrayView line) {
-        return answer(ControlRequest::parse(line), metrics, health, bringForward);
+    ClaudeCodeHookSource *claudeHooks = launched.claudeHooks;
+    ControlServer control(environment.controlSocket(), [&metrics, &health, &bringForward, claudeHooks](QByteArrayView line) {
+        return answer(ControlRequest::parse(line), metrics, health, bringForward, claudeHooks);
     }, environment);
     if (!control.listen())
         std::fprintf(stderr, "corvane: control socket unavailable: %s\n", qPrintable(control.errorString()));

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+class ClaudeCodeHookSource;
 class CodexTelemetryHealth;
 class MetricsEngine;
 
@@ -26,11 +27,14 @@ struct Launched {
     const MetricsEngine *metrics = nullptr;
     const CodexTelemetryHealth *health = nullptr;
     std::function<void()> bringForward;
+    ClaudeCodeHookSource *claudeHooks = nullptr; // where Claude Code's hook calls go
 };
 
 // The answer to one control request of a running instance.
+// A hook call gets an empty answer: its sender never waits for one.
 QByteArray answer(const std::optional<ControlRequest> &request, const MetricsEngine &metrics,
-                  const CodexTelemetryHealth &health, const std::function<void()> &bringForward);
+                  const CodexTelemetryHealth &health, const std::function<void()> &bringForward,
+                  ClaudeCodeHookSource *claudeHooks = nullptr);
 
 // Becomes the instance and runs the event loop until SIGINT, SIGTERM, SIGHUP or quit (status 0); when
 // another instance holds the support directory, asks it to come forward, prints one line and

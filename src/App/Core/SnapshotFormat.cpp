@@ -40,7 +40,8 @@ QJsonObject toolJson(const ToolCallEntry &entry)
             {"name", entry.name},
             {"durationMs", entry.durationMs ? QJsonValue(*entry.durationMs) : QJsonValue(QJsonValue::Null)},
             {"timestamp", time(entry.timestamp)},
-            {"source", rawValue(entry.source)}};
+            {"source", rawValue(entry.source)},
+            {"failed", entry.failed}};
 }
 
 QJsonObject dayJson(const DayAgg &day)

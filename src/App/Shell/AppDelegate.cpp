@@ -67,6 +67,7 @@ void AppDelegate::launchShell()
                      *m_tracker,
                      *m_desktop,
                      {env.codexConfigFile(), env.notifyHookScript(), env.notifySocket()},
+                     env.claudeSettingsFile(),
                      env.pricingFile(),
                      ReportExport::supportFiles(env),
                      AutostartEntry::path(),

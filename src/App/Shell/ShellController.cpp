@@ -7,6 +7,9 @@
 #include "App/Shell/OnboardingWindow.h"
 #include "App/Shell/SponsoredSlot.h"
 #include "App/Shell/StatusMenu.h"
+#include "App/Modes/ClaudeModes.h"
+#include "App/Shell/AlertDialog.h"
+#include "Claude/ClaudeSettingsWriter.h"
 #include "Codex/CodexConfigWriter.h"
 #include "Platform/WindowSystem.h"
 #include "Telemetry/CodexTelemetryHealth.h"
@@ -112,6 +115,8 @@ StatusMenuState ShellController::menuState() const
     state.codexHealthDetail = snapshot.menuDetail;
     state.codexConfigInstalled = config.installed;
     state.codexNotifyInstalled = config.notifyInstalled;
+    const ClaudeSettingsWriter::Status claude = ClaudeSettingsWriter::status(m_parts.claudeSettingsPath);
+    state.claudeInstalled = !claude.hookEvents.isEmpty() || claude.statusLineInstalled;
     state.startAtLogin = AutostartEntry::isEnabled(m_parts.autostartPath);
     return state;
 }
@@ -129,6 +134,12 @@ void ShellController::handle(MenuAction action, const QString &represented)
     case MenuAction::exportAdPilotReport: MenuDialogs::exportAdPilotReport(m_parts.desktop, m_parts.reportFiles); break;
     case MenuAction::setupCodex: CodexSetup::runSetup(m_parts.codexPaths); break;
     case MenuAction::revertCodex: CodexSetup::runRevert(m_parts.codexPaths.config); break;
+    case MenuAction::setupClaude:
+        if (AlertDialog::ask(ClaudeModes::setupQuestion()) == 0)
+            AlertDialog::ask(ClaudeModes::install(m_parts.claudeSettingsPath, m_parts.executablePath,
+                                                  QDateTime::currentDateTime()).text);
+        break;
+    case MenuAction::revertClaude: AlertDialog::ask(ClaudeModes::revert(m_parts.claudeSettingsPath).text); break;
     case MenuAction::openPricing: MenuDialogs::openPricing(m_parts.desktop, m_parts.pricingPath); break;
     case MenuAction::toggleStartAtLogin:
         if (AutostartEntry::isEnabled(m_parts.autostartPath))

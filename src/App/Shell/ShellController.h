@@ -33,6 +33,7 @@ struct ShellParts {
     WindowTracker &tracker;
     Desktop &desktop;
     CodexSetup::Paths codexPaths;
+    QString claudeSettingsPath;
     QString pricingPath;
     AdPilotReport::Files reportFiles;
     QString autostartPath;

@@ -113,6 +113,9 @@ QList<MenuRow> statusMenuRows(const StatusMenuState &state)
                  MenuAction::setupCodex);
     if (state.codexConfigInstalled || state.codexNotifyInstalled)
         rows << item(QStringLiteral("Revert Codex Config"), MenuAction::revertCodex);
+    rows << item(QStringLiteral("Set Up Claude Code…"), MenuAction::setupClaude);
+    if (state.claudeInstalled)
+        rows << item(QStringLiteral("Revert Claude Code Settings"), MenuAction::revertClaude);
     rows << item(QStringLiteral("Edit Pricing Table…"), MenuAction::openPricing);
     // Linux has no login-items panel per application, so the menu manages the XDG autostart entry.
     rows << item(QStringLiteral("Start at Login"), MenuAction::toggleStartAtLogin, state.startAtLogin);

@@ -24,6 +24,8 @@ enum class MenuAction {
     toggleDebugOverlay,
     setupCodex,
     revertCodex,
+    setupClaude,
+    revertClaude,
     openPricing,
     toggleStartAtLogin,
     quit,
@@ -62,6 +64,7 @@ struct StatusMenuState {
     QString codexHealthDetail;
     bool codexConfigInstalled = false;
     bool codexNotifyInstalled = false;
+    bool claudeInstalled = false; // any of Corvane's entries in Claude Code's settings
     bool startAtLogin = false;
 };
 

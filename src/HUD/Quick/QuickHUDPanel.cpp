@@ -130,6 +130,8 @@ bool QuickHUDPanel::isMapped() const { return m_view.isVisible() && m_view.isExp
 
 bool QuickHUDPanel::isSeenOnScreen() const { return isMapped() && isOwnWindowVisible(m_view); }
 
+double QuickHUDPanel::seenShare(const QRectF &part) const { return isMapped() ? ownWindowSeenShare(m_view, part) : 0; }
+
 std::optional<QRectF> QuickHUDPanel::mainScreenVisibleFrame() const
 {
     const QScreen *screen = QGuiApplication::primaryScreen();

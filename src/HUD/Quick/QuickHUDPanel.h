@@ -29,6 +29,7 @@ public:
     void orderOut() override;
     bool isMapped() const override;
     bool isSeenOnScreen() const override;
+    double seenShare(const QRectF &part) const override;
     std::optional<QRectF> mainScreenVisibleFrame() const override;
 
     QQuickView &view() { return m_view; }

@@ -2,8 +2,11 @@
 
 #include <QRect>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace X11WindowVisibility {
 
@@ -55,7 +58,41 @@ xcb_window_t topLevel(xcb_connection_t *x, xcb_window_t root, xcb_window_t windo
     return XCB_NONE;
 }
 
+// The top-level windows stacked above the one that holds `window`, bottom to top; nullopt on failure.
+std::optional<std::vector<xcb_window_t>> windowsAbove(xcb_connection_t *x, xcb_window_t root, xcb_window_t window)
+{
+    const xcb_window_t ours = topLevel(x, root, window);
+    const Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(x, xcb_query_tree(x, root), nullptr));
+    if (ours == XCB_NONE || !tree)
+        return std::nullopt;
+    const xcb_window_t *children = xcb_query_tree_children(tree.get());
+    const int count = xcb_query_tree_children_length(tree.get());
+    const xcb_window_t *at = std::find(children, children + count, ours);
+    if (at == children + count)
+        return std::nullopt;
+    return std::vector<xcb_window_t>(at + 1, children + count);
+}
+
 } // namespace
+
+QRegion uncoveredPart(xcb_connection_t *x, xcb_window_t root, xcb_window_t window, const QRect &area)
+{
+    if (!x || !viewable(x, window))
+        return {};
+    const auto above = windowsAbove(x, root, window);
+    if (!above)
+        return {};
+    const QRect placed = rootRect(x, root, window);
+    if (placed.isEmpty())
+        return {};
+    QRegion uncovered(area.translated(placed.topLeft()));
+    for (const xcb_window_t other : *above) {
+        bool inputOnly = false;
+        if (viewable(x, other, &inputOnly) && !inputOnly)
+            uncovered -= rootRect(x, root, other);
+    }
+    return uncovered;
+}
 
 bool isVisible(xcb_connection_t *x, xcb_window_t root, xcb_window_t window)
 {

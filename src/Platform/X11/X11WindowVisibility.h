@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QRegion>
+
 #include <xcb/xcb.h>
 
 // Whether a window can be seen: mapped and viewable, at least partly on the screen, and not
@@ -9,5 +11,10 @@
 namespace X11WindowVisibility {
 
 bool isVisible(xcb_connection_t *x, xcb_window_t root, xcb_window_t window);
+
+// The part of `area` (in the window's coordinates) that no viewable window stacked above
+// `window` covers, in root coordinates; empty when `window` is not viewable or a request fails.
+// Monitors are the caller's to intersect.
+QRegion uncoveredPart(xcb_connection_t *x, xcb_window_t root, xcb_window_t window, const QRect &area);
 
 } // namespace X11WindowVisibility

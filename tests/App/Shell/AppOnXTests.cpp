@@ -53,11 +53,24 @@ protected:
         settings.setAdBackendMode(AdBackendMode::localMock);
     }
 
-    // Wide enough for the bar to have room for the sponsored slot after its fixed-width parts.
-    void startTerm()
+    void startTerm(const QString &geometry = QStringLiteral("150x24+40+220"))
     {
-        term = x.startXterm({"-geometry", "150x24+40+220"});
+        term = x.startXterm({"-geometry", geometry});
         ASSERT_NE(term.window, 0u) << x.error().toStdString();
+    }
+    QString gatesText()
+    {
+        const ImpressionEngine::Gates &gates = app->slot().impressions().gates();
+        return QStringLiteral("gates: turn %1 hud %2 display %3 input %4")
+            .arg(gates.turnInFlight)
+            .arg(gates.hudVisible)
+            .arg(gates.displayAwake)
+            .arg(gates.inputRecent);
+    }
+    int viewTicks()
+    {
+        const QList<AdEvent> events = AdLedger(home.filePath("data/Corvane/ad-ledger.jsonl")).loadEvents();
+        return int(std::count_if(events.begin(), events.end(), [](const AdEvent &e) { return e.type == AdEventType::viewTick; }));
     }
     void launch()
     {
@@ -222,6 +235,53 @@ TEST_F(AppOnX, MockAgentDockedToTheXtermWithSponsoredSlotAndMenu)
     ASSERT_TRUE(waitUntil([&] { return bar().scopeLabel == "Codex"; }, 5s)) << bar().scopeLabel.toStdString();
 }
 
+// Above the most common terminal, 80 columns, the bar is 660 wide and the slot earns; with the
+// terminal at the top edge the bar is pushed above the screen and earns nothing.
+TEST_F(AppOnX, EightyColumnXtermEarnsAViewTickAndTheTopEdgeNone)
+{
+    ASSERT_NO_FATAL_FAILURE(startTerm(QStringLiteral("80x24+40+220")));
+    click(5, 5, 0); // recent input, for the slot's input gate
+    launch();
+    ASSERT_TRUE(waitUntil([&] { return docked(DockEdge::above) && hud().isPanelSeen(); }, 10s)) << why().toStdString();
+    EXPECT_EQ(hudFrame().width(), 660);
+    ASSERT_TRUE(waitUntil([&] { return bar().slotShowsCreative; }, 30s));
+    ASSERT_TRUE(waitUntil([&] { return viewTicks() > 0; }, 30s)) << gatesText().toStdString();
+    save("docked-80-columns.png", hudFrame().united(termFrame()).adjusted(-10, -10, 10, 10));
+
+    // At the top edge: the bar goes above the screen (the window manager may leave a few rows of
+    // it on the screen, never the slot), and while the turn runs no view is billed.
+    x.configure(term.window, QRect(40, 0, 0, 0), true, false);
+    ASSERT_TRUE(waitUntil([&] { return termFrame().y() <= 5 && hudFrame().y() < 0 && hudFrame().x() == termFrame().x(); }, 5s))
+        << why().toStdString();
+    ImpressionEngine &engine = app->slot().impressions();
+    // The gates are those of the last evaluation, once a second.
+    ASSERT_TRUE(waitUntil([&] { return !engine.gates().hudVisible; }, 3s)) << gatesText().toStdString();
+    const int ticks = viewTicks();
+    const int engineTicks = engine.tickCount();
+    // Sample once a second while a turn runs with the creative showing; five qualifying seconds
+    // would have billed a view.
+    int unseenInTurn = 0;
+    QDateTime last;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const QDateTime now = QDateTime::currentDateTime();
+            if (last.isValid() && last.msecsTo(now) < 1000)
+                return false;
+            last = now;
+            if (engine.gates().turnInFlight && bar().slotShowsCreative) {
+                EXPECT_FALSE(engine.gates().hudVisible) << why().toStdString();
+                ++unseenInTurn;
+            }
+            return unseenInTurn >= 7;
+        },
+        90s))
+        << gatesText().toStdString();
+    EXPECT_EQ(engine.tickCount(), engineTicks);
+    EXPECT_EQ(engine.streakSeconds(), 0);
+    EXPECT_EQ(viewTicks(), ticks);
+    save("docked-top-edge.png", QRect(QPoint(0, 0), x.screenSize()));
+}
+
 // Without a window manager there is no window access: the bar floats and the onboarding window
 // explains; once a manager runs, its re-check starts tracking and the bar docks.
 TEST_F(AppOnX, WithoutWindowAccessOnboardsUntilAWindowManagerRuns)
@@ -260,6 +320,18 @@ TEST(AppOnXRun, MockAgentDocksToTheXterm)
     ASSERT_TRUE(child.passed()) << child.output.toStdString();
     for (const QString &name : shots)
         EXPECT_FALSE(QImage(dir + "/" + name).isNull()) << name.toStdString();
+}
+
+TEST(AppOnXRun, EightyColumnXtermEarnsAndTheTopEdgeDoesNot)
+{
+    if (!qEnvironmentVariableIsEmpty(childVariable))
+        GTEST_SKIP() << "the child run draws only";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(childVariable, TestSupport::artifactsDir());
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    const TestSupport::ChildRun child =
+        TestSupport::runTestInChild("AppOnX.EightyColumnXtermEarnsAViewTickAndTheTopEdgeNone", env);
+    ASSERT_TRUE(child.passed()) << child.output.toStdString();
 }
 
 TEST(AppOnXRun, WithoutWindowManagerOnboardsThenDocks)

@@ -43,7 +43,7 @@ protected:
     {
         ShellParts parts{settings, metrics, health, {}, slot, windows, tracker, desktop,
                          {dir.path() + "/.codex/config.toml", dir.path() + "/hook.sh", dir.path() + "/notify.sock"},
-                         dir.path() + "/pricing.json", {}, dir.path() + "/autostart/dev.corvane.Corvane.desktop",
+                         dir.path() + "/.claude/settings.json", dir.path() + "/pricing.json", {}, dir.path() + "/autostart/dev.corvane.Corvane.desktop",
                          "/usr/bin/corvane", "dev.corvane.Corvane", 0};
         HUDHooks hooks;
         hooks.showTarget = [this](const TargetWindowState &state) { shown << state; };

@@ -7,13 +7,21 @@ Item {
     id: slot
     required property HUDViewModel hud
     objectName: "adSlot"
-    implicitWidth: slot.hud.bar.slotShowsCreative ? creative.implicitWidth : placeholder.implicitWidth + 16
+    readonly property bool showsCreative: slot.hud.bar.slotShowsCreative
+    // The padding, the icon and its spacing around the caption or the text, whichever is wider.
+    readonly property real chrome: 8 + 12 + 6 + 8
+    readonly property real contentWidth: showsCreative
+        ? chrome + Math.ceil(Math.max(captionMetrics.advanceWidth, textMetrics.advanceWidth))
+        : Math.ceil(placeholder.implicitWidth) + 16
     implicitHeight: 30
+
+    TextMetrics { id: captionMetrics; text: "SPONSORED"; font.pixelSize: 8; font.bold: true }
+    TextMetrics { id: textMetrics; text: slot.hud.bar.slotText; font.pixelSize: 10; font.weight: Font.Medium }
 
     Text {
         id: placeholder
         objectName: "slotPlaceholder"
-        visible: !slot.hud.bar.slotShowsCreative
+        visible: !slot.showsCreative
         anchors.verticalCenter: parent.verticalCenter
         x: 8
         text: "Sponsored slot"
@@ -24,20 +32,19 @@ Item {
     // A new creative id builds a new marquee, which restarts its scrolling.
     Loader {
         id: creative
-        active: slot.hud.bar.slotShowsCreative
+        active: slot.showsCreative
         anchors.fill: parent
         property string creativeId: slot.hud.bar.slotId
-        onCreativeIdChanged: { active = false; active = Qt.binding(() => slot.hud.bar.slotShowsCreative) }
+        onCreativeIdChanged: { active = false; active = Qt.binding(() => slot.showsCreative) }
         // Read ids of this file from inside a component (valid QML, unseen by Qt 6.4's qmllint).
         // qmllint disable unqualified
         sourceComponent: Rectangle {
-            implicitWidth: content.implicitWidth + 16
+            objectName: "slotCreative"
             radius: 6
             color: Qt.rgba(1.0, 0.84, 0.04, 0.12)
             border.width: 1
             border.color: Qt.rgba(1.0, 0.84, 0.04, 0.4)
             Row {
-                id: content
                 anchors.verticalCenter: parent.verticalCenter
                 x: 8
                 spacing: 6
@@ -51,6 +58,7 @@ Item {
                 Column {
                     spacing: 0
                     Text {
+                        objectName: "slotCaption"
                         text: "Sponsored"
                         color: Theme.color("tertiary")
                         font.pixelSize: 8
@@ -60,8 +68,8 @@ Item {
                     MarqueeText {
                         hud: slot.hud
                         objectName: "slotMarquee"
+                        width: Math.max(0, slot.width - slot.chrome)
                         text: slot.hud.bar.slotText
-                        maximumWidth: 230 - 16 - 12 - 6
                         pointsPerSecond: 28
                         gap: 28
                     }

@@ -31,6 +31,41 @@ Item {
         onActiveChanged: if (active) bar.Window.window.startSystemMove()
     }
 
+    // What shows and how wide is decided by the view model's layout table; the view measures
+    // what each element's content needs and draws what the layout gives it.
+    readonly property var placed: hud.barLayout
+    function shows(name: string): bool { return bar.placed[name] !== undefined }
+    function widthOf(name: string): real { return bar.placed[name] !== undefined ? bar.placed[name] : 0 }
+    Binding { target: bar.hud; property: "barWidth"; value: bar.width }
+    Binding {
+        target: bar.hud
+        property: "barContentWidths"
+        value: ({
+            state: badge.implicitWidth,
+            tokens: tokens.contentWidth,
+            cost: costMetrics.advanceWidth,
+            slot: slot.contentWidth,
+            chip: chip.implicitWidth,
+            earnings: earnings.contentWidth,
+            expand: 22,
+            model: modelMetrics.advanceWidth,
+            sparkline: 86
+        })
+    }
+    // The slot's own rectangle in the window, for the gate that bills its views.
+    Binding {
+        target: bar.hud
+        property: "slotRect"
+        value: {
+            if (!slot.visible || slot.width <= 0)
+                return Qt.rect(0, 0, 0, 0)
+            const at = bar.mapToItem(null, row.x + slot.x, row.y + slot.y)
+            return Qt.rect(at.x, at.y, slot.width, slot.height)
+        }
+    }
+    TextMetrics { id: costMetrics; text: cost.text; font: cost.font }
+    TextMetrics { id: modelMetrics; text: model.text; font: model.font }
+
     RowLayout {
         id: row
         anchors.fill: parent
@@ -38,11 +73,20 @@ Item {
         anchors.rightMargin: 10
         spacing: 10
 
-        ScopeChip { id: chip; hud: bar.hud; Layout.alignment: Qt.AlignVCenter; Layout.minimumWidth: implicitWidth }
+        ScopeChip {
+            id: chip
+            hud: bar.hud
+            visible: bar.shows("chip")
+            Layout.alignment: Qt.AlignVCenter
+            Layout.preferredWidth: bar.widthOf("chip")
+            Layout.minimumWidth: bar.widthOf("chip")
+        }
 
         Item {
             objectName: "expandButton"
+            visible: bar.shows("expand")
             Layout.preferredWidth: 22
+            Layout.minimumWidth: 22
             Layout.preferredHeight: 22
             Symbol {
                 anchors.centerIn: parent
@@ -54,75 +98,70 @@ Item {
         }
 
         StateBadge {
+            id: badge
             hud: bar.hud
-            Layout.minimumWidth: Math.max(100, implicitWidth)
-            Layout.preferredWidth: Math.max(100, implicitWidth)
-            Layout.maximumWidth: Layout.preferredWidth
-            Layout.fillWidth: true
+            Layout.preferredWidth: bar.widthOf("state")
+            Layout.minimumWidth: bar.widthOf("state")
         }
 
         Rectangle { Layout.preferredWidth: 1; Layout.preferredHeight: 20; color: Theme.color("quaternary") }
 
         TokenCounts {
+            id: tokens
             hud: bar.hud
-            Layout.preferredWidth: 166
-            Layout.minimumWidth: 166
+            Layout.preferredWidth: bar.widthOf("tokens")
+            Layout.minimumWidth: bar.widthOf("tokens")
         }
 
         SparklineView {
             hud: bar.hud
+            visible: bar.shows("sparkline")
             Layout.preferredWidth: 86
-            Layout.minimumWidth: 70
-            Layout.maximumWidth: 86
-            Layout.fillWidth: true
+            Layout.minimumWidth: 86
             Layout.preferredHeight: 24
         }
 
         Text {
+            id: cost
             objectName: "costLabel"
-            Layout.preferredWidth: 94
-            Layout.minimumWidth: 94
+            Layout.preferredWidth: bar.widthOf("cost")
+            Layout.minimumWidth: bar.widthOf("cost")
             horizontalAlignment: Text.AlignRight
             text: bar.content.costText
             color: Theme.color("primary")
             font.family: Theme.mono
             font.pixelSize: 11
             font.weight: Font.DemiBold
-            fontSizeMode: Text.HorizontalFit
-            minimumPixelSize: 8
             Help { text: bar.content.costHelp }
         }
 
         Text {
+            id: model
             objectName: "modelName"
-            visible: bar.content.modelVisible
-            Layout.preferredWidth: 58
-            Layout.minimumWidth: 0
-            Layout.maximumWidth: 58
-            Layout.fillWidth: true
+            visible: bar.shows("model")
+            Layout.preferredWidth: bar.widthOf("model")
+            Layout.minimumWidth: bar.widthOf("model")
             text: bar.content.modelText
             color: Theme.color("secondary")
             font.family: Theme.mono
             font.pixelSize: 10
             font.weight: Font.Medium
-            fontSizeMode: Text.HorizontalFit
-            minimumPixelSize: 8
-            elide: Text.ElideRight
         }
 
-        Item { Layout.fillWidth: true; Layout.minimumWidth: 4 }
+        Item { objectName: "barSpacer"; Layout.fillWidth: true; Layout.minimumWidth: 4 }
 
         EarningsBadge {
+            id: earnings
             hud: bar.hud
-            Layout.preferredWidth: 86
-            Layout.minimumWidth: 70
-            Layout.maximumWidth: 86
-            Layout.fillWidth: true
+            visible: bar.shows("earnings")
+            Layout.preferredWidth: bar.widthOf("earnings")
+            Layout.minimumWidth: bar.widthOf("earnings")
         }
 
         Rectangle {
-            visible: bar.content.showAds
+            visible: slot.visible
             Layout.preferredWidth: 1
+            Layout.minimumWidth: 1
             Layout.preferredHeight: 24
             color: Theme.color("quaternary")
         }
@@ -130,16 +169,10 @@ Item {
         AdSlotView {
             id: slot
             hud: bar.hud
-            visible: bar.content.showAds
-            Layout.maximumWidth: Math.min(230, implicitWidth)
-            Layout.fillWidth: true
-            Layout.minimumWidth: 0
-            Layout.preferredWidth: Math.min(230, implicitWidth)
+            visible: bar.shows("slot")
+            Layout.preferredWidth: bar.widthOf("slot")
+            Layout.minimumWidth: bar.widthOf("slot")
             clip: true
-            // How much of the slot lies inside the bar: a narrow bar pushes it past the edge.
-            readonly property real shownWidth: visible ? Math.max(0, Math.min(x + width, row.width) - x) : 0
-            onShownWidthChanged: bar.hud.slotShownWidth = shownWidth
-            Component.onCompleted: bar.hud.slotShownWidth = shownWidth
         }
     }
 }

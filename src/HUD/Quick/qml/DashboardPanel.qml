@@ -19,10 +19,12 @@ Item {
 
     // Read ids of this file from inside a component (valid QML, unseen by Qt 6.4's qmllint).
     // qmllint disable unqualified
+    // A grid of columns at least this wide; the wide layout's tiles fit one row (the view model
+    // keeps only those that do).
     component Tiles: Grid {
         id: grid
         readonly property real minimumColumn: panel.narrow ? 128 : 116
-        columns: Math.max(1, Math.floor((width + 8) / (minimumColumn + 8)))
+        columns: panel.narrow ? Math.max(1, Math.floor((width + 8) / (minimumColumn + 8))) : Math.max(1, panel.d.tiles.length)
         columnSpacing: 8
         rowSpacing: 8
         Repeater {
@@ -52,19 +54,22 @@ Item {
     }
 
     component ToolFeed: Column {
+        id: feed
         property bool scroll
         spacing: 4
-        Title { objectName: "toolTitle"; text: panel.d.toolTitle }
+        Title { id: feedTitle; objectName: "toolTitle"; text: panel.d.toolTitle }
         NoneYet { visible: panel.d.toolRows.length === 0 }
         Loader {
             width: parent.width
+            // Scrolling, it takes the height its column is given below the title.
+            height: feed.scroll ? Math.max(0, feed.height - feedTitle.height - feed.spacing) : implicitHeight
             visible: panel.d.toolRows.length > 0
-            sourceComponent: parent.scroll ? scrolled : direct
+            sourceComponent: feed.scroll ? scrolled : direct
             Component { id: direct; ToolRows { width: parent ? parent.width : 0 } }
             Component {
                 id: scrolled
                 ScrollView {
-                    height: 150
+                    objectName: "toolScroll"
                     clip: true
                     contentWidth: availableWidth
                     ToolRows { width: parent.width }
@@ -118,7 +123,7 @@ Item {
                 spacing: 10
                 bottomPadding: 12
                 Tiles { width: parent.width }
-                DayCharts { hud: panel.hud; width: parent.width; chartHeight: 90 }
+                DayCharts { id: narrowCharts; hud: panel.hud; width: parent.width; height: narrowCharts.fixedHeight + 90 }
                 Row {
                     width: parent.width
                     spacing: 12
@@ -133,27 +138,35 @@ Item {
         id: wideLayout
         // The loader sizes its item to the panel; the margins go inside.
         Item {
-          Column {
-            objectName: "wideLayout"
-            anchors.fill: parent
-            anchors.margins: 12
-            spacing: 10
-            Tiles { width: parent.width }
-            RowLayout {
-                width: parent.width
-                height: parent.height - y
-                spacing: 14
-                DayCharts {
-                    hud: panel.hud
+            ColumnLayout {
+                objectName: "wideLayout"
+                anchors.fill: parent
+                anchors.margins: 12
+                spacing: 10
+                Tiles { Layout.fillWidth: true }
+                RowLayout {
                     Layout.fillWidth: true
-                    Layout.preferredWidth: 100
-                    Layout.alignment: Qt.AlignTop
-                    chartHeight: Math.max(30, parent.height - 36 - 40)
+                    Layout.fillHeight: true
+                    spacing: 14
+                    DayCharts {
+                        hud: panel.hud
+                        Layout.fillWidth: true
+                        Layout.fillHeight: true
+                        Layout.minimumHeight: 0
+                        Layout.preferredHeight: 0
+                        Layout.preferredWidth: 100
+                    }
+                    ToolFeed {
+                        scroll: true
+                        Layout.preferredWidth: 140
+                        Layout.maximumWidth: 140
+                        Layout.fillHeight: true
+                        Layout.minimumHeight: 0
+                        Layout.preferredHeight: 0
+                    }
+                    Sessions { Layout.preferredWidth: 175; Layout.maximumWidth: 175; Layout.alignment: Qt.AlignTop }
                 }
-                ToolFeed { scroll: true; Layout.preferredWidth: 140; Layout.maximumWidth: 140; Layout.alignment: Qt.AlignTop }
-                Sessions { Layout.preferredWidth: 175; Layout.maximumWidth: 175; Layout.alignment: Qt.AlignTop }
             }
-          }
         }
     }
     // qmllint enable unqualified

@@ -7,15 +7,14 @@ Item {
     id: marquee
     required property HUDViewModel hud
     property string text
-    property real maximumWidth: 200
     property real pointsPerSecond: 28
     property real gap: 28
     readonly property real textWidth: metrics.advanceWidth
     readonly property bool overflow: marquee.hud.marqueeOverflows(textWidth, width)
     property bool scrolling: false
 
-    implicitWidth: Math.min(maximumWidth, textWidth)
-    width: implicitWidth
+    // As wide as the slot gives it.
+    implicitWidth: textWidth
     height: 13
     clip: true
 
