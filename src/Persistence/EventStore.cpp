@@ -251,6 +251,26 @@ bool EventStore::insert(const AgentEvent &event, const std::optional<QString> &m
 
 QList<std::pair<DisplayAgent, PlanLimits>> EventStore::planLimits() const { return PlanLimitsTable::all(m_db); }
 
+bool EventStore::insertAll(std::span<const StoredAgentEvent> events)
+{
+    if (events.empty())
+        return true;
+    // IMMEDIATE takes the write lock up front, so the busy timeout covers it instead of a
+    // deadlock error half-way through.
+    if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
+    for (const StoredAgentEvent &stored : events) {
+        if (!insert(stored.event, stored.modelAtEvent)) {
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            return false;
+        }
+    }
+    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+        return true;
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return false;
+}
+
 QList<StoredAgentEvent> EventStore::recentSessionEvents(int sessionLimit) const
 {
     // Walking the time index backwards, a session is first met at its latest event, so the

@@ -41,6 +41,9 @@ public:
     // Stores one event. Snapshots and state texts are not stored; an event already held
     // (same id, or same content) is ignored. False only when the database refused the row.
     bool insert(const AgentEvent &event, const std::optional<QString> &modelAtEvent);
+    // Stores the events in one transaction: all of them or, when the database refuses one or the
+    // commit, none. An event already held is ignored as above.
+    bool insertAll(std::span<const StoredAgentEvent> events);
 
     QList<StoredAgentEvent> recentSessionEvents(int sessionLimit) const override;
     // The "plan_limits" rows; plan-limit events are kept there, one row per agent and family.

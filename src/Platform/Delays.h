@@ -11,6 +11,13 @@ struct Delays {
     ms otelTurnEnd{5000};
     // Codex notify socket: a connection's lines form a batch once it has been quiet this long.
     ms notifyBatchEnd{300};
+    // A connection that sends and reads nothing for this long is closed: the OTLP receiver's
+    // keep-alive connections, the notify socket's and the control socket's.
+    ms otelConnectionIdle{60000};
+    ms notifyConnectionIdle{10000};
+    ms controlConnectionIdle{2000};
+    // A listener that failed (an accept error, no file descriptors left) tries again this often.
+    ms listenerRetry{1000};
     // Claude transcripts: how often an open turn is checked, and how long it must be quiet
     // (strictly longer) to count as ended.
     ms transcriptIdleCheck{2000};
@@ -27,6 +34,8 @@ struct Delays {
     ms metricsTick{1000};
     // The Codex health verdict is recomputed this often.
     ms codexHealthRefresh{15000};
+    // Events from Codex ask for a refresh; all the asks within this long become one.
+    ms codexHealthAfterEvents{250};
     // The window tracker: its poll, and the debounce that all refresh requests funnel into.
     ms trackerPoll{500};
     ms trackerDebounce{16};

@@ -271,3 +271,37 @@ TEST_F(Store, ActiveTurnTimeIsClippedToTheWindow)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(StoreFixture, AGroupIsStoredWhollyOrNotAtAll)
+{
+    const AgentEvent held = insert(AgentSource::codexOtel, "c", TurnStarted{}, at(14, 0));
+    const auto group = [&](const char *middle) {
+        return QList<StoredAgentEvent>{
+            {AgentEvent::make(AgentSource::codexOtel, "c", TokenUsage{5, 1, std::nullopt}, at(14, 1)), "gpt-5.5"},
+            {AgentEvent::make(AgentSource::codexOtel, middle, TurnEnded{}, at(14, 2)), "gpt-5.5"},
+            {held, std::nullopt},
+        };
+    };
+    // Another connection makes the database refuse one row of a group.
+    sqlite3 *other = nullptr;
+    ASSERT_EQ(sqlite3_open(path().toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "CREATE TRIGGER refuse BEFORE INSERT ON events WHEN NEW.session = 'refused' "
+                                  "BEGIN SELECT RAISE(ABORT, 'refused'); END;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(other);
+
+    EXPECT_FALSE(store->insertAll(group("refused")));
+    EXPECT_EQ(store->eventCount(), 1) << "the rows before the refused one were rolled back";
+    EXPECT_TRUE(store->insertAll(group("c"))) << "a row already held is no refusal";
+    const QList<StoredAgentEvent> stored = store->recentEvents(10);
+    ASSERT_EQ(stored.size(), 3);
+    EXPECT_EQ(stored[1].modelAtEvent, "gpt-5.5");
+    EXPECT_TRUE(store->insert(AgentEvent::make(AgentSource::mock, "m", TurnStarted{}, at(15, 0)), std::nullopt))
+        << "no transaction is left open";
+    EXPECT_EQ(openStore()->eventCount(), 4);
+}
+
+} // namespace

@@ -19,7 +19,11 @@ AppCore::AppCore(SettingsStore &defaults, AppEnvironment environment, QObject *p
 {
 }
 
-AppCore::~AppCore() = default;
+AppCore::~AppCore()
+{
+    // Publishers waiting for room in the bus's queue must not hold their threads' shutdown.
+    m_bus.close();
+}
 
 void AppCore::launch()
 {
@@ -43,7 +47,7 @@ void AppCore::launch()
                                                 [adapters] { return adapters->codexCurrentThreadId(); },
                                                 m_environment);
 
-    m_pipeline = std::make_unique<EventPipeline>(m_bus, *m_metrics, m_store.get(), [this] { refreshCodexHealth(); });
+    m_pipeline = std::make_unique<EventPipeline>(m_bus, *m_metrics, m_store.get(), [this] { refreshCodexHealthSoon(); });
     installSettingsSubscriptions();
 
     // Listeners report readiness from their own threads; the refresh belongs on this one.
@@ -57,6 +61,9 @@ void AppCore::launch()
     m_healthTimer = m_environment.clock->createTimer(m_environment.delays.codexHealthRefresh,
                                                      Clock::Repeat::everyInterval, this, [this] { refreshCodexHealth(); });
     m_healthTimer->start();
+    // A burst of Codex events reads the config and queries the store once, not once per event.
+    m_eventHealthRefresh = m_environment.clock->createTimer(m_environment.delays.codexHealthAfterEvents,
+                                                            Clock::Repeat::once, this, [this] { refreshCodexHealth(); });
 
     m_metrics->startTicking();
     m_settings.followStoreEdits();
@@ -84,6 +91,12 @@ void AppCore::restartAdapters()
 {
     if (m_adapters)
         m_adapters->restartMock(m_settings.useMockData());
+}
+
+void AppCore::refreshCodexHealthSoon()
+{
+    if (!m_eventHealthRefresh->isActive())
+        m_eventHealthRefresh->start();
 }
 
 void AppCore::refreshCodexHealth()

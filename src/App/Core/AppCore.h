@@ -35,6 +35,8 @@ public:
 
     // Recomputes the Codex health from the config file, the listeners and the store.
     void refreshCodexHealth();
+    // The same, once, delays.codexHealthAfterEvents from the first ask that finds none pending.
+    void refreshCodexHealthSoon();
     // Applies the mock-data setting: the synthetic agent stops, and starts anew when it is on.
     void restartAdapters();
 
@@ -63,6 +65,7 @@ private:
     std::unique_ptr<EventPipeline> m_pipeline;
     std::unique_ptr<AdapterSet> m_adapters; // after the bus and engine: its threads stop first
     Timer *m_healthTimer = nullptr;
+    Timer *m_eventHealthRefresh = nullptr;
     bool m_deliveredUseMockData = false;
     bool m_launched = false;
 };

@@ -3,14 +3,19 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QTimer>
 #include <QVariant>
 
-ControlServer::ControlServer(QString socketPath, Responder responder, QObject *parent)
+ControlServer::ControlServer(QString socketPath, Responder responder, const Environment &env, QObject *parent)
     : QObject(parent)
     , m_socketPath(std::move(socketPath))
     , m_responder(std::move(responder))
+    , m_clock(*env.clock)
+    , m_idleTimeout(env.delays.controlConnectionIdle)
     , m_server(new QLocalServer(this))
+    , m_watch(m_clock.createTimer(env.delays.listenerRetry, Clock::Repeat::everyInterval, this, [this] {
+        if (!m_server->isListening())
+            listen();
+    }))
 {
     connect(m_server, &QLocalServer::newConnection, this, &ControlServer::accept);
 }
@@ -22,6 +27,7 @@ ControlServer::~ControlServer()
 
 bool ControlServer::listen()
 {
+    m_watch->start();
     // Only the holder of the instance lock calls this, so a file already there is stale.
     QLocalServer::removeServer(m_socketPath);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
@@ -36,12 +42,28 @@ QString ControlServer::errorString() const
     return m_server->errorString();
 }
 
+bool ControlServer::isListening() const
+{
+    return m_server->isListening();
+}
+
 void ControlServer::accept()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        if (m_connections >= maxConnections) {
+            socket->abort();
+            delete socket;
+            continue;
+        }
+        ++m_connections;
+        connect(socket, &QObject::destroyed, this, [this] { --m_connections; });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         // A client that never finishes its line must not hold its connection forever.
-        QTimer::singleShot(idleTimeoutMs, socket, [socket] { socket->abort(); });
+        Timer *idle = m_clock.createTimer(m_idleTimeout, Clock::Repeat::once, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
+        idle->start();
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { serve(socket); });
         if (socket->bytesAvailable() > 0)
             serve(socket);

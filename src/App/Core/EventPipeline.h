@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 
 #include <functional>
@@ -9,9 +10,13 @@ class EventStore;
 class MetricsEngine;
 struct AgentEvent;
 
-// The bus's one subscriber: every event moves the metrics, is stored with the model then in
-// force, and an event from a Codex source asks for a health refresh. What Claude Code's hooks
-// already reported is not taken again from its transcripts (ClaudeHookCoverage).
+// The bus's sink: every event moves the metrics and is stored with the model then in force;
+// a group that holds an event from a Codex source asks once for a health refresh. What Claude
+// Code's hooks already reported is not taken again from its transcripts (ClaudeHookCoverage).
+//
+// Both run here, on the main thread, because the model in force is the metrics engine's: the
+// adapters' threads map and queue, the bus hands each queued group over in one call, and the
+// group is stored in one transaction before its receipts (the receivers' answers) go out.
 class EventPipeline : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(EventPipeline)
@@ -20,10 +25,13 @@ public:
     // store may be null (no persistence); metrics and store must outlive the pipeline.
     EventPipeline(EventBus &bus, MetricsEngine &metrics, EventStore *store, std::function<void()> onCodexEvent,
                   QObject *parent = nullptr);
+    ~EventPipeline() override;
 
-    void handle(const AgentEvent &event);
+    // Applies and stores the events in order; false when the store refused them.
+    bool deliver(const QList<AgentEvent> &events);
 
 private:
+    EventBus &m_bus;
     MetricsEngine &m_metrics;
     EventStore *m_store;
     std::function<void()> m_onCodexEvent;

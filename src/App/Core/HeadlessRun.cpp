@@ -16,6 +16,11 @@ void nameApplication()
 
 int run(int argc, char **argv)
 {
+    // Qt's own event dispatcher: without a GUI the GLib one only adds work to every wake-up, and
+    // a busy receiver wakes its thread and the main one for each request. Read by each thread
+    // that starts an event loop, so it stays set.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     nameApplication();
     QSettingsStore defaults;

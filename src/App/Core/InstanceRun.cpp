@@ -89,7 +89,7 @@ int run(const AppEnvironment &environment, const std::function<Launched()> &laun
     const EventPublisher publish = launched.publish;
     ControlServer control(environment.controlSocket(), [&metrics, &health, &bringForward, claudeHooks, &publish](QByteArrayView line) {
         return answer(ControlRequest::parse(line), metrics, health, bringForward, claudeHooks, publish);
-    });
+    }, environment);
     if (!control.listen())
         std::fprintf(stderr, "corvane: control socket unavailable: %s\n", qPrintable(control.errorString()));
     return QCoreApplication::exec() == 0 ? 0 : 1;

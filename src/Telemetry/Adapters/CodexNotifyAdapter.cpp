@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QSaveFile>
 
 #include <cstdio>
@@ -60,7 +61,8 @@ CodexNotifyAdapter::CodexNotifyAdapter(EventBus *bus, QString socketPath, const 
     , m_socketPath(std::move(socketPath))
     , m_clock(*env.clock)
     , m_batchEnd(env.delays.notifyBatchEnd)
-    , m_listener(m_thread, [this](QLocalServer &server) { return bind(server); },
+    , m_idleTimeout(env.delays.notifyConnectionIdle)
+    , m_listener(m_thread, m_clock, env.delays.listenerRetry, [this](QLocalServer &server) { return bind(server); },
                  [this](QLocalSocket *socket) { accept(socket); })
 {
 }
@@ -83,8 +85,34 @@ bool CodexNotifyAdapter::bind(QLocalServer &server)
 
 void CodexNotifyAdapter::accept(QLocalSocket *socket)
 {
-    new NotifyConnection(socket, maxConnectionBuffer, m_clock, m_batchEnd,
-                         [this](QByteArrayView line) { handleLine(line); }, m_thread.context());
+    if (m_connectionCount >= maxConnections) {
+        socket->abort();
+        delete socket;
+        return;
+    }
+    auto *connection = new NotifyConnection(
+        socket, maxConnectionBuffer, m_clock, {m_batchEnd, m_idleTimeout},
+        [this](const QList<QByteArrayView> &lines, std::function<void()> done) { handleBatch(lines, std::move(done)); },
+        m_thread.context());
+    ++m_connectionCount;
+    QObject::connect(connection, &QObject::destroyed, [this] { --m_connectionCount; });
+}
+
+void CodexNotifyAdapter::handleBatch(const QList<QByteArrayView> &lines, std::function<void()> done)
+{
+    QList<AgentEvent> events;
+    for (QByteArrayView line : lines) {
+        if (std::optional<AgentEvent> event = eventFromLine(line, m_clock.now()))
+            events.append(std::move(*event));
+    }
+    if (events.isEmpty())
+        return done();
+    // The connection closes once the events are stored (or not: the hook has no way to retry).
+    const QPointer<QObject> context(m_thread.context());
+    m_bus->publish(std::move(events), [context, done = std::move(done)](bool) {
+        if (context)
+            QMetaObject::invokeMethod(context.data(), done, Qt::QueuedConnection);
+    });
 }
 
 void CodexNotifyAdapter::handleLine(QByteArrayView line)

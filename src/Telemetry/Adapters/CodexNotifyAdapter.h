@@ -10,6 +10,7 @@
 #include <QLocalServer>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -25,8 +26,12 @@ class CodexNotifyAdapter : public AgentAdapter {
 public:
     // One connection's batch of lines may not exceed this; a larger one is dropped unread.
     static constexpr qsizetype maxConnectionBuffer = qsizetype(1) * 1024 * 1024;
+    // Connections beyond this many are closed as they are accepted.
+    static constexpr int maxConnections = 64;
 
-    // A connection's lines are a batch once it has been quiet for env.delays.notifyBatchEnd.
+    // A connection's lines are a batch once it has been quiet for env.delays.notifyBatchEnd; it is
+    // closed once the batch's events are stored, or unread after env.delays.notifyConnectionIdle
+    // without a byte. A listener that fails is opened again, every env.delays.listenerRetry.
     CodexNotifyAdapter(EventBus *bus, QString socketPath, const Environment &env = {});
     ~CodexNotifyAdapter() override;
 
@@ -37,6 +42,8 @@ public:
 
     const QString &socketPath() const { return m_socketPath; }
     bool isListening() const { return m_listener.isListening(); }
+    // Connections open now (read on any thread).
+    int connectionCount() const { return m_connectionCount; }
     // Called on the adapter's thread each time the listener becomes ready; set before start().
     void setOnReady(std::function<void()> onReady) { m_listener.setOnReady(std::move(onReady)); }
 
@@ -53,11 +60,14 @@ public:
 private:
     bool bind(QLocalServer &server);
     void accept(QLocalSocket *socket);
+    void handleBatch(const QList<QByteArrayView> &lines, std::function<void()> done);
 
     EventBus *m_bus;
     const QString m_socketPath;
     Clock &m_clock;
     const std::chrono::milliseconds m_batchEnd;
+    const std::chrono::milliseconds m_idleTimeout;
+    std::atomic<int> m_connectionCount{0};
     AdapterListener<QLocalServer> m_listener;
 
     // Declared last so it is destroyed first.

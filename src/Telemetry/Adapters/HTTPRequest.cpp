@@ -47,11 +47,21 @@ qint64 contentLengthValue(QStringView value)
 
 } // namespace
 
+qsizetype HTTPRequest::findHeaderEnd(QByteArrayView buffer, qsizetype from)
+{
+    return buffer.indexOf(QByteArrayView("\r\n\r\n"), from);
+}
+
 std::optional<HTTPRequestHead> HTTPRequest::parseHead(QByteArrayView buffer)
 {
-    const qsizetype separator = buffer.indexOf(QByteArrayView("\r\n\r\n"));
+    const qsizetype separator = findHeaderEnd(buffer);
     if (separator < 0)
         return std::nullopt;
+    return parseHead(buffer, separator);
+}
+
+std::optional<HTTPRequestHead> HTTPRequest::parseHead(QByteArrayView buffer, qsizetype separator)
+{
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(buffer.first(separator));
     if (decoder.hasError())

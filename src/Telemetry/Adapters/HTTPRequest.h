@@ -23,6 +23,10 @@ struct HTTPRequest {
     static std::optional<HTTPRequest> parse(QByteArrayView buffer);
     // The header block alone, so a connection can refuse a body it will not hold.
     static std::optional<HTTPRequestHead> parseHead(QByteArrayView buffer);
+    // Where the blank line after the header block starts, searching from `from`; -1 while absent.
+    static qsizetype findHeaderEnd(QByteArrayView buffer, qsizetype from = 0);
+    // The head of a block whose blank line starts at headerEnd.
+    static std::optional<HTTPRequestHead> parseHead(QByteArrayView buffer, qsizetype headerEnd);
     // The request once its head is known; absent while the body is short.
     static std::optional<HTTPRequest> complete(QByteArrayView buffer, const HTTPRequestHead &head);
 };

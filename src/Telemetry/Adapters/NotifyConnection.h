@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 
 #include <chrono>
@@ -11,19 +12,29 @@ class QLocalSocket;
 class Timer;
 
 // One connection to the notify socket: collects one batch of lines and hands them on when the
-// sender is done. Lives on the notify adapter's thread.
+// sender is done; the connection is closed once the handler says the batch is through (its
+// events stored), so a sender that waits for the close knows they were. Lives on the notify
+// adapter's thread.
 class NotifyConnection : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(NotifyConnection)
 
 public:
-    using LineHandler = std::function<void(QByteArrayView line)>;
+    // The lines are lent; call done once, on this thread, now or later.
+    using BatchHandler = std::function<void(const QList<QByteArrayView> &lines, std::function<void()> done)>;
 
-    // The sender is done when it closes its side, or when what it sent ends with a newline and
-    // nothing more arrives for quietPeriod on clock (the system's nc keeps its side open after its
-    // input ends, waiting for us to close). A batch past maxBuffer is dropped unread.
-    NotifyConnection(QLocalSocket *socket, qsizetype maxBuffer, Clock &clock, std::chrono::milliseconds quietPeriod,
-                     LineHandler handler, QObject *parent);
+    struct Timing {
+        // The sender is done when it closes its side, or when what it sent ends with a newline and
+        // nothing more arrives for this long (the system's nc keeps its side open after its input
+        // ends, waiting for us to close).
+        std::chrono::milliseconds quietPeriod;
+        // A sender that sends nothing for this long, without having finished a line, is dropped.
+        std::chrono::milliseconds idle;
+    };
+
+    // A batch past maxBuffer is dropped unread.
+    NotifyConnection(QLocalSocket *socket, qsizetype maxBuffer, Clock &clock, Timing timing, BatchHandler handler,
+                     QObject *parent);
 
 private:
     void receive();
@@ -32,8 +43,9 @@ private:
 
     QLocalSocket *m_socket;
     qsizetype m_maxBuffer;
-    LineHandler m_handler;
+    BatchHandler m_handler;
     Timer *m_quietTimer;
+    Timer *m_idleTimer;
     QByteArray m_buffer;
     bool m_done = false;
 };

@@ -5,10 +5,11 @@
 #include "Telemetry/SaturatingMath.h"
 
 #include <QHash>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSet>
+
+#include <simdjson.h>
+
+#include <array>
 
 #include <cmath>
 
@@ -28,46 +29,96 @@ const QSet<QString> usedAttributes{
 const QString streamingText = QStringLiteral(u"Streaming\u2026");
 const QString thinkingText = QStringLiteral(u"Thinking\u2026");
 
-// Elements of an array of objects; a missing member or a stray non-object empties it.
-QList<QJsonObject> objects(const QJsonValue &value)
+namespace sj = simdjson::ondemand;
+
+QString text(std::string_view view)
 {
-    QList<QJsonObject> result;
-    if (!value.isArray())
-        return result;
-    const QJsonArray array = value.toArray();
-    result.reserve(array.size());
-    for (const QJsonValue &element : array) {
-        if (!element.isObject())
-            return {};
-        result.append(element.toObject());
-    }
-    return result;
+    return QString::fromUtf8(view.data(), qsizetype(view.size()));
 }
 
-AttributeMap attributeMap(const QJsonObject &record)
+// A scalar as the attribute readers take it; objects, arrays and null only mark the key as present.
+QJsonValue scalar(sj::value value)
 {
-    AttributeMap map;
-    for (const QJsonObject &entry : objects(record.value(QLatin1String("attributes")))) {
-        const QJsonValue key = entry.value(QLatin1String("key"));
-        const QJsonValue value = entry.value(QLatin1String("value"));
-        if (!key.isString() || !value.isObject())
-            continue;
-        if (!usedAttributes.contains(key.toString()))
-            continue; // never read, so not kept
-        const QJsonObject valueObject = value.toObject();
-        bool found = false;
-        for (const char *member : {"stringValue", "intValue", "doubleValue", "boolValue"}) {
-            const auto it = valueObject.constFind(QLatin1String(member));
-            if (it != valueObject.constEnd()) {
-                map.insert(key.toString(), it.value());
-                found = true;
-                break;
-            }
+    switch (value.type()) {
+    case sj::json_type::string:
+        return text(value.get_string());
+    case sj::json_type::number:
+        switch (value.get_number_type()) {
+        case sj::number_type::signed_integer:
+            return QJsonValue(qint64(value.get_int64()));
+        case sj::number_type::unsigned_integer:
+            return QJsonValue(double(value.get_uint64()));
+        default:
+            return QJsonValue(double(value.get_double()));
         }
-        if (!found)
-            map.remove(key.toString());
+    case sj::json_type::boolean:
+        return QJsonValue(bool(value.get_bool()));
+    case sj::json_type::null:
+        return QJsonValue(QJsonValue::Null);
+    default:
+        return QJsonValue(QJsonValue::Object);
     }
-    return map;
+}
+
+// The first of stringValue, intValue, doubleValue, boolValue that an OTLP AnyValue holds.
+std::optional<QJsonValue> anyValue(sj::object value)
+{
+    constexpr std::array<std::string_view, 4> members{"stringValue", "intValue", "doubleValue", "boolValue"};
+    std::array<std::optional<QJsonValue>, 4> found;
+    for (auto field : value) {
+        const std::string_view key = field.unescaped_key();
+        for (std::size_t i = 0; i < members.size(); ++i) {
+            if (key == members[i])
+                found[i] = scalar(field.value());
+        }
+    }
+    for (auto &value : found) {
+        if (value)
+            return value;
+    }
+    return std::nullopt;
+}
+
+// Visits each element of an array of objects; false (the walk's results to be dropped) when the
+// value is no array or an element is no object.
+template <typename Visit>
+bool eachObject(sj::value value, Visit visit)
+{
+    if (value.type() != sj::json_type::array)
+        return false;
+    for (auto element : value.get_array()) {
+        sj::value item = element.value();
+        if (item.type() != sj::json_type::object)
+            return false;
+        visit(item.get_object());
+    }
+    return true;
+}
+
+void addAttribute(AttributeMap &map, sj::object entry)
+{
+    std::optional<QString> key;
+    bool keyIsString = false;
+    std::optional<QJsonValue> value;
+    bool valueIsObject = false;
+    for (auto field : entry) {
+        const std::string_view name = field.unescaped_key();
+        if (name == "key") {
+            sj::value member = field.value();
+            keyIsString = member.type() == sj::json_type::string;
+            key = keyIsString ? std::optional<QString>(text(member.get_string())) : std::nullopt;
+        } else if (name == "value") {
+            sj::value member = field.value();
+            valueIsObject = member.type() == sj::json_type::object;
+            value = valueIsObject ? anyValue(member.get_object()) : std::nullopt;
+        }
+    }
+    if (!keyIsString || !valueIsObject || !usedAttributes.contains(*key))
+        return; // never read, so not kept
+    if (value)
+        map.insert(*key, *value);
+    else
+        map.remove(*key);
 }
 
 QString stringAttribute(const AttributeMap &map, const char *key)
@@ -79,14 +130,6 @@ QString stringAttribute(const AttributeMap &map, const char *key)
 qint64 intAttribute(const AttributeMap &map, const char *key)
 {
     return jsonCount(map.value(QLatin1String(key)));
-}
-
-QDateTime recordTime(const QJsonObject &record, const QDateTime &now)
-{
-    const QLatin1String primary("timeUnixNano");
-    const QJsonValue value = record.contains(primary) ? record.value(primary)
-                                                      : record.value(QLatin1String("observedTimeUnixNano"));
-    return nanoDate(value).value_or(now);
 }
 
 std::optional<TokenUsage> tokenUsage(const AttributeMap &map)
@@ -158,31 +201,83 @@ std::optional<QDateTime> nanoDate(const QJsonValue &value)
     return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(milliseconds), Qt::UTC);
 }
 
-QList<AgentEvent> events(const QByteArray &body, const QDateTime &now)
-{
-    const QJsonDocument document = QJsonDocument::fromJson(body);
-    if (!document.isObject())
-        return {};
-    QList<AgentEvent> result;
+namespace {
+
+struct Walk {
+    const QDateTime &now;
+    QList<AgentEvent> events;
     std::optional<QString> lastModel;
-    for (const QJsonObject &resourceLog : objects(document.object().value(QLatin1String("resourceLogs")))) {
-        for (const QJsonObject &scopeLog : objects(resourceLog.value(QLatin1String("scopeLogs")))) {
-            for (const QJsonObject &record : objects(scopeLog.value(QLatin1String("logRecords")))) {
-                const AttributeMap map = attributeMap(record);
-                const QJsonValue conversation = map.value(QLatin1String("conversation.id"));
-                const QString session = conversation.isString() ? conversation.toString() : QStringLiteral("codex");
-                const QDateTime time = recordTime(record, now);
-                const QString model = stringAttribute(map, "model");
-                if (!model.isEmpty() && lastModel != model) {
-                    result.append(AgentEvent::make(AgentSource::codexOtel, session, ModelInfo{model}, time));
-                    lastModel = model;
-                }
-                for (AgentEventKind &kind : recordKinds(map))
-                    result.append(AgentEvent::make(AgentSource::codexOtel, session, std::move(kind), time));
+
+    void record(sj::object record)
+    {
+        AttributeMap map;
+        std::optional<QJsonValue> time;
+        std::optional<QJsonValue> observed;
+        for (auto field : record) {
+            const std::string_view key = field.unescaped_key();
+            if (key == "attributes") {
+                AttributeMap attributes;
+                if (eachObject(field.value(), [&](sj::object entry) { addAttribute(attributes, entry); }))
+                    map = std::move(attributes);
+                else
+                    map.clear();
+            } else if (key == "timeUnixNano") {
+                time = scalar(field.value());
+            } else if (key == "observedTimeUnixNano") {
+                observed = scalar(field.value());
+            }
+        }
+        const QJsonValue conversation = map.value(QLatin1String("conversation.id"));
+        const QString session = conversation.isString() ? conversation.toString() : QStringLiteral("codex");
+        const QDateTime at = nanoDate(time ? *time : observed.value_or(QJsonValue())).value_or(now);
+        const QString model = stringAttribute(map, "model");
+        if (!model.isEmpty() && lastModel != model) {
+            events.append(AgentEvent::make(AgentSource::codexOtel, session, ModelInfo{model}, at));
+            lastModel = model;
+        }
+        for (AgentEventKind &kind : recordKinds(map))
+            events.append(AgentEvent::make(AgentSource::codexOtel, session, std::move(kind), at));
+    }
+
+    // The members named `key` of an object, each an array of objects walked with visit; an array
+    // with a stray element, or a member that is no array, adds nothing.
+    template <typename Visit>
+    void member(sj::object object, std::string_view key, Visit visit)
+    {
+        for (auto field : object) {
+            if (field.unescaped_key() != key)
+                continue;
+            const qsizetype before = events.size();
+            const std::optional<QString> modelBefore = lastModel;
+            if (!eachObject(field.value(), visit)) {
+                events.resize(before);
+                lastModel = modelBefore;
             }
         }
     }
-    return result;
+};
+
+} // namespace
+
+QList<AgentEvent> events(const QByteArray &body, const QDateTime &now)
+{
+    // One parser per thread: it keeps its buffers from one body to the next.
+    thread_local sj::parser parser;
+    const simdjson::padded_string padded(body.constData(), std::size_t(body.size()));
+    Walk walk{now, {}, std::nullopt};
+    try {
+        sj::document document = parser.iterate(padded);
+        if (document.type() != sj::json_type::object)
+            return {};
+        walk.member(document.get_object(), "resourceLogs", [&](sj::object resourceLog) {
+            walk.member(resourceLog, "scopeLogs", [&](sj::object scopeLog) {
+                walk.member(scopeLog, "logRecords", [&](sj::object record) { walk.record(record); });
+            });
+        });
+    } catch (const simdjson::simdjson_error &) {
+        return {}; // not JSON: no events, as for any unusable export
+    }
+    return walk.events;
 }
 
 } // namespace OTLPLogMapping

@@ -4,35 +4,64 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 
+class ByteBudget;
+class Clock;
 class QTcpSocket;
+class Timer;
 
 // One keep-alive connection to the receiver: frames requests by Content-Length, hands each body
-// on and answers it with the fixed response. Lives on the receiver's thread.
+// on and answers it with the fixed response once the handler says its events are stored. One
+// request is in hand at a time; until it is answered nothing more is read, so a peer that
+// outruns the store fills its own socket buffers (TCP backpressure). Lives on the receiver's thread.
 class OTelConnection : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(OTelConnection)
 
 public:
-    using BodyHandler = std::function<void(const QByteArray &body, const QString &contentType)>;
+    // Called on the receiver's thread with whether the request's events were stored.
+    using Done = std::function<void(bool stored)>;
+    // The body is lent: copy what outlives the call. Call done exactly once, on this thread,
+    // now or later.
+    using BodyHandler = std::function<void(const QByteArray &body, const QString &contentType, Done done)>;
 
-    // Takes over the socket. A request that would make the buffer exceed maxBuffer gets no answer
-    // and the connection is dropped.
-    OTelConnection(QTcpSocket *socket, qsizetype maxBuffer, BodyHandler handler, QObject *parent);
+    struct Limits {
+        qsizetype maxRequest;   // header block and body of one request
+        qsizetype maxHeader;    // header block alone
+        qsizetype maxUnsent;    // answers waiting for a peer that does not read
+        std::chrono::milliseconds idle; // no byte in or out for this long closes the connection
+    };
+
+    // Takes over the socket. A request past a limit, a buffer the shared budget cannot hold, and
+    // a silent peer get no answer: the connection is dropped.
+    OTelConnection(QTcpSocket *socket, const Limits &limits, ByteBudget &budget, Clock &clock, BodyHandler handler,
+                   QObject *parent);
+    ~OTelConnection() override;
 
     // Sent for every complete request, whatever its method, path or body.
     static const QByteArray &fixedResponse();
 
 private:
     void receive();
-    // Answers every complete request in the buffer; false when the connection was dropped.
-    bool serveBuffered();
+    void serveBuffered();
+    void answered(bool stored);
+    void compact();
     void drop();
 
     QTcpSocket *m_socket;
-    qsizetype m_maxBuffer;
+    const Limits m_limits;
+    ByteBudget &m_budget;
     BodyHandler m_handler;
+    Timer *m_idleTimer;
     QByteArray m_buffer;
-    qsizetype m_offset = 0; // start of the unanswered bytes
+    qsizetype m_charged = 0;     // of m_buffer's size, what the budget holds for us
+    qsizetype m_offset = 0;      // start of the unanswered bytes
+    qsizetype m_headScanned = 0; // bytes after m_offset already searched for the blank line
+    qsizetype m_inHand = 0;      // length of the request handed on and not yet answered; 0 for none
+    bool m_serving = false;
+    bool m_needMore = true; // the buffer ends in an incomplete request, or holds none
+    bool m_peerFinished = false;
+    bool m_dropped = false;
 };

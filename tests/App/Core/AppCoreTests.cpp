@@ -4,6 +4,7 @@
 #include "App/Core/EventPipeline.h"
 #include "Codex/CodexConfigWriter.h"
 #include "Persistence/EventStore.h"
+#include "Platform/ManualClock.h"
 #include "Telemetry/MetricsEngine.h"
 #include "Telemetry/PricingTable.h"
 
@@ -73,6 +74,7 @@ TEST_F(EventPipelineTest, WithoutAStoreEventsStillMoveTheMetrics)
 // A launched core in a temporary home, its OTel receiver on an ephemeral port.
 class AppCoreTest : public testing::Test {
 protected:
+    mutable ManualClock clock{QDateTime::currentDateTimeUtc()};
     QTemporaryDir home;
     MemorySettingsStore defaults;
     std::unique_ptr<AppCore> core;
@@ -83,6 +85,7 @@ protected:
         environment.homeDir = home.path();
         environment.supportDir = home.filePath("data/Corvane");
         environment.otelPort = 0;
+        environment.clock = &clock;
         return environment;
     }
 
@@ -114,7 +117,7 @@ protected:
     }
 };
 
-TEST_F(AppCoreTest, CodexEventsRefreshTheHealthAtOnceClaudeCodeEventsDoNot)
+TEST_F(AppCoreTest, CodexEventsRefreshTheHealthOnceShortlyAfterClaudeCodeEventsDoNot)
 {
     installCodexConfig();
     launch();
@@ -123,10 +126,18 @@ TEST_F(AppCoreTest, CodexEventsRefreshTheHealthAtOnceClaudeCodeEventsDoNot)
     EXPECT_TRUE(core->isHealthTimerActive());
 
     // A Codex event already in the store shows only once something refreshes the verdict.
-    core->store()->insert(event(AgentSource::codexOtel, TurnStarted{}, "earlier"), std::nullopt);
+    core->store()->insert(AgentEvent::make(AgentSource::codexOtel, "earlier", TurnStarted{}, clock.now()), std::nullopt);
     core->bus().publish(event(AgentSource::claudeCodeJsonl, TurnStarted{}, "c1"));
+    clock.advance(Delays().codexHealthAfterEvents);
     EXPECT_EQ(health(), CodexTelemetryHealth::Status::restartNeeded);
-    core->bus().publish(event(AgentSource::codexNotify, TurnStarted{}));
+
+    // A burst asks many times; the config is read and the store queried once, a moment later.
+    for (int i = 0; i < 50; ++i)
+        core->bus().publish(AgentEvent::make(AgentSource::codexNotify, "s1", TurnStarted{}, clock.now()));
+    EXPECT_EQ(health(), CodexTelemetryHealth::Status::restartNeeded);
+    clock.advance(Delays().codexHealthAfterEvents - 1ms);
+    EXPECT_EQ(health(), CodexTelemetryHealth::Status::restartNeeded);
+    clock.advance(1ms);
     EXPECT_EQ(health(), CodexTelemetryHealth::Status::ready);
     EXPECT_EQ(core->codexHealth().snapshot().detail, "last just now");
 }

@@ -1,16 +1,21 @@
+#include "support/FileDescriptorsTaken.h"
 #include "support/TestSupport.h"
 
 #include "App/Core/ControlClient.h"
 #include "App/Core/ControlRequest.h"
 #include "App/Core/ControlServer.h"
 #include "App/Core/InstanceLock.h"
+#include "Platform/ManualClock.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <future>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -29,10 +34,14 @@ protected:
     QTemporaryDir dir;
     QString path = dir.filePath("control.sock");
     QList<QByteArray> requests;
-    ControlServer server{path, [this](QByteArrayView line) {
+    ManualClock clock;
+    const Delays delays;
+    ControlServer server{path,
+                         [this](QByteArrayView line) {
                              requests << line.toByteArray();
                              return "answer to " + line.toByteArray() + '\n';
-                         }};
+                         },
+                         Environment{&clock}};
 };
 
 TEST_F(ControlSocketTest, AnswersOneLinePerConnectionOnAnOwnerOnlySocket)
@@ -66,9 +75,51 @@ TEST_F(ControlSocketTest, OversizedOrUnfinishedRequestsAreDroppedUnanswered)
     silent.connectToServer(path);
     ASSERT_TRUE(silent.waitForConnected(1000));
     silent.write("no newline");
-    EXPECT_TRUE(waitUntil([&] { return silent.state() == QLocalSocket::UnconnectedState; },
-                          std::chrono::milliseconds(ControlServer::idleTimeoutMs + 2000)));
+    ASSERT_TRUE(waitUntil([&] { return server.connectionCount() == 1; }));
+    clock.advance(delays.controlConnectionIdle - std::chrono::milliseconds(1));
+    TestSupport::spin(std::chrono::milliseconds(50));
+    EXPECT_EQ(silent.state(), QLocalSocket::ConnectedState);
+    clock.advance(std::chrono::milliseconds(1));
+    EXPECT_TRUE(waitUntil([&] { return silent.state() == QLocalSocket::UnconnectedState; }));
     EXPECT_TRUE(requests.isEmpty());
+}
+
+TEST_F(ControlSocketTest, ConnectionsPastTheCapAreClosedAndOthersServedAfter)
+{
+    ASSERT_TRUE(server.listen());
+    std::vector<std::unique_ptr<QLocalSocket>> idle;
+    for (int i = 0; i < ControlServer::maxConnections; ++i) {
+        idle.push_back(std::make_unique<QLocalSocket>());
+        idle.back()->connectToServer(path);
+        ASSERT_TRUE(idle.back()->waitForConnected(1000));
+    }
+    ASSERT_TRUE(waitUntil([&] { return server.connectionCount() == ControlServer::maxConnections; }));
+    QLocalSocket extra;
+    extra.connectToServer(path);
+    EXPECT_TRUE(waitUntil([&] { return extra.state() == QLocalSocket::UnconnectedState; }));
+    clock.advance(delays.controlConnectionIdle);
+    ASSERT_TRUE(waitUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // no exec() here to run them
+        return server.connectionCount() == 0;
+    }));
+    EXPECT_EQ(ask(path, "after\n"), "answer to after\n");
+}
+
+TEST_F(ControlSocketTest, AListenerClosedByAFailedAcceptListensAgain)
+{
+    ASSERT_TRUE(server.listen());
+    QLocalSocket refused;
+    {
+        const TestSupport::FileDescriptorsTaken taken(1);
+        refused.connectToServer(path);
+        ASSERT_TRUE(waitUntil([&] { return !server.isListening(); })) << "the failed accept did not close the listener";
+    }
+    EXPECT_FALSE(QFileInfo::exists(path));
+    refused.abort();
+    clock.advance(delays.listenerRetry);
+    EXPECT_TRUE(server.isListening());
+    EXPECT_EQ(QFileInfo(path).permissions() & 0x0077, 0);
+    EXPECT_EQ(ask(path, "again\n"), "answer to again\n");
 }
 
 TEST(ControlRequestTest, LinesRoundTripAndMalformedOnesAreRefused)

@@ -1,6 +1,7 @@
 #include "Telemetry/Adapters/CodexNotifyAdapter.h"
 
 #include "AdapterTestSupport.h"
+#include "support/FileDescriptorsTaken.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -13,6 +14,8 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -100,7 +103,15 @@ TEST_F(CodexNotifyAdapterTest, OneBatchPerConnectionHandledWhenTheSenderCloses)
     sender.write("{\"type\":\"approval-requested\",\"thread-id\":\"a\"}\n{\"type\":\"agent-turn-complete\"");
     sender.flush();
     // Whenever the bytes arrive, the quiet period passes after them.
-    TestSupport::waitUntil([&] { clock.advance(delays.notifyBatchEnd); return false; }, 300ms);
+    // (Short of the idle time, past which a sender with an unfinished line is dropped.)
+    auto advanced = 0ms;
+    TestSupport::waitUntil([&] {
+        if (advanced + delays.notifyBatchEnd < delays.notifyConnectionIdle) {
+            clock.advance(delays.notifyBatchEnd);
+            advanced += delays.notifyBatchEnd;
+        }
+        return false;
+    }, 300ms);
     EXPECT_TRUE(recorder.events().empty()) << "a last line without its newline waits for the sender";
 
     sender.write(",\"thread-id\":\"a\"}");
@@ -115,9 +126,11 @@ TEST_F(CodexNotifyAdapterTest, ASenderThatKeepsItsSideOpenIsServedOnceItsLinesEn
     QLocalSocket sender;
     sender.connectToServer(socketPath);
     ASSERT_TRUE(sender.waitForConnected(3000));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return adapter.connectionCount() == 1; }));
+    const int counting = clock.activeTimers(); // the listener's watch, the connection's idle timer
     sender.write("{\"type\":\"agent-turn-complete\",\"thread-id\":\"t\"}\n");
     sender.flush();
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return clock.activeTimers() == 1; })) << "the line did not arrive";
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return clock.activeTimers() == counting + 1; })) << "the line did not arrive";
     const QDateTime arrived = clock.now();
     clock.advance(delays.notifyBatchEnd - 1ms);
     EXPECT_TRUE(recorder.events().empty());
@@ -140,11 +153,65 @@ TEST_F(CodexNotifyAdapterTest, AnOversizedBatchIsDroppedUnread)
     EXPECT_TRUE(recorder.events().empty());
 }
 
+TEST_F(CodexNotifyAdapterTest, ConnectionsPastTheCapAndSilentSendersAreDropped)
+{
+    std::vector<std::unique_ptr<QLocalSocket>> senders;
+    for (int i = 0; i < CodexNotifyAdapter::maxConnections; ++i) {
+        senders.push_back(std::make_unique<QLocalSocket>());
+        senders.back()->connectToServer(socketPath);
+        ASSERT_TRUE(senders.back()->waitForConnected(3000));
+    }
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return adapter.connectionCount() == CodexNotifyAdapter::maxConnections; }));
+    QLocalSocket extra;
+    extra.connectToServer(socketPath);
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return extra.state() == QLocalSocket::UnconnectedState; }));
+
+    senders[0]->write("{\"type\":\"agent-turn-complete\""); // a line that never ends
+    senders[0]->flush();
+    TestSupport::spin(50ms);
+    clock.advance(delays.notifyConnectionIdle - 1ms);
+    TestSupport::spin(50ms);
+    EXPECT_EQ(adapter.connectionCount(), CodexNotifyAdapter::maxConnections);
+    clock.advance(1ms);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return adapter.connectionCount() == 0; }));
+    EXPECT_TRUE(recorder.events().empty()) << "a dropped sender's bytes are not handled";
+
+    QLocalSocket late;
+    late.connectToServer(socketPath);
+    ASSERT_TRUE(late.waitForConnected(3000));
+    late.write("{\"type\":\"agent-turn-complete\"}\n");
+    late.disconnectFromServer();
+    EXPECT_TRUE(recorder.waitForCount(1));
+}
+
+TEST_F(CodexNotifyAdapterTest, AListenerClosedByAFailedAcceptListensAgain)
+{
+    QLocalSocket refused;
+    {
+        // The sender takes the last descriptor, so the adapter's accept has none.
+        const TestSupport::FileDescriptorsTaken taken(1);
+        refused.connectToServer(socketPath);
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return !QFile::exists(socketPath); }))
+            << "the failed accept did not close the listener";
+    }
+    refused.abort();
+    clock.advance(delays.listenerRetry);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return QFile::exists(socketPath); }));
+    QLocalSocket sender;
+    sender.connectToServer(socketPath);
+    ASSERT_TRUE(sender.waitForConnected(3000));
+    sender.write("{\"type\":\"agent-turn-complete\"}\n");
+    sender.disconnectFromServer();
+    EXPECT_TRUE(recorder.waitForCount(1));
+}
+
 int runHook(const QString &script, const QString &argument)
 {
     QProcess hook;
     hook.start(QStringLiteral("/bin/sh"), {script, argument});
-    if (!hook.waitForFinished(10000)) {
+    // The main loop runs meanwhile: the adapter closes nc's connection once the bus has stored
+    // the line, and nc exits only then.
+    if (!TestSupport::waitUntil([&] { return hook.state() == QProcess::NotRunning; }, 10s)) {
         hook.kill();
         return -1;
     }

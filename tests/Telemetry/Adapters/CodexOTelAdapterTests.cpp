@@ -5,12 +5,20 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -48,7 +56,8 @@ public:
     void send(const QByteArray &bytes)
     {
         m_socket.write(bytes);
-        m_socket.waitForBytesWritten(3000);
+        while (m_socket.bytesToWrite() > 0 && m_socket.waitForBytesWritten(3000)) {
+        }
     }
     // Everything received until n bytes have come or the wait ends.
     QByteArray receive(qsizetype n, std::chrono::milliseconds wait = 3s)
@@ -296,7 +305,7 @@ TEST_F(CodexOTelAdapterTest, TurnEndIsDebouncedAndANewResponseCancelsIt)
     EXPECT_EQ(end.timestamp, lastCompletion.addMSecs(delays.otelTurnEnd.count()));
     clock.advance(delays.otelTurnEnd);
     EXPECT_EQ(turnEnds(recorder, "s"), 1);
-    EXPECT_EQ(clock.activeTimers(), 0);
+    EXPECT_EQ(clock.activeTimers(), 2) << "none but the listener's watch and the connection's idle timer";
 }
 
 TEST_F(CodexOTelAdapterTest, SessionsEndIndependentlyEvenAfterStop)
@@ -316,6 +325,142 @@ TEST_F(CodexOTelAdapterTest, SessionsEndIndependentlyEvenAfterStop)
     clock.advance(500ms);
     ASSERT_EQ(recorder.kindNames(), (std::vector<QString>{"modelInfo", "tokenUsage", "modelInfo", "turnEnded", "turnEnded"}));
     EXPECT_EQ(recorder.events()[4].sessionId, "b");
+}
+
+TEST_F(CodexOTelAdapterTest, ARequestIsAnsweredOnlyOnceItsEventsAreStored)
+{
+    QList<qsizetype> groups;
+    bool storing = false;
+    bus.setSink([&](const QList<AgentEvent> &events) {
+        groups.append(events.size());
+        return storing;
+    });
+    {
+        Client client(adapter.listeningPort());
+        client.send(request(sseBody("s1", "response.created")));
+        EXPECT_TRUE(client.closedByPeer()) << "events the store refused are not acknowledged";
+        EXPECT_EQ(client.receive(1, 100ms), QByteArray());
+        EXPECT_EQ(groups, QList<qsizetype>{2});
+    }
+    storing = true;
+    Client client(adapter.listeningPort());
+    client.send(request(sseBody("s1", "response.created")));
+    EXPECT_EQ(client.receive(96), response);
+    EXPECT_EQ(groups.size(), 2);
+    client.send(request("{}"));
+    EXPECT_EQ(client.receive(192), response.repeated(2)) << "a body without events needs no store";
+    EXPECT_EQ(groups.size(), 2);
+}
+
+TEST_F(CodexOTelAdapterTest, ConnectionsPastTheCapAndSilentOnesAreClosed)
+{
+    const quint16 port = adapter.listeningPort();
+    std::vector<std::unique_ptr<Client>> clients;
+    for (int i = 0; i < CodexOTelAdapter::maxConnections; ++i)
+        clients.push_back(std::make_unique<Client>(port));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return adapter.connectionCount() == CodexOTelAdapter::maxConnections; }));
+    Client extra(port);
+    EXPECT_TRUE(extra.closedByPeer());
+
+    clients[0]->send("POST / HTTP/1.1\r\nContent-Length: 10\r\n"); // stalls in its header block
+    TestSupport::spin(50ms);
+    clock.advance(Delays().otelConnectionIdle - 1ms);
+    TestSupport::spin(50ms);
+    EXPECT_EQ(adapter.connectionCount(), CodexOTelAdapter::maxConnections);
+    clock.advance(1ms);
+    EXPECT_TRUE(clients[0]->closedByPeer());
+    EXPECT_TRUE(clients.back()->closedByPeer());
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return adapter.connectionCount() == 0; }));
+
+    Client fresh(port);
+    fresh.send(request("{}"));
+    EXPECT_EQ(fresh.receive(96), response);
+}
+
+TEST_F(CodexOTelAdapterTest, AHeaderBlockIsFoundAcrossReadsAndRefusedPastItsCap)
+{
+    const quint16 port = adapter.listeningPort();
+    Client pieces(port);
+    for (const char byte : request("{}")) // every split of the blank line, one byte per read
+        pieces.send(QByteArray(1, byte));
+    EXPECT_EQ(pieces.receive(96), response);
+
+    Client large(port);
+    large.send("POST / HTTP/1.1\r\nX-Pad: " + QByteArray(CodexOTelAdapter::maxHeaderBytes - 64, 'x')
+               + "\r\nContent-Length: 2\r\n\r\n{}");
+    EXPECT_EQ(large.receive(96), response) << "a block within the cap";
+
+    Client endless(port);
+    endless.send("POST / HTTP/1.1\r\nX-Pad: " + QByteArray(CodexOTelAdapter::maxHeaderBytes, 'x'));
+    EXPECT_TRUE(endless.closedByPeer());
+}
+
+TEST_F(CodexOTelAdapterTest, AllConnectionsShareOneBufferBudget)
+{
+    const qsizetype declared = 60 * 1024 * 1024;
+    const qsizetype part = CodexOTelAdapter::maxBufferedBytes / 2 + 1024 * 1024;
+    const QByteArray head = "POST / HTTP/1.1\r\nContent-Type: text/plain\r\nContent-Length: "
+        + QByteArray::number(declared) + "\r\n\r\n";
+    const quint16 port = adapter.listeningPort();
+    Client first(port);
+    first.send(head + QByteArray(part, 'a'));
+    Client second(port);
+    second.send(head + QByteArray(part, 'b'));
+    EXPECT_TRUE(second.closedByPeer()) << "the two together pass the budget";
+
+    first.send(QByteArray(declared - part, 'a'));
+    EXPECT_EQ(first.receive(96, 10s), response) << "the bytes the closed one held were given back";
+}
+
+TEST_F(CodexOTelAdapterTest, APeerThatReadsNoAnswersIsReadNoFurther)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(adapter.listeningPort());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return adapter.connectionCount() == 1; }));
+
+    // Each 18-byte request earns a 96-byte answer. A receiver that kept answering would take
+    // everything; one that stops reading lets the kernel's buffers fill and the sends fail.
+    const QByteArray requests = QByteArray("GET / HTTP/1.1\r\n\r\n").repeated(4096);
+    const qsizetype goal = qsizetype(256) * 1024 * 1024;
+    qsizetype sent = 0;
+    TestSupport::waitUntil([&] {
+        const ssize_t n = ::send(fd, requests.constData(), size_t(requests.size()), MSG_NOSIGNAL);
+        if (n > 0)
+            sent += n;
+        return sent >= goal;
+    }, 3s);
+    EXPECT_LT(sent, goal / 8);
+
+    Client other(adapter.listeningPort());
+    other.send(request("{}"));
+    EXPECT_EQ(other.receive(96), response) << "the others are served meanwhile";
+    ::close(fd);
+}
+
+TEST_F(CodexOTelAdapterTest, OnlyTheOwnersProcessesAreServed)
+{
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (::geteuid() != 0 || setpriv.isEmpty())
+        GTEST_SKIP() << "needs root and setpriv to connect as another user";
+    const QString script = QStringLiteral("exec 3<>/dev/tcp/127.0.0.1/%1 && printf 'GET / HTTP/1.1\\r\\n\\r\\n' >&3 "
+                                          "&& head -c 96 <&3")
+                               .arg(adapter.listeningPort());
+    struct Case {
+        const char *who;
+        QStringList command;
+        QByteArray answer;
+    };
+    for (const Case &c : {Case{"owner", {"bash", "-c", script}, response},
+                          Case{"nobody", {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups", "bash", "-c", script}, {}}}) {
+        QProcess client;
+        client.start(c.command.first(), c.command.mid(1));
+        ASSERT_TRUE(client.waitForFinished(10000)) << c.who;
+        EXPECT_EQ(client.readAllStandardOutput(), c.answer) << c.who;
+    }
 }
 
 } // namespace
