@@ -1,10 +1,11 @@
 #include "Ads/AdJson.h"
 
+#include "Platform/Files/CheckedWrite.h"
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QTimeZone>
 
 namespace AdJson {
@@ -80,27 +81,14 @@ std::optional<QByteArray> readAll(const QString &path)
     return file.readAll();
 }
 
-bool writeAtomically(const QString &path, const QByteArray &bytes, QString *error)
+std::optional<QString> writeAtomically(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-    if (!written && error)
-        *error = file.errorString();
-    return written;
+    return CheckedWrite::replaceFile(path, bytes);
 }
 
-void append(const QString &path, const QByteArray &bytes)
+std::optional<QString> append(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
-        return;
-    // A last line without its line feed (torn, or edited by hand) must not swallow the new one.
-    bool needsFeed = false;
-    if (file.size() > 0 && file.seek(file.size() - 1)) {
-        char last = '\n';
-        needsFeed = file.getChar(&last) && last != '\n';
-    }
-    file.write(needsFeed ? '\n' + bytes : bytes);
+    return CheckedWrite::appendLines(path, bytes);
 }
 
 } // namespace AdJson

@@ -29,10 +29,11 @@ qsizetype countLines(const QString &path);
 
 // The whole file, or nothing when it cannot be read.
 std::optional<QByteArray> readAll(const QString &path);
-// Writes aside and renames into place; returns whether the file was replaced.
-bool writeAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+// Writes aside and renames into place, owner-only; the reason when the file could not be replaced
+// (it then stays as it was).
+std::optional<QString> writeAtomically(const QString &path, const QByteArray &bytes);
 // Appends to the end of the file, creating it when missing, after a line feed if the file lacks
-// its last one; errors are ignored.
-void append(const QString &path, const QByteArray &bytes);
+// its last one; the reason when nothing could be appended.
+std::optional<QString> append(const QString &path, const QByteArray &bytes);
 
 } // namespace AdJson

@@ -26,9 +26,16 @@ void AdLedger::append(const AdEvent &event)
 {
     if (m_seenEventIds.contains(event.eventId))
         return;
-    // Marked before writing, so a failed write is not retried by a later append of the same id.
     m_seenEventIds.insert(event.eventId);
-    AdJson::append(m_path, AdJson::jsonLine(event.toJson()));
+    // Events a failed write left behind go first, so the file keeps the order they happened in.
+    if (m_unwritten.size() < maxUnwrittenEvents)
+        m_unwritten.append(event);
+    QByteArray lines;
+    for (const AdEvent &pending : std::as_const(m_unwritten))
+        lines += AdJson::jsonLine(pending.toJson());
+    m_writeProblem = AdJson::append(m_path, lines);
+    if (!m_writeProblem)
+        m_unwritten.clear();
 }
 
 double AdLedger::spend(const QDateTime &month, const QHash<QString, double> &bidFor,

@@ -10,6 +10,7 @@
 #include <QUuid>
 
 #include <functional>
+#include <optional>
 
 // The append-only JSON-lines record of every ad event; each event id is written at most once.
 class AdLedger {
@@ -23,8 +24,13 @@ public:
 
     // Every decodable event, in file order; read anew on each call.
     QList<AdEvent> loadEvents() const;
-    // Appends the event unless this ledger has seen its id. Write errors are ignored.
+    // Appends the event unless this ledger has seen its id. When the write fails, the event is
+    // kept (up to maxUnwrittenEvents) and written before the next one.
     void append(const AdEvent &event);
+    // Why the last append could not be written; absent once one succeeds.
+    const std::optional<QString> &writeProblem() const { return m_writeProblem; }
+
+    static constexpr qsizetype maxUnwrittenEvents = 10'000;
     // Gross dollars of the events in the calendar month of `month` (in `zone`) whose campaign
     // passes the predicate and has a bid.
     double spend(const QDateTime &month, const QHash<QString, double> &bidFor,
@@ -34,4 +40,6 @@ public:
 private:
     QString m_path;
     QSet<QUuid> m_seenEventIds;
+    QList<AdEvent> m_unwritten;
+    std::optional<QString> m_writeProblem;
 };

@@ -4,6 +4,7 @@
 #include "Ads/AdLedger.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -48,9 +49,8 @@ QList<TelemetrySummary> telemetryRows(QList<TelemetrySummary> rows)
 
 void write(const QString &path, const QByteArray &bytes)
 {
-    QString error;
-    if (!AdJson::writeAtomically(path, bytes, &error))
-        throw ReportError(QStringLiteral("cannot write %1: %2").arg(path, error));
+    if (const std::optional<QString> error = AdJson::writeAtomically(path, bytes))
+        throw ReportError(*error);
 }
 
 // Local time to the second, with C-locale digits whatever the user's locale.
@@ -192,7 +192,12 @@ Result generate(const QDateTime &since, const QDateTime &until, const Files &fil
                                                         + fileStamp(generatedAt, zone));
     Result result{stem + QStringLiteral(".md"), stem + QStringLiteral(".json"), summary};
     write(result.markdownPath, markdown(summary).toUtf8());
-    write(result.jsonPath, QJsonDocument(summary.toJson()).toJson(QJsonDocument::Indented));
+    try {
+        write(result.jsonPath, QJsonDocument(summary.toJson()).toJson(QJsonDocument::Indented));
+    } catch (const ReportError &) {
+        QFile::remove(result.markdownPath); // a report is both files or none
+        throw;
+    }
     return result;
 }
 

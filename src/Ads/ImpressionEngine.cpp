@@ -114,7 +114,7 @@ void ImpressionEngine::refreshCreative(const QDateTime &now)
 {
     if (MockAdServer *local = localServer()) {
         applyServed(local->serveSync(), now);
-        setBackendHealth(AdServerHealth::localMock());
+        setBackendHealth(local->health());
         return;
     }
     // Every evaluation with an empty slot asks again; answers come back on the main thread.
@@ -158,7 +158,7 @@ void ImpressionEngine::record(AdEventType type, const AdCreative &creative, cons
     if (MockAdServer *local = localServer()) {
         // The budget is already spent, so an exhausted campaign gives way without a new render.
         setCurrentCreative(local->serveSync());
-        setBackendHealth(AdServerHealth::localMock());
+        setBackendHealth(local->health());
     } else {
         setBackendHealth(m_server->health());
     }
@@ -168,7 +168,7 @@ void ImpressionEngine::postToServer(const QList<AdEvent> &events)
 {
     if (MockAdServer *local = localServer()) {
         local->postEventsSync(events);
-        setBackendHealth(AdServerHealth::localMock());
+        setBackendHealth(local->health());
         return;
     }
     QPointer<ImpressionEngine> self(this);
@@ -239,8 +239,11 @@ void ImpressionEngine::setStreak(int value)
         Q_EMIT streakSecondsChanged();
 }
 
-void ImpressionEngine::setBackendHealth(const AdServerHealth &health)
+void ImpressionEngine::setBackendHealth(AdServerHealth health)
 {
+    // A ledger that cannot be written is told where the ad backend's state is shown.
+    if (m_ledger.writeProblem())
+        health.message = *m_ledger.writeProblem();
     if (std::exchange(m_backendHealth, health) != health)
         Q_EMIT backendHealthChanged();
 }

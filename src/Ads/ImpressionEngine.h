@@ -105,7 +105,7 @@ private:
     void setDemoValue(double value);
     void setTickCount(int value);
     void setStreak(int value);
-    void setBackendHealth(const AdServerHealth &health);
+    void setBackendHealth(AdServerHealth health);
 
     std::shared_ptr<AdServer> m_server;
     AdLedger &m_ledger;

@@ -67,12 +67,20 @@ QHash<QString, bool> MockAdServer::paidLookup() const
     return paid;
 }
 
-void MockAdServer::persist() const
+AdServerHealth MockAdServer::health() const
+{
+    AdServerHealth health = AdServerHealth::localMock();
+    if (m_writeProblem)
+        health.message = *m_writeProblem;
+    return health;
+}
+
+void MockAdServer::persist()
 {
     if (!m_path)
         return;
     QJsonArray array;
     for (const AdCreative &campaign : m_campaigns)
         array.append(campaign.toJson());
-    AdJson::writeAtomically(*m_path, QJsonDocument(array).toJson(QJsonDocument::Indented));
+    m_writeProblem = AdJson::writeAtomically(*m_path, QJsonDocument(array).toJson(QJsonDocument::Indented));
 }

@@ -23,7 +23,8 @@ public:
     // Spends each event's value from its campaign's budget (never below 0), then rewrites the file.
     void postEventsSync(const QList<AdEvent> &events);
 
-    AdServerHealth health() const override { return AdServerHealth::localMock(); }
+    // The local backend's health; its message names a campaign file that could not be written.
+    AdServerHealth health() const override;
     // Both answer before they return; they never fail.
     void serve(ServeDone done) override;
     void postEvents(const QList<AdEvent> &events, PostDone done) override;
@@ -31,8 +32,9 @@ public:
     QHash<QString, bool> paidLookup() const override;
 
 private:
-    void persist() const;
+    void persist();
 
     QList<AdCreative> m_campaigns;
     std::optional<QString> m_path;
+    std::optional<QString> m_writeProblem;
 };

@@ -160,13 +160,15 @@ void RemoteAdServer::postEvents(const QList<AdEvent> &events, PostDone done)
         done(std::nullopt);
         return;
     }
-    appendQueued(events);
-    flushQueuedEvents(std::move(done));
+    // Events the queue file could not take still travel in this batch: only a failed delivery
+    // loses them.
+    const bool queued = appendQueued(events);
+    flushQueuedEvents(std::move(done), queued ? QList<AdEvent>() : events);
 }
 
-void RemoteAdServer::flushQueuedEvents(PostDone done)
+void RemoteAdServer::flushQueuedEvents(PostDone done, const QList<AdEvent> &unqueued)
 {
-    const QList<AdEvent> events = loadQueuedEvents();
+    const QList<AdEvent> events = loadQueuedEvents() + unqueued;
     if (events.isEmpty()) {
         m_health.queuedEvents = 0;
         done(std::nullopt);
@@ -219,13 +221,22 @@ QNetworkReply *RemoteAdServer::send(QNetworkRequest request, int timeoutMs, cons
     return reply;
 }
 
-void RemoteAdServer::appendQueued(const QList<AdEvent> &events)
+bool RemoteAdServer::appendQueued(const QList<AdEvent> &events)
 {
     QByteArray bytes;
     for (const AdEvent &event : events)
         bytes += AdJson::jsonLine(event.toJson());
-    AdJson::append(m_queuePath, bytes);
+    const bool written = noteWrite(AdJson::append(m_queuePath, bytes));
     m_health.queuedEvents = queuedEventCount();
+    return written;
+}
+
+bool RemoteAdServer::noteWrite(const std::optional<QString> &error)
+{
+    m_writeProblem = error;
+    if (error)
+        m_health.message = *error;
+    return !error;
 }
 
 QList<AdEvent> RemoteAdServer::loadQueuedEvents() const
@@ -255,7 +266,7 @@ void RemoteAdServer::removeDelivered(const QSet<QUuid> &sent)
     if (kept.isEmpty())
         QFile::remove(m_queuePath);
     else
-        AdJson::writeAtomically(m_queuePath, kept);
+        noteWrite(AdJson::writeAtomically(m_queuePath, kept)); // if it fails, delivered events go again
     m_health.queuedEvents = queuedEventCount();
 }
 
@@ -286,7 +297,7 @@ void RemoteAdServer::cacheCreative(const AdCreative &creative)
     for (auto it = creatives.cbegin(); it != creatives.cend(); ++it)
         entries.insert(it.key(), it.value().toJson());
     const QJsonObject cache{{QStringLiteral("creatives"), entries}};
-    AdJson::writeAtomically(m_cachePath, QJsonDocument(cache).toJson(QJsonDocument::Compact));
+    noteWrite(AdJson::writeAtomically(m_cachePath, QJsonDocument(cache).toJson(QJsonDocument::Compact)));
 }
 
 QHash<QString, double> RemoteAdServer::bidLookup() const
@@ -309,5 +320,6 @@ void RemoteAdServer::mark(AdServerHealth::Status status, const QString &message)
 {
     const std::optional<QDateTime> lastSuccess =
         status == AdServerHealth::Status::remoteReady ? std::optional<QDateTime>(m_clock.now()) : m_health.lastSuccess;
-    m_health = AdServerHealth{status, message, queuedEventCount(), lastSuccess};
+    // A file that cannot be written is what the user needs to hear about until a write succeeds.
+    m_health = AdServerHealth{status, m_writeProblem.value_or(message), queuedEventCount(), lastSuccess};
 }

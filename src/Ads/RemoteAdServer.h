@@ -62,8 +62,12 @@ public:
 private:
     void requestCreative(ServeDone done);
     void serveFailed(const QString &description, const ServeDone &done);
-    void flushQueuedEvents(PostDone done);
-    void appendQueued(const QList<AdEvent> &events);
+    // Sends the queued events, and `unqueued` with them.
+    void flushQueuedEvents(PostDone done, const QList<AdEvent> &unqueued = {});
+    // False when the queue file could not take the events.
+    bool appendQueued(const QList<AdEvent> &events);
+    // Keeps a failed write of the queue or cache as the health message; true when it succeeded.
+    bool noteWrite(const std::optional<QString> &error);
     QList<AdEvent> loadQueuedEvents() const;
     void removeDelivered(const QSet<QUuid> &sent);
     void cacheCreative(const AdCreative &creative);
@@ -80,4 +84,5 @@ private:
     QNetworkAccessManager *m_session;
     Clock &m_clock;
     AdServerHealth m_health;
+    std::optional<QString> m_writeProblem;
 };

@@ -2,12 +2,12 @@
 
 #include "Codex/CodexConfigToml.h"
 #include "Codex/ConfigFileError.h"
+#include "Platform/Files/CheckedWrite.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -35,21 +35,10 @@ std::optional<QString> readUtf8(const QString &path)
     return text;
 }
 
-void writeAtomically(const QString &path, const QString &text, std::optional<QFileDevice::Permissions> permissions)
+void writeAtomically(const QString &path, const QString &text, QFileDevice::Permissions permissions)
 {
-    QSaveFile file(path);
-    const auto fail = [&] {
-        throw ConfigFileError(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        fail();
-    if (permissions)
-        file.setPermissions(*permissions);
-    const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size())
-        fail();
-    if (!file.commit())
-        fail();
+    if (const std::optional<QString> error = CheckedWrite::replaceFile(path, text.toUtf8(), permissions))
+        throw ConfigFileError(*error);
 }
 
 // Editors may turn the file's line ends into CRLF after an install: a marker line is the same line.
@@ -228,8 +217,9 @@ InstallResult install(const QString &configPath, const QString &endpoint,
     if (!QDir().mkpath(dir))
         throw ConfigFileError(QStringLiteral("cannot create directory %1").arg(dir));
     const QString backup = dir + u'/' + config.fileName() + backupInfix + backupTimestamp(now, zone);
-    // The config may hold credentials: its backup is no more readable than the file itself.
-    const auto permissions = config.exists() ? std::optional(config.permissions()) : std::nullopt;
+    // The config may hold credentials: its backup is no more readable than the file itself, and a
+    // new config is the owner's alone.
+    const QFileDevice::Permissions permissions = config.exists() ? config.permissions() : CheckedWrite::ownerOnly;
     writeAtomically(backup, text, permissions);
     writeAtomically(configPath, updated, permissions);
     return {InstallResult::Kind::installed, backup};

@@ -5,6 +5,9 @@
 #include "Telemetry/SaturatingMath.h"
 #include "Telemetry/PricingTable.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
 #include <QSet>
 
 #include <sqlite3.h>
@@ -60,6 +63,42 @@ bool schemaIsCurrent(sqlite3 *db)
     SqliteStatement statement(db, "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = 'events' "
                                   "AND name IN ('idx_events_ts', 'idx_events_fingerprint', 'idx_events_kind_ts')");
     return statement.nextRow() && statement.integer(0) == 3;
+}
+
+// SQLite gives a new -wal and -shm the mode of the database file, so the file is created
+// owner-only before SQLite sees it (an empty file is an empty database); files of older
+// builds are tightened.
+void keepPrivate(const QString &path)
+{
+    constexpr QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (!QFileInfo::exists(path)) {
+        QFile(path).open(QIODevice::WriteOnly | QIODevice::NewOnly, ownerOnly);
+        return;
+    }
+    for (const QString &file : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
+        if (QFileInfo::exists(file) && QFileInfo(file).permissions() != (ownerOnly | QFileDevice::ReadUser | QFileDevice::WriteUser))
+            QFile::setPermissions(file, ownerOnly);
+    }
+}
+
+// Not a database at all, or one whose pages do not hold together (a truncated file).
+bool isUnreadableDatabase(int code)
+{
+    const int primary = code & 0xff;
+    return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
+}
+
+// Moves the database and its -wal and -shm aside; the new path, or empty when the database stayed.
+QString moveAside(const QString &path, const QString &aside)
+{
+    if (!QFile::rename(path, aside))
+        return {};
+    for (const QLatin1String suffix : {QLatin1String("-wal"), QLatin1String("-shm")}) {
+        // A stale log left beside a fresh database would be replayed into it.
+        if (QFileInfo::exists(path + suffix) && !QFile::rename(path + suffix, aside + suffix))
+            QFile::remove(path + suffix);
+    }
+    return aside;
 }
 
 bool migrate(sqlite3 *db)
@@ -183,23 +222,65 @@ private:
 
 } // namespace
 
+namespace {
+
+// Snapshots and state texts live only in memory.
+bool isStoredKind(const AgentEventKind &kind)
+{
+    return !std::holds_alternative<SessionSnapshot>(kind) && !std::holds_alternative<StateText>(kind);
+}
+
+} // namespace
+
 std::unique_ptr<EventStore> EventStore::open(const QString &path, const Clock &clock, Calendar calendar)
 {
+    return open(path, clock, std::move(calendar), nullptr, nullptr);
+}
+
+std::unique_ptr<EventStore> EventStore::open(const QString &path, const Clock &clock, Calendar calendar,
+                                             int *errorCode, QString *failure)
+{
+    keepPrivate(path);
     sqlite3 *db = nullptr;
     const QByteArray file = path.toUtf8();
-    const int opened = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (opened == SQLITE_OK) {
+    int code = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (code == SQLITE_OK) {
         sqlite3_busy_timeout(db, busyTimeoutMs);
         if (sqlite3_exec(db, connectionPragmas, nullptr, nullptr, nullptr) == SQLITE_OK && migrate(db)
             && PlanLimitsTable::migrate(db))
-            return std::unique_ptr<EventStore>(new EventStore(db, clock, std::move(calendar)));
+            return std::unique_ptr<EventStore>(new EventStore(path, db, clock, std::move(calendar)));
+        code = sqlite3_extended_errcode(db);
     }
+    if (errorCode)
+        *errorCode = code;
+    if (failure)
+        *failure = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
     sqlite3_close(db);
     return nullptr;
 }
 
-EventStore::EventStore(sqlite3 *db, const Clock &clock, Calendar calendar)
-    : m_db(db)
+EventStore::Opened EventStore::openRecovering(const QString &path, const Clock &clock, Calendar calendar)
+{
+    Opened opened;
+    int code = SQLITE_OK;
+    opened.store = open(path, clock, calendar, &code, &opened.failure);
+    if (opened.store || !isUnreadableDatabase(code))
+        return opened;
+    const QString stamp = QLocale::c().toString(clock.now().toLocalTime(), QStringLiteral("yyyyMMdd-HHmmss"));
+    opened.movedAside = moveAside(path, path + QStringLiteral(".corrupt-") + stamp);
+    if (opened.movedAside.isEmpty()) {
+        opened.failure = QStringLiteral("%1 is not a readable database (%2) and cannot be moved aside")
+                             .arg(path, opened.failure);
+        return opened;
+    }
+    opened.failure.clear();
+    opened.store = open(path, clock, std::move(calendar), &code, &opened.failure);
+    return opened;
+}
+
+EventStore::EventStore(QString path, sqlite3 *db, const Clock &clock, Calendar calendar)
+    : m_path(std::move(path))
+    , m_db(db)
     , m_clock(clock)
     , m_calendar(std::move(calendar))
     , m_insert(std::make_unique<SqliteStatement>(db, insertSql))
@@ -214,12 +295,52 @@ EventStore::~EventStore()
 
 bool EventStore::insert(const AgentEvent &event, const std::optional<QString> &modelAtEvent)
 {
-    const AgentEventKind &kind = event.kind;
-    if (std::holds_alternative<SessionSnapshot>(kind) || std::holds_alternative<StateText>(kind))
+    if (!isStoredKind(event.kind))
         return true;
+    const bool stored = write(event, modelAtEvent);
+    if (!stored && m_unstored.size() < maxUnstoredEvents)
+        m_unstored.append({event, modelAtEvent});
+    noteWrite(stored);
+    return stored;
+}
+
+void EventStore::retryUnstored()
+{
+    if (m_unstored.isEmpty())
+        return;
+    QList<Unstored> waiting;
+    std::swap(waiting, m_unstored);
+    for (qsizetype i = 0; i < waiting.size(); ++i) {
+        if (!write(waiting[i].event, waiting[i].model)) {
+            m_unstored = waiting.mid(i); // still failing: the rest waits for the next retry
+            break;
+        }
+    }
+    noteWrite(m_unstored.isEmpty());
+}
+
+void EventStore::setWriteProblemObserver(std::function<void(const std::optional<QString> &)> observer)
+{
+    m_writeProblemObserver = std::move(observer);
+}
+
+void EventStore::noteWrite(bool stored)
+{
+    std::optional<QString> problem;
+    if (!stored)
+        problem = QStringLiteral("cannot store events in %1: %2").arg(m_path, QString::fromUtf8(sqlite3_errmsg(m_db)));
+    if (problem == m_writeProblem)
+        return;
+    m_writeProblem = std::move(problem);
+    if (m_writeProblemObserver)
+        m_writeProblemObserver(m_writeProblem);
+}
+
+bool EventStore::write(const AgentEvent &event, const std::optional<QString> &modelAtEvent)
+{
+    const AgentEventKind &kind = event.kind;
     if (const auto *limits = std::get_if<PlanLimits>(&kind))
         return PlanLimitsTable::upsert(m_db, displayAgent(event.source), *limits);
-
     // Preparing this INSERT compiles the expression index each time, which costs about as
     // much as the insert itself; the statement is kept and reset instead.
     if (!m_insert->isValid())
@@ -255,12 +376,28 @@ bool EventStore::insertAll(std::span<const StoredAgentEvent> events)
 {
     if (events.empty())
         return true;
+    const bool stored = writeAll(events);
+    if (!stored) {
+        for (const StoredAgentEvent &refused : events) {
+            if (m_unstored.size() >= maxUnstoredEvents)
+                break;
+            m_unstored.append({refused.event, refused.modelAtEvent});
+        }
+    }
+    noteWrite(stored);
+    return stored;
+}
+
+bool EventStore::writeAll(std::span<const StoredAgentEvent> events)
+{
     // IMMEDIATE takes the write lock up front, so the busy timeout covers it instead of a
     // deadlock error half-way through.
     if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
         return false;
     for (const StoredAgentEvent &stored : events) {
-        if (!insert(stored.event, stored.modelAtEvent)) {
+        if (!isStoredKind(stored.event.kind))
+            continue;
+        if (!write(stored.event, stored.modelAtEvent)) {
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
             return false;
         }

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -31,19 +32,42 @@ public:
 
     // Opens (creating if needed) and migrates the database; null when it cannot be used.
     // The clock and calendar decide what "today" is for the day aggregates; the clock must
-    // outlive the store.
+    // outlive the store. The file and its -wal and -shm are the owner's alone.
     static std::unique_ptr<EventStore> open(const QString &path, const Clock &clock = Clock::system(),
                                             Calendar calendar = Calendar());
+
+    struct Opened {
+        std::unique_ptr<EventStore> store; // null when even a fresh database could not be opened
+        QString movedAside;                // where an unreadable database was moved; empty if none
+        QString failure;                   // why there is no store
+    };
+    // As open(), for the store's owner: a file that is not a readable database (damaged,
+    // truncated, not SQLite at all) is moved aside, with its -wal and -shm, as
+    // "<path>.corrupt-<yyyyMMdd-HHmmss>" in local time, and a fresh database is started. A file
+    // that is only locked or out of reach is left as it is.
+    static Opened openRecovering(const QString &path, const Clock &clock = Clock::system(),
+                                 Calendar calendar = Calendar());
     ~EventStore() override;
     EventStore(const EventStore &) = delete;
     EventStore &operator=(const EventStore &) = delete;
 
     // Stores one event. Snapshots and state texts are not stored; an event already held
-    // (same id, or same content) is ignored. False only when the database refused the row.
+    // (same id, or same content) is ignored. False only when the database refused the row; the
+    // event is then kept (up to maxUnstoredEvents) for retryUnstored().
     bool insert(const AgentEvent &event, const std::optional<QString> &modelAtEvent);
     // Stores the events in one transaction: all of them or, when the database refuses one or the
-    // commit, none. An event already held is ignored as above.
+    // commit, none. An event already held is ignored as above. A refused batch is kept for
+    // retryUnstored() like a refused event.
     bool insertAll(std::span<const StoredAgentEvent> events);
+    // Stores again the events a failing database refused (a full disk that has room again).
+    void retryUnstored();
+    // Why the database refuses writes ("cannot store events in …: database or disk is full");
+    // absent while writes succeed.
+    const std::optional<QString> &writeProblem() const { return m_writeProblem; }
+    // Called on the store's thread each time writeProblem() changes.
+    void setWriteProblemObserver(std::function<void(const std::optional<QString> &)> observer);
+
+    static constexpr qsizetype maxUnstoredEvents = 100'000;
 
     QList<StoredAgentEvent> recentSessionEvents(int sessionLimit) const override;
     // The "plan_limits" rows; plan-limit events are kept there, one row per agent and family.
@@ -68,11 +92,25 @@ public:
 private:
     struct DayRange;
 
-    EventStore(sqlite3 *db, const Clock &clock, Calendar calendar);
-    std::optional<DayRange> dayRange(int days) const;
+    struct Unstored {
+        AgentEvent event;
+        std::optional<QString> model;
+    };
 
+    EventStore(QString path, sqlite3 *db, const Clock &clock, Calendar calendar);
+    static std::unique_ptr<EventStore> open(const QString &path, const Clock &clock, Calendar calendar,
+                                            int *errorCode, QString *failure);
+    std::optional<DayRange> dayRange(int days) const;
+    bool write(const AgentEvent &event, const std::optional<QString> &modelAtEvent);
+    bool writeAll(std::span<const StoredAgentEvent> events);
+    void noteWrite(bool stored);
+
+    QString m_path;
     sqlite3 *m_db;
     const Clock &m_clock;
     Calendar m_calendar;
     std::unique_ptr<SqliteStatement> m_insert; // the one statement kept: inserts are the hot path
+    QList<Unstored> m_unstored;
+    std::optional<QString> m_writeProblem;
+    std::function<void(const std::optional<QString> &)> m_writeProblemObserver;
 };

@@ -1,10 +1,11 @@
 #include "Telemetry/PricingTable.h"
 
+#include "Platform/Files/CheckedWrite.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonValue>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -266,13 +267,9 @@ double PricingTable::cost(const std::optional<QString> &model, qint64 inputToken
             + cached * static_cast<double>(cachedTokens)) / 1'000'000.0;
 }
 
-void PricingTable::write(const PricingFile &file) const
+void PricingTable::write(const PricingFile &file)
 {
-    QSaveFile out(m_path);
-    if (!out.open(QIODevice::WriteOnly))
-        return;
-    out.write(QJsonDocument(file.toJson()).toJson(QJsonDocument::Indented));
-    out.commit();
+    m_writeProblem = CheckedWrite::replaceFile(m_path, QJsonDocument(file.toJson()).toJson(QJsonDocument::Indented));
 }
 
 void PricingTable::keepCorruptFileAside() const

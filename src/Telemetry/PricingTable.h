@@ -47,6 +47,9 @@ public:
 
     const PricingFile &table() const { return m_table; }
     const QString &path() const { return m_path; }
+    // Why the file could not be written when loading had to write it; the table in memory is
+    // used all the same.
+    const std::optional<QString> &writeProblem() const { return m_writeProblem; }
 
     // Exact key, else the longest key that is a prefix of the name or has it as a prefix.
     const ModelPricing &pricing(const std::optional<QString> &model) const;
@@ -58,9 +61,10 @@ public:
 
 private:
     PricingTable() = default;
-    void write(const PricingFile &file) const;
+    void write(const PricingFile &file);
     void keepCorruptFileAside() const;
 
     QString m_path;
     PricingFile m_table;
+    std::optional<QString> m_writeProblem;
 };

@@ -204,7 +204,7 @@ TEST_F(AdPilotReportTest, AnOutputDirectoryThatCannotBeMadeFailsAndWritesNothing
     files.outputDir = dir.path();
     TestSupport::writeFile(dir.filePath("corvane-ad-pilot-20260615-140005.json/x"), "a directory in the way");
     EXPECT_THROW(run(), ReportError);
-    EXPECT_TRUE(QFile::exists(dir.filePath("corvane-ad-pilot-20260615-140005.md"))); // written before the JSON
+    EXPECT_FALSE(QFile::exists(dir.filePath("corvane-ad-pilot-20260615-140005.md"))); // both files or none
 }
 
 } // namespace

@@ -8,9 +8,11 @@
 #include "Telemetry/PricingTable.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QPointer>
 
 #include <array>
+#include <cstdio>
 
 AppCore::AppCore(SettingsStore &defaults, AppEnvironment environment, QObject *parent)
     : QObject(parent)
@@ -32,10 +34,11 @@ void AppCore::launch()
     m_launched = true;
 
     AppPaths::ensurePrivateDirectory(m_environment.supportDir);
-    AppPaths::seedIfMissing(QStringLiteral("pricing"), QStringLiteral("json"), m_environment.pricingFile());
-    AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), m_environment.campaignsFile());
+    tell(AppPaths::seedIfMissing(QStringLiteral("pricing"), QStringLiteral("json"), m_environment.pricingFile()));
+    tell(AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), m_environment.campaignsFile()));
     m_pricing = std::make_unique<PricingTable>(m_environment.pricingFile());
-    m_store = EventStore::open(m_environment.eventsDatabase(), *m_environment.clock);
+    tell(m_pricing->writeProblem());
+    openStore();
 
     m_adapters = std::make_unique<AdapterSet>(
         m_bus, AdapterSet::Locations{m_environment.homeDir, m_environment.claudeProjectsDir(),
@@ -59,7 +62,11 @@ void AppCore::launch()
     refreshCodexHealth();
 
     m_healthTimer = m_environment.clock->createTimer(m_environment.delays.codexHealthRefresh,
-                                                     Clock::Repeat::everyInterval, this, [this] { refreshCodexHealth(); });
+                                                     Clock::Repeat::everyInterval, this, [this] {
+                                                         if (m_store)
+                                                             m_store->retryUnstored();
+                                                         refreshCodexHealth();
+                                                     });
     m_healthTimer->start();
     // A burst of Codex events reads the config and queries the store once, not once per event.
     m_eventHealthRefresh = m_environment.clock->createTimer(m_environment.delays.codexHealthAfterEvents,
@@ -67,6 +74,40 @@ void AppCore::launch()
 
     m_metrics->startTicking();
     m_settings.followStoreEdits();
+}
+
+void AppCore::openStore()
+{
+    EventStore::Opened opened = EventStore::openRecovering(m_environment.eventsDatabase(), *m_environment.clock);
+    m_store = std::move(opened.store);
+    if (!opened.movedAside.isEmpty()) {
+        m_storeNotice = QStringLiteral("%1 could not be read as a database; it was moved aside as %2 and a new one started")
+                            .arg(QFileInfo(m_environment.eventsDatabase()).fileName(), QFileInfo(opened.movedAside).fileName());
+        tell(m_storeNotice);
+    }
+    if (!m_store) {
+        m_storeNotice = QStringLiteral("events are not stored: ") + opened.failure;
+        tell(m_storeNotice);
+        return;
+    }
+    // Said when writes start failing and again when they work, never once per event.
+    m_store->setWriteProblemObserver([this](const std::optional<QString> &problem) {
+        tell(problem ? *problem + QStringLiteral("; retrying") : QStringLiteral("events are stored again"));
+        Q_EMIT storeProblemChanged();
+    });
+}
+
+QString AppCore::storeProblem() const
+{
+    if (m_store && m_store->writeProblem())
+        return *m_store->writeProblem();
+    return m_storeNotice;
+}
+
+void AppCore::tell(const std::optional<QString> &problem)
+{
+    if (problem)
+        std::fprintf(stderr, "corvane: %s\n", qPrintable(*problem));
 }
 
 void AppCore::installSettingsSubscriptions()

@@ -50,10 +50,19 @@ public:
     MetricsEngine *metrics() const { return m_metrics.get(); }
     AdapterSet *adapters() const { return m_adapters.get(); }
     bool isHealthTimerActive() const { return m_healthTimer && m_healthTimer->isActive(); }
+    // What the user should know about the event store: why writes fail, that an unreadable
+    // database was moved aside at launch, or why there is none; empty when all is well.
+    QString storeProblem() const;
+
+Q_SIGNALS:
+    void storeProblemChanged();
 
 private:
+    void openStore();
     void installSettingsSubscriptions();
     void onUseMockDataChanged();
+    // One line on standard error.
+    static void tell(const std::optional<QString> &problem);
 
     AppEnvironment m_environment;
     AppSettings m_settings;
@@ -61,6 +70,7 @@ private:
     CodexTelemetryHealth m_codexHealth;
     std::unique_ptr<PricingTable> m_pricing;
     std::unique_ptr<EventStore> m_store;
+    QString m_storeNotice;
     std::unique_ptr<MetricsEngine> m_metrics;
     std::unique_ptr<EventPipeline> m_pipeline;
     std::unique_ptr<AdapterSet> m_adapters; // after the bus and engine: its threads stop first

@@ -1,5 +1,7 @@
 #include "App/Core/AppPaths.h"
 
+#include "Platform/Files/CheckedWrite.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,15 +23,14 @@ void ensurePrivateDirectory(const QString &path)
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-void seedIfMissing(const QString &resource, const QString &ext, const QString &destination)
+std::optional<QString> seedIfMissing(const QString &resource, const QString &ext, const QString &destination)
 {
     if (QFileInfo::exists(destination))
-        return;
-    const QString source = QStringLiteral(":/seed/%1.%2").arg(resource, ext);
-    if (!QFile::exists(source))
-        return;
-    if (QFile::copy(source, destination)) // resource copies are read-only; the user edits these
-        QFile::setPermissions(destination, QFile::ReadOwner | QFile::WriteOwner);
+        return std::nullopt;
+    QFile source(QStringLiteral(":/seed/%1.%2").arg(resource, ext));
+    if (!source.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return CheckedWrite::replaceFile(destination, source.readAll());
 }
 
 } // namespace AppPaths

@@ -1,9 +1,10 @@
 #include "App/Core/AutostartEntry.h"
 
+#include "Platform/Files/CheckedWrite.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace AutostartEntry {
 
@@ -60,15 +61,12 @@ QString contents(const QString &execPath)
 
 bool isEnabled(const QString &entryPath) { return QFileInfo::exists(entryPath); }
 
-bool enable(const QString &entryPath, const QString &execPath)
+std::optional<QString> enable(const QString &entryPath, const QString &execPath)
 {
-    if (!QDir().mkpath(QFileInfo(entryPath).absolutePath()))
-        return false;
-    QSaveFile file(entryPath);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(contents(execPath).toUtf8());
-    return file.commit();
+    const QString folder = QFileInfo(entryPath).absolutePath();
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("cannot create the directory %1").arg(folder);
+    return CheckedWrite::replaceFile(entryPath, contents(execPath).toUtf8());
 }
 
 bool disable(const QString &entryPath) { return !QFileInfo::exists(entryPath) || QFile::remove(entryPath); }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // The XDG autostart entry that starts Corvane at login ($XDG_CONFIG_HOME/autostart).
 namespace AutostartEntry {
 
@@ -18,8 +20,8 @@ QString contents(const QString &execPath);
 QString execArgument(const QString &execPath);
 
 bool isEnabled(const QString &entryPath);
-// Writes the entry atomically, creating its folder; false when it could not be written.
-bool enable(const QString &entryPath, const QString &execPath);
+// Writes the entry atomically, creating its folder; the reason when it could not be written.
+std::optional<QString> enable(const QString &entryPath, const QString &execPath);
 // Removes the entry; true when none is left.
 bool disable(const QString &entryPath);
 

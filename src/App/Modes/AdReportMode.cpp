@@ -31,7 +31,10 @@ QString resultLines(const AdPilotReport::Result &result)
 
 int run(std::optional<qint64> days, const AppEnvironment &environment)
 {
-    AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), environment.campaignsFile());
+    // Without its campaigns the report would value every event at $0.
+    if (const std::optional<QString> error =
+            AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), environment.campaignsFile()))
+        return CommandLine::errorExit(*error);
     const QDateTime now = environment.clock->now().toLocalTime();
     const QDateTime since = windowStart(now, days);
     const AdPilotReport::Files files = ReportExport::supportFiles(environment);

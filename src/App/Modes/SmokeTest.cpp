@@ -373,7 +373,9 @@ Result codexHealth(const QString &)
 Result autostartEntry(const QString &)
 {
     const QString entry = AutostartEntry::path();
-    if (!AutostartEntry::enable(entry, QStringLiteral("/usr/bin/corvane")) || !AutostartEntry::isEnabled(entry))
+    if (const std::optional<QString> error = AutostartEntry::enable(entry, QStringLiteral("/usr/bin/corvane")))
+        return *error;
+    if (!AutostartEntry::isEnabled(entry))
         return QStringLiteral("could not write ") + entry;
     if (!AutostartEntry::disable(entry) || AutostartEntry::isEnabled(entry))
         return QStringLiteral("could not remove ") + entry;

@@ -73,7 +73,8 @@ void AppDelegate::launchShell()
                      AutostartEntry::path(),
                      launchCommand(),
                      QString::fromLatin1(AutostartEntry::appId),
-                     QCoreApplication::applicationPid()};
+                     QCoreApplication::applicationPid(),
+                     [this] { return m_core.storeProblem(); }};
     m_shell = std::make_unique<ShellController>(std::move(parts), m_hud->hooks());
     connect(m_hud.get(), &AppHUD::contextMenuRequested, m_shell.get(), &ShellController::hudContextMenuRequested);
 

@@ -1,5 +1,6 @@
 #include "App/Shell/MenuDialogs.h"
 
+#include "App/Core/AutostartEntry.h"
 #include "App/Shell/AlertDialog.h"
 #include "App/Modes/DialogTexts.h"
 #include "App/Modes/ReportExport.h"
@@ -87,6 +88,18 @@ void openPricing(Desktop &desktop, const QString &pricingPath)
         AlertDialog::ask(DialogTexts::error(QStringLiteral("Could not open the pricing table"),
                                             QStringLiteral("No application opened ") + pricingPath
                                                 + QStringLiteral(".")));
+}
+
+void toggleStartAtLogin(const QString &entryPath, const QString &executablePath)
+{
+    if (AutostartEntry::isEnabled(entryPath)) {
+        if (!AutostartEntry::disable(entryPath))
+            AlertDialog::ask(DialogTexts::error(QStringLiteral("Could not turn Start at Login off"),
+                                                QStringLiteral("cannot remove ") + entryPath));
+        return;
+    }
+    if (const std::optional<QString> error = AutostartEntry::enable(entryPath, executablePath))
+        AlertDialog::ask(DialogTexts::error(QStringLiteral("Could not turn Start at Login on"), *error));
 }
 
 void exportAdPilotReport(Desktop &desktop, const AdPilotReport::Files &files)

@@ -24,6 +24,8 @@ void pickCustomTarget(AppSettings &settings);
 void configureRemoteAds(AppSettings &settings);
 // Opens pricingPath with the desktop's default application; an alert explains a failure.
 void openPricing(Desktop &desktop, const QString &pricingPath);
+// "Start at Login": removes the autostart entry, or writes it; an alert explains a failure.
+void toggleStartAtLogin(const QString &entryPath, const QString &executablePath);
 // "Export Ad Pilot Report…": writes the report, reveals both files, then shows the summary (or the failure).
 void exportAdPilotReport(Desktop &desktop, const AdPilotReport::Files &files);
 

@@ -114,6 +114,7 @@ StatusMenuState ShellController::menuState() const
     state.showDebugOverlay = settings.showDebugOverlay();
     state.codexHealthWord = codexHealthWord(snapshot.status);
     state.codexHealthDetail = snapshot.menuDetail;
+    state.storeProblem = m_parts.storeProblem ? m_parts.storeProblem() : QString();
     state.codexConfigInstalled = config.installed;
     state.codexNotifyInstalled = config.notifyInstalled;
     const ClaudeSettingsWriter::Status claude = ClaudeSettingsWriter::status(m_parts.claudeSettingsPath);
@@ -145,10 +146,7 @@ void ShellController::handle(MenuAction action, const QString &represented)
     case MenuAction::revertClaude: AlertDialog::ask(ClaudeModes::revert(m_parts.claudeSettingsPath).text); break;
     case MenuAction::openPricing: MenuDialogs::openPricing(m_parts.desktop, m_parts.pricingPath); break;
     case MenuAction::toggleStartAtLogin:
-        if (AutostartEntry::isEnabled(m_parts.autostartPath))
-            AutostartEntry::disable(m_parts.autostartPath);
-        else
-            AutostartEntry::enable(m_parts.autostartPath, m_parts.executablePath);
+        MenuDialogs::toggleStartAtLogin(m_parts.autostartPath, m_parts.executablePath);
         break;
     case MenuAction::quit: QCoreApplication::quit(); break;
     default: break;

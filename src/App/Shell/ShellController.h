@@ -40,6 +40,7 @@ struct ShellParts {
     QString executablePath;
     QString ownAppId;
     qint64 ownPid = 0;
+    std::function<QString()> storeProblem; // empty when the event store is fine
 };
 
 // The HUD as the shell sees it.

@@ -112,6 +112,8 @@ QList<MenuRow> statusMenuRows(const StatusMenuState &state)
         rows << item(line, MenuAction::none);
     rows << item(QStringLiteral("Codex Health: ") + state.codexHealthWord + QStringLiteral(" — ") + state.codexHealthDetail,
                  MenuAction::none);
+    if (!state.storeProblem.isEmpty())
+        rows << item(QStringLiteral("Event Store: ") + state.storeProblem, MenuAction::none);
     rows << item(state.codexConfigInstalled ? QStringLiteral("Codex Telemetry: configured ✓")
                                             : QStringLiteral("Set Up Codex Telemetry…"),
                  MenuAction::setupCodex);

@@ -64,6 +64,7 @@ struct StatusMenuState {
     bool showDebugOverlay = false;
     QString codexHealthWord;
     QString codexHealthDetail;
+    QString storeProblem; // what is wrong with the event store; empty when nothing is
     bool codexConfigInstalled = false;
     bool codexNotifyInstalled = false;
     bool claudeInstalled = false; // any of Corvane's entries in Claude Code's settings

@@ -1,5 +1,6 @@
 #include "Telemetry/Adapters/CodexNotifyAdapter.h"
 
+#include "Platform/Files/CheckedWrite.h"
 #include "Telemetry/Adapters/NotifyConnection.h"
 #include "Telemetry/EventBus.h"
 
@@ -9,7 +10,6 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <stdexcept>
@@ -148,14 +148,9 @@ QByteArray CodexNotifyAdapter::hookScript(const QString &socketPath)
 
 void CodexNotifyAdapter::writeHookScript(const QString &to, const QString &socketPath)
 {
-    QSaveFile file(to);
-    const QByteArray script = hookScript(socketPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(script) != script.size() || !file.commit())
-        throw std::runtime_error(QStringLiteral("could not write %1: %2").arg(to, file.errorString()).toStdString());
+    // Written with its mode in one step, so Codex never finds it empty or not executable.
     const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
         | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
-    QFile written(to);
-    if (!written.setPermissions(mode))
-        throw std::runtime_error(
-            QStringLiteral("could not make %1 executable: %2").arg(to, written.errorString()).toStdString());
+    if (const std::optional<QString> error = CheckedWrite::replaceFile(to, hookScript(socketPath), mode))
+        throw std::runtime_error(error->toStdString());
 }

@@ -53,7 +53,7 @@ public:
     static std::optional<AgentEvent> eventFromLine(QByteArrayView line, const QDateTime &at);
 
     // Writes the hook script Codex runs (mode 0755). Throws std::runtime_error with the
-    // file-system error when writing or setting the permissions fails.
+    // file-system error when the write fails; an existing script is then left as it was.
     static void writeHookScript(const QString &to, const QString &socketPath);
     static QByteArray hookScript(const QString &socketPath);
 

@@ -66,9 +66,9 @@ public:
     void setDebugLogRawPayloads(bool enabled) { m_debugLogRawPayloads = enabled; }
 
     static std::optional<HTTPRequest> parseHTTPRequest(QByteArrayView buffer) { return HTTPRequest::parse(buffer); }
-    static QString sanitizedRawPayloadForDebugLog(const QByteArray &body)
+    static QString sanitizedRawPayloadForDebugLog(const QByteArray &body, const QString &contentType)
     {
-        return OTelDebugLog::sanitizedRawPayloadForDebugLog(body);
+        return OTelDebugLog::sanitizedRawPayloadForDebugLog(body, contentType);
     }
     static QList<AgentEvent> events(const QByteArray &fromOTLPJSON);
 

@@ -1,30 +1,53 @@
 #include "Telemetry/Adapters/OTelDebugLog.h"
 
+#include "Platform/Files/CheckedWrite.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStringDecoder>
+#include <QSet>
 
-#include <array>
 
 namespace {
 
 const QByteArray nonJsonNotice =
     "[non-json payload not logged; enable raw debug logging for sanitized JSON captures]\n";
 
-std::optional<QString> utf8Text(const QByteArray &bytes)
+QString redacted() { return QStringLiteral("[REDACTED]"); }
+
+// The peer's content type, kept on one line.
+QString oneLine(QString text)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
+    return text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
 }
 
-QString textOrPlaceholder(const QByteArray &body)
+// Fields of the OTLP envelope whose texts are ids, times, levels and names of the SDK.
+bool isStructuralText(QStringView member)
 {
-    return utf8Text(body).value_or(QStringLiteral("[binary payload omitted]"));
+    static const QSet<QString> fields{"timeUnixNano", "observedTimeUnixNano", "startTimeUnixNano", "severityText",
+                                      "traceId", "spanId", "schemaUrl", "eventName", "scope.name", "scope.version"};
+    return fields.contains(member.toString());
+}
+
+// {"boolValue": …}, {"intValue": "42"} or {"doubleValue": …}: a value that cannot carry text.
+bool isScalarValue(const QJsonValue &value)
+{
+    const QJsonObject object = value.toObject();
+    if (!value.isObject() || object.size() != 1)
+        return false;
+    const QJsonValue inner = object.begin().value();
+    const QString kind = object.begin().key();
+    if (kind == QLatin1String("boolValue"))
+        return inner.isBool();
+    if (kind == QLatin1String("doubleValue"))
+        return inner.isDouble();
+    if (kind == QLatin1String("intValue")) {
+        bool digits = false;
+        inner.toString().toLongLong(&digits);
+        return inner.isDouble() || digits;
+    }
+    return false;
 }
 
 } // namespace
@@ -38,7 +61,8 @@ OTelDebugLog::OTelDebugLog(QString path, qint64 maxBytes, Clock &clock)
 
 void OTelDebugLog::appendRawLog(const QByteArray &body, const QString &contentType)
 {
-    appendRawEntry(headerLine(contentType, body.size()) + sanitizedRawPayloadForDebugLog(body).toUtf8() + '\n');
+    appendRawEntry(headerLine(contentType, body.size()) + sanitizedRawPayloadForDebugLog(body, contentType).toUtf8()
+                   + '\n');
 }
 
 void OTelDebugLog::appendRawNotice(const QString &contentType, qsizetype bodySize)
@@ -49,10 +73,7 @@ void OTelDebugLog::appendRawNotice(const QString &contentType, qsizetype bodySiz
 QByteArray OTelDebugLog::headerLine(const QString &contentType, qsizetype bodySize) const
 {
     const QString stamp = m_clock.now().toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    // The content type comes from the peer: keep it on one line.
-    QString type = contentType;
-    type.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return QStringLiteral("--- %1 +0000 [%2] %3 bytes\n").arg(stamp, type).arg(bodySize).toUtf8();
+    return QStringLiteral("--- %1 +0000 [%2] %3 bytes\n").arg(stamp, oneLine(contentType)).arg(bodySize).toUtf8();
 }
 
 void OTelDebugLog::appendRawEntry(const QByteArray &entry)
@@ -64,62 +85,67 @@ void OTelDebugLog::appendRawEntry(const QByteArray &entry)
         QFile::rename(m_path, rotated);
     }
     // Errors are ignored: logging never affects the HTTP exchange.
-    const bool created = !file.exists();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return;
-    if (created)
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    file.write(entry);
+    [[maybe_unused]] const auto ignored = CheckedWrite::appendLines(m_path, entry);
 }
 
-QString OTelDebugLog::sanitizedRawPayloadForDebugLog(const QByteArray &body)
+QString OTelDebugLog::sanitizedRawPayloadForDebugLog(const QByteArray &body, const QString &contentType)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    // A body that is not JSON may be anything, a prompt included: only its size and type are told.
     if (error.error != QJsonParseError::NoError || document.isNull())
-        return textOrPlaceholder(body);
-    const QJsonValue sanitized = sanitizeJSON(document.isObject() ? QJsonValue(document.object())
-                                                                  : QJsonValue(document.array()));
+        return QStringLiteral("[unparsable payload not logged: %1 bytes, %2]").arg(body.size()).arg(oneLine(contentType));
+    const QJsonValue sanitized =
+        sanitizeJSON(document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array()));
     // QJsonObject keeps its keys sorted, so the output is in key order.
     const QJsonDocument out = sanitized.isObject() ? QJsonDocument(sanitized.toObject())
                                                    : QJsonDocument(sanitized.toArray());
     return QString::fromUtf8(out.toJson(QJsonDocument::Indented));
 }
 
-QJsonValue OTelDebugLog::sanitizeJSON(const QJsonValue &value)
+QJsonValue OTelDebugLog::sanitizeJSON(const QJsonValue &value, QStringView member)
 {
     if (value.isArray()) {
         QJsonArray array = value.toArray();
         for (qsizetype i = 0; i < array.size(); ++i)
-            array[i] = sanitizeJSON(array.at(i));
+            array[i] = sanitizeJSON(array.at(i), member);
         return array;
     }
+    if (value.isString())
+        return isStructuralText(member) ? value : redacted();
     if (!value.isObject())
-        return value;
+        return value; // numbers, booleans and null carry no text
     QJsonObject object = value.toObject();
     const QJsonValue key = object.value(QLatin1String("key"));
-    if (key.isString() && object.value(QLatin1String("value")).isObject()
-        && shouldRedactAttributeValue(key.toString())) {
-        object.insert(QLatin1String("value"), QJsonObject{{QLatin1String("stringValue"), QLatin1String("[REDACTED]")}});
+    if (key.isString() && object.contains(QLatin1String("value"))) {
+        const QJsonValue attribute = object.value(QLatin1String("value"));
+        if (!isKnownMetadataKey(key.toString()) && !isScalarValue(attribute))
+            object.insert(QLatin1String("value"), QJsonObject{{QLatin1String("stringValue"), redacted()}});
         return object;
     }
-    for (auto it = object.begin(); it != object.end(); ++it)
-        it.value() = sanitizeJSON(it.value());
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (it.key() == QLatin1String("body") && !it.value().isNull())
+            it.value() = QJsonObject{{QLatin1String("stringValue"), redacted()}}; // a log record's free text
+        else
+            it.value() = sanitizeJSON(it.value(), member == QLatin1String("scope") ? QStringLiteral("scope.") + it.key()
+                                                                                 : it.key());
+    }
     return object;
 }
 
-bool OTelDebugLog::shouldRedactAttributeValue(const QString &key)
+bool OTelDebugLog::isKnownMetadataKey(const QString &key)
 {
-    // Identity and prompt attributes, plus the ones Codex fills with streamed text and with a
-    // tool's arguments and output, which must never be written anywhere.
-    static const std::array<QLatin1String, 11> exact{
-        QLatin1String("prompt"), QLatin1String("text"), QLatin1String("content"), QLatin1String("user.email"),
-        QLatin1String("user.account_id"), QLatin1String("user.id"), QLatin1String("account_id"),
-        QLatin1String("email"), QLatin1String("arguments"), QLatin1String("output"), QLatin1String("delta")};
-    const QString lower = key.toLower();
-    for (const QLatin1String &name : exact) {
-        if (lower == name)
-            return true;
-    }
-    return lower.contains(QLatin1String("email")) || lower.contains(QLatin1String("account"));
+    // What Codex sends that names, counts or times things; anything else (prompts, messages,
+    // commands, arguments, output, paths, host names, accounts) is redacted.
+    static const QSet<QString> metadata{
+        "app.version", "approval_policy", "attempt", "cache_write_token_count", "cached_token_count", "call_id",
+        "conversation.id", "decision", "duration_ms", "endpoint", "env", "event.kind", "event.name",
+        "event.timestamp", "http.response.status_code", "input_token_count", "model", "model_reasoning_effort",
+        "originator", "os.type", "os.version", "output_token_count", "output_truncated", "prompt_length",
+        "provider_name", "reasoning_effort", "reasoning_summary", "reasoning_token_count", "sandbox_policy",
+        "service.name", "service.version", "slug", "startup.phase", "startup.status", "success",
+        "telemetry.sdk.language", "telemetry.sdk.name", "telemetry.sdk.version", "terminal.type", "tool_name",
+        "tool_namespace", "tool_result_seq", "tool_token_count", "ttft_ms",
+    };
+    return metadata.contains(key);
 }

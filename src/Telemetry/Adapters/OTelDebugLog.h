@@ -22,11 +22,14 @@ public:
     // Notes a body that is not JSON without writing any of it.
     void appendRawNotice(const QString &contentType, qsizetype bodySize);
 
-    // The text logged for a body: its JSON with identity and prompt attributes redacted, or the
-    // body as text when it is not JSON, or a placeholder when it is not UTF-8 either.
-    static QString sanitizedRawPayloadForDebugLog(const QByteArray &body);
-    static QJsonValue sanitizeJSON(const QJsonValue &value);
-    static bool shouldRedactAttributeValue(const QString &key);
+    // The text logged for a body: its JSON with every text that is not known to be metadata
+    // redacted (record bodies, free-text attributes, unknown members), or a placeholder with its
+    // size and content type when it is not JSON.
+    static QString sanitizedRawPayloadForDebugLog(const QByteArray &body, const QString &contentType);
+    // `member` is the name of the member holding value (for the envelope's own texts).
+    static QJsonValue sanitizeJSON(const QJsonValue &value, QStringView member = {});
+    // An attribute whose value is kept as it is.
+    static bool isKnownMetadataKey(const QString &key);
 
 private:
     QByteArray headerLine(const QString &contentType, qsizetype bodySize) const;

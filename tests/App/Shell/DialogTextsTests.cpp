@@ -77,7 +77,7 @@ TEST(AutostartEntry, EnableWritesAnEntryAndDisableRemovesIt)
     QTemporaryDir dir;
     const QString entry = dir.path() + "/cfg/autostart/dev.corvane.Corvane.desktop";
     EXPECT_FALSE(AutostartEntry::isEnabled(entry));
-    ASSERT_TRUE(AutostartEntry::enable(entry, "/opt/My Apps/corvane"));
+    ASSERT_EQ(AutostartEntry::enable(entry, "/opt/My Apps/corvane"), std::nullopt);
     EXPECT_TRUE(AutostartEntry::isEnabled(entry));
     const QString text = QString::fromUtf8(TestSupport::readFile(entry));
     EXPECT_TRUE(text.startsWith("[Desktop Entry]\n"));

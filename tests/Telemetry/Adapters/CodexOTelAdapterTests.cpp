@@ -182,7 +182,7 @@ TEST_F(CodexOTelAdapterTest, NonJsonBodiesLeaveANoticeAndNoEvents)
     client.send(request(protobuf, "application/x-protobuf"));
     client.receive(192);
     log = TestSupport::readFile(logPath());
-    const qsizetype placeholder = log.indexOf("13 bytes\n[binary payload omitted]\n");
+    const qsizetype placeholder = log.indexOf("13 bytes\n[unparsable payload not logged: 13 bytes, application/x-protobuf]\n");
     EXPECT_GE(placeholder, 0) << log.constData();
     EXPECT_GT(log.indexOf(notice), placeholder);
     EXPECT_TRUE(recorder.events().empty());

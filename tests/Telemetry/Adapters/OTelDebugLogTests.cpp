@@ -11,43 +11,69 @@
 
 namespace {
 
-const QByteArray identityPayload = R"({"resourceLogs":[{"scopeLogs":[{"logRecords":[{"attributes":[
-  {"key":"prompt","value":{"stringValue":"secret prompt text"}},
-  {"key":"user.email","value":{"stringValue":"dev@example.com"}},
-  {"key":"User.EMAIL","value":{"stringValue":"other@example.com"}},
-  {"key":"user.account_id","value":{"stringValue":"acct-42"}},
-  {"key":"output","value":{"stringValue":"tool output text"}},
+// Every text a person or the machine wrote carries "PLANTED"; what must survive does not.
+const QByteArray plantedPayload = R"({"resourceLogs":[{"resource":{"attributes":[
+  {"key":"host.name","value":{"stringValue":"PLANTED-host"}},
+  {"key":"service.name","value":{"stringValue":"codex_exec"}}]},
+ "scopeLogs":[{"scope":{"name":"codex_otel.log_only","version":""},"logRecords":[{
+  "timeUnixNano":"1796858463016627059","severityText":"INFO","traceId":"",
+  "body":{"stringValue":"PLANTED record body"},
+  "attributes":[
+  {"key":"prompt","value":{"stringValue":"PLANTED prompt"}},
+  {"key":"prompt_text","value":{"stringValue":"PLANTED prompt text"}},
+  {"key":"User.EMAIL","value":{"stringValue":"PLANTED@example.com"}},
+  {"key":"error.message","value":{"stringValue":"PLANTED error at /home/dev/secret.rs"}},
+  {"key":"command","value":{"arrayValue":{"values":[{"stringValue":"PLANTED rm -rf"}]}}},
+  {"key":"response","value":{"kvlistValue":{"values":[{"key":"model","value":{"stringValue":"PLANTED"}}]}}},
+  {"key":"agent_name","value":{"stringValue":"/root/PLANTED"}},
+  {"key":"email","value":"PLANTED not an object"},
+  {"key":"conversation.id","value":{"stringValue":"conv-7"}},
+  {"key":"model","value":{"stringValue":"gpt-5.5"}},
+  {"key":"input_token_count","value":{"stringValue":"1005"}},
   {"key":"prompt_length","value":{"intValue":"18"}},
-  {"key":"email","value":"not an object"}
-]}]}]}],"email":"plain member"})";
+  {"key":"some.new_flag","value":{"boolValue":true}},
+  {"key":"some.new_count","value":{"intValue":"PLANTED"}}
+]}]}]}],"note":"PLANTED plain member","list":["PLANTED element", 3]})";
 
-TEST(OTelDebugLog, RedactsIdentityAndPromptAttributesOnly)
+TEST(OTelDebugLog, OnlyMetadataSurvivesTheSanitizer)
 {
-    const QString text = OTelDebugLog::sanitizedRawPayloadForDebugLog(identityPayload);
-    for (const char *secret : {"secret prompt text", "dev@example.com", "other@example.com", "acct-42", "tool output"})
-        EXPECT_FALSE(text.contains(QLatin1String(secret))) << secret;
-    EXPECT_EQ(text.count(QLatin1String("[REDACTED]")), 5);
-    EXPECT_TRUE(text.contains(QLatin1String("\"18\""))) << "prompt_length keeps its value";
-    // Only attribute entries whose value is an object are redacted.
-    EXPECT_TRUE(text.contains(QLatin1String("not an object")));
-    EXPECT_TRUE(text.contains(QLatin1String("plain member")));
+    const QString text = OTelDebugLog::sanitizedRawPayloadForDebugLog(plantedPayload, QStringLiteral("application/json"));
+    EXPECT_FALSE(text.contains(QLatin1String("PLANTED"))) << text.toStdString();
+    for (const char *kept : {"codex_exec", "codex_otel.log_only", "1796858463016627059", "INFO", "conv-7", "gpt-5.5",
+                             "\"1005\"", "\"18\"", "\"boolValue\": true"})
+        EXPECT_TRUE(text.contains(QLatin1String(kept))) << kept;
     // Pretty-printed, keys sorted: the sanitized text is itself JSON.
     EXPECT_TRUE(QJsonDocument::fromJson(text.toUtf8()).isObject());
-    EXPECT_LT(text.indexOf(QLatin1String("\"email\": \"plain")), text.indexOf(QLatin1String("\"resourceLogs\"")));
+    EXPECT_LT(text.indexOf(QLatin1String("\"list\"")), text.indexOf(QLatin1String("\"resourceLogs\"")));
 }
 
-TEST(OTelDebugLog, RedactionTest)
+TEST(OTelDebugLog, TheRecordedCodexBodiesKeepTheirEventsAndLoseTheirText)
 {
-    for (const char *key : {"prompt", "TEXT", "content", "user.id", "account_id", "x.email_hash", "billing.account"})
-        EXPECT_TRUE(OTelDebugLog::shouldRedactAttributeValue(QLatin1String(key))) << key;
-    for (const char *key : {"prompt_length", "model", "conversation.id", "tool_name", "contents"})
-        EXPECT_FALSE(OTelDebugLog::shouldRedactAttributeValue(QLatin1String(key))) << key;
+    const QString path = TestSupport::samplesDir() + QStringLiteral("/codex/exec/otlp/0003.body.raw.json");
+    const QString text = OTelDebugLog::sanitizedRawPayloadForDebugLog(TestSupport::readFile(path),
+                                                                       QStringLiteral("application/json"));
+    // The tool's output, the working directory and the host are gone; the events are all there.
+    for (const char *gone : {"Chunk ID", "/root", "\"vm\"", "echo hi"})
+        EXPECT_FALSE(text.contains(QLatin1String(gone))) << gone;
+    EXPECT_EQ(text.count(QLatin1String("\"event.name\"")),
+              QString::fromUtf8(TestSupport::readFile(path)).count(QLatin1String("\"event.name\"")));
 }
 
-TEST(OTelDebugLog, NonJsonBodiesAreLoggedAsTextOrAPlaceholder)
+TEST(OTelDebugLog, ABodyThatIsNotJsonIsToldBySizeAndTypeOnly)
 {
-    EXPECT_EQ(OTelDebugLog::sanitizedRawPayloadForDebugLog("plain text"), "plain text");
-    EXPECT_EQ(OTelDebugLog::sanitizedRawPayloadForDebugLog("\x0a\x8f\xff protobuf"), "[binary payload omitted]");
+    const struct {
+        QByteArray body;
+        const char *contentType;
+        const char *placeholder;
+    } cases[] = {
+        {"PLANTED prompt as text", "text/plain", "[unparsable payload not logged: 22 bytes, text/plain]"},
+        {"{\"prompt\":\"PLANTED\"", "application/json", "[unparsable payload not logged: 19 bytes, application/json]"},
+        {QByteArray("\x0a\x8f\xff PLANTED", 12), "application/x-protobuf\r\nX: y",
+         "[unparsable payload not logged: 12 bytes, application/x-protobuf  X: y]"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(OTelDebugLog::sanitizedRawPayloadForDebugLog(c.body, QLatin1String(c.contentType)),
+                  QLatin1String(c.placeholder));
 }
 
 TEST(OTelDebugLog, EntriesAppendWithTheirHeaderLineAndRotatePastTheCap)
@@ -66,11 +92,13 @@ TEST(OTelDebugLog, EntriesAppendWithTheirHeaderLineAndRotatePastTheCap)
     EXPECT_EQ(QFileInfo(path).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
 
     const QByteArray before = TestSupport::readFile(path);
-    log.appendRawLog(QByteArray(300, 'x'), QStringLiteral("text/plain"));
+    // 203 bytes of JSON that pretty-print past the cap.
+    const auto numbers = [](char digit) { return '[' + (QByteArray(1, digit) + ',').repeated(100) + digit + ']'; };
+    log.appendRawLog(numbers('1'), QStringLiteral("application/json"));
     EXPECT_EQ(TestSupport::readFile(path + ".1"), before);
-    EXPECT_TRUE(TestSupport::readFile(path).startsWith("--- 2026-06-11 10:00:00 +0000 [text/plain] 300 bytes\nxxx"));
-    log.appendRawLog(QByteArray(300, 'y'), QStringLiteral("text/plain"));
-    EXPECT_TRUE(TestSupport::readFile(path + ".1").contains("xxx")); // one rotated file is kept
+    EXPECT_TRUE(TestSupport::readFile(path).startsWith("--- 2026-06-11 10:00:00 +0000 [application/json] 203 bytes\n[\n    1,"));
+    log.appendRawLog(numbers('2'), QStringLiteral("application/json"));
+    EXPECT_TRUE(TestSupport::readFile(path + ".1").contains("    1,")); // one rotated file is kept
     EXPECT_FALSE(QFile::exists(path + ".2"));
 }
 
