@@ -14,6 +14,7 @@ class EventPipeline;
 class EventStore;
 class MetricsEngine;
 class PricingTable;
+struct AgentEvent;
 
 // The part of the application that runs with or without a screen: price table, event store,
 // metrics engine, the bus and its pipeline, the adapters, the settings they follow and the Codex
@@ -59,6 +60,8 @@ Q_SIGNALS:
 
 private:
     void openStore();
+    void storePendingTurnEnds();
+    void storeRuleEndedTurn(const AgentEvent &event);
     void installSettingsSubscriptions();
     void onUseMockDataChanged();
     // One line on standard error.

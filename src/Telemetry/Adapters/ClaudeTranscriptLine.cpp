@@ -33,6 +33,14 @@ std::optional<TokenUsage> tokenUsage(const QJsonObject &usage)
     result.outputTokens = output;
     if (cacheRead >= 1)
         result.cachedTokens = cacheRead;
+    // Writes are billed by how long the entry lives; without the split they are 5-minute writes.
+    const QJsonValue split = usage.value(QLatin1String("cache_creation"));
+    const qint64 write1h = jsonCount(split[QLatin1String("ephemeral_1h_input_tokens")]);
+    const qint64 write5m = split.isObject() && split[QLatin1String("ephemeral_5m_input_tokens")].isDouble()
+                               ? jsonCount(split[QLatin1String("ephemeral_5m_input_tokens")])
+                               : std::max<qint64>(cacheWrite - write1h, 0);
+    result.cacheWrite5mTokens = std::min(write5m, cacheWrite);
+    result.cacheWrite1hTokens = std::min(write1h, cacheWrite - result.cacheWrite5mTokens);
     return result;
 }
 
