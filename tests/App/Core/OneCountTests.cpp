@@ -26,11 +26,12 @@ struct RecordedRun {
     QList<QList<AgentEvent>> otlp;
     QList<QList<AgentEvent>> rollout;
 
-    static RecordedRun load()
+    // OTLP records carry no time of their own here: they are stamped when received.
+    static RecordedRun load(const QDateTime &receivedAt)
     {
         RecordedRun run;
         for (const QString &body : QDir(execDir + "/otlp").entryList({"*.body.raw.json"}, QDir::Files, QDir::Name))
-            run.otlp.append(OTLPLogMapping::events(readFile(execDir + "/otlp/" + body)));
+            run.otlp.append(OTLPLogMapping::events(readFile(execDir + "/otlp/" + body), receivedAt));
         const QString rollout = QDir(execDir).entryList({"rollout-*.jsonl"}).first();
         const QString session = *CodexRollout::threadId(rollout);
         for (const QByteArray &line : readFile(execDir + "/" + rollout).split('\n')) {
@@ -64,7 +65,7 @@ protected:
     Environment env{&clock};
     std::unique_ptr<EventStore> store = openStore();
     EventBus bus;
-    RecordedRun run = RecordedRun::load();
+    RecordedRun run = RecordedRun::load(clock.now());
 
     std::unique_ptr<EventStore> openStore() { return EventStore::open(dir.filePath("events.sqlite"), clock, Calendar(QTimeZone::utc())); }
     std::unique_ptr<MetricsEngine> makeEngine()
