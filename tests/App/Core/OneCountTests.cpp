@@ -115,6 +115,10 @@ TEST_F(OneCountTest, EveryOrderOfTheTwoChannelsCountsTheRolloutsTotalsLiveStored
                 pipeline.deliver(*step == 'o' ? run.otlp[nextOtlp++] : run.rollout[nextRollout++]);
         }
         expectRolloutTotals(*engine, std::string(c.name) + ", live");
+        qint64 sampled = 0; // what tokens per second are computed from
+        for (const OutputSample &sample : engine->agents().at(DisplayAgent::codex).outputSamples)
+            sampled += sample.tokens;
+        EXPECT_EQ(sampled, rolloutOutput) << c.name;
         engine->refreshFromStore();
         expectRolloutTotals(*engine, std::string(c.name) + ", from the store");
 
