@@ -224,10 +224,11 @@ private:
 
 namespace {
 
-// Snapshots and state texts live only in memory.
+// Snapshots, state texts and session reports live only in memory: the next one replaces each.
 bool isStoredKind(const AgentEventKind &kind)
 {
-    return !std::holds_alternative<SessionSnapshot>(kind) && !std::holds_alternative<StateText>(kind);
+    return !std::holds_alternative<SessionSnapshot>(kind) && !std::holds_alternative<StateText>(kind)
+        && !std::holds_alternative<SessionReport>(kind);
 }
 
 } // namespace

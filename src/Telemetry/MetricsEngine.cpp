@@ -85,6 +85,10 @@ void MetricsEngine::apply(const AgentEvent &event, bool live, const std::optiona
         applyPlanLimits(displayAgent(event.source), *limits);
         return;
     }
+    if (const auto *report = std::get_if<SessionReport>(&event.kind)) {
+        applyReport(event, *report);
+        return;
+    }
 
     AgentMetrics &metrics = m_agents[displayAgent(event.source)];
     metrics.lastActivity = event.timestamp;
@@ -228,6 +232,25 @@ void MetricsEngine::applySnapshot(const AgentEvent &event, const SessionSnapshot
         metrics.outputSamples.append(OutputSample{event.timestamp, outputDelta});
     if (plus(inputDelta, outputDelta) > 0 || costDelta > 0)
         bumpToday(displayAgent(event.source), Increment{inputDelta, outputDelta, costDelta});
+}
+
+void MetricsEngine::applyReport(const AgentEvent &event, const SessionReport &report)
+{
+    // A report repeats what the agent knows (it comes on a resize too): it is no activity.
+    AgentMetrics &metrics = m_agents[displayAgent(event.source)];
+    auto [entry, created] = metrics.sessions.try_emplace(event.sessionId);
+    SessionAgg &session = entry->second;
+    if (created) {
+        session.sessionId = event.sessionId;
+        session.source = event.source;
+    }
+    // Each report is whole: a figure it leaves out is no longer known.
+    session.reportedCost = report.costUsd;
+    session.contextUsedPercent = report.contextUsedPercent;
+    if (report.contextWindowSize)
+        session.modelContextWindow = *report.contextWindowSize;
+    Q_EMIT agentsChanged();
+    Q_EMIT changed();
 }
 
 void MetricsEngine::bumpToday(DisplayAgent agent, const Increment &increment)

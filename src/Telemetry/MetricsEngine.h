@@ -100,6 +100,7 @@ private:
     void applySnapshot(const AgentEvent &event, const SessionSnapshot &snapshot, bool live,
                        const std::optional<QString> &modelAtEvent, AgentMetrics &metrics, SessionAgg &session);
     void applyToolCall(const AgentEvent &event, const ToolCall &call, AgentMetrics &metrics);
+    void applyReport(const AgentEvent &event, const SessionReport &report);
     void bumpToday(DisplayAgent agent, const Increment &increment);
     void bumpDay(QList<DayAgg> &days, const QDateTime &today, const Increment &increment) const;
     void hydrateFromStore();

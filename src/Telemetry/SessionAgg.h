@@ -19,13 +19,19 @@ struct SessionAgg {
     qint64 sessionTokens = 0; // the total the HUD shows
     qint64 modelContextWindow = 0;
     std::optional<QString> model;
-    double cost = 0;
+    double cost = 0; // the estimate from token counts and pricing
+    // What the agent itself reports of the session, where it does.
+    std::optional<double> reportedCost;
+    std::optional<double> contextUsedPercent;
     QDateTime lastActivity = distantPast();
     // Claude Code's hooks report this session's turn edges, so tokens alone never open a turn.
     bool turnsFromHooks = false;
 
-    // A placeholder that never saw tokens or cost.
-    bool isEmpty() const { return sessionTokens < 1 && saturatingAdd(input, output) < 1 && !(cost > 0); }
+    // A placeholder that never saw tokens or cost, counted or reported.
+    bool isEmpty() const
+    {
+        return sessionTokens < 1 && saturatingAdd(input, output) < 1 && !(cost > 0) && !(reportedCost.value_or(0) > 0);
+    }
 
     static QDateTime distantPast() { return QDateTime::fromMSecsSinceEpoch(-62135596800000LL, Qt::UTC); }
 
