@@ -329,8 +329,10 @@ AgentPlanLimits planLimits(DisplayAgent agent, double used, bool reached = false
     limits.limitId = QStringLiteral("plan");
     limits.primary = LimitWindow{used, 300, now.addSecs(72 * 60 + 30)};
     limits.secondary = LimitWindow{17, 10080, now.addDays(3)};
-    if (reached)
-        limits.reachedType = QStringLiteral("usage_limit_reached"), limits.reachedUntil = limits.primary->resetsAt;
+    if (reached) {
+        limits.reachedType = QStringLiteral("usage_limit_reached");
+        limits.reachedUntil = limits.primary->resetsAt;
+    }
     return {agent, limits, {limits}};
 }
 
