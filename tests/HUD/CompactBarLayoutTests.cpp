@@ -115,9 +115,13 @@ TEST(CompactBarLayout, AbsentElementsLeaveTheirRoomToOthers)
     contents.remove("model");
     const Layout bar = layout({660, contents});
     EXPECT_FALSE(bar.shows("slot"));
+    EXPECT_TRUE(bar.shows("limits"));
     EXPECT_TRUE(bar.shows("chip"));
-    EXPECT_TRUE(bar.shows("earnings"));
     EXPECT_LE(usedWidth(bar), 660);
+    contents.remove("limits"); // no plan reported any
+    const Layout noLimits = layout({660, contents});
+    EXPECT_TRUE(noLimits.shows("earnings"));
+    EXPECT_LE(usedWidth(noLimits), 660);
 }
 
 // At the docked minimum the limits take the room the slot's placeholder leaves between turns, and

@@ -64,7 +64,7 @@ TEST_F(ClaudeStatusLineRun, WithoutAnInstanceTheLineComesFromTheDocumentAlone)
          "Claude Code \u00b7 session 3.7k \u00b7 $0.017 \u00b7 5h 43 % \u00b7 1:13 \u00b7 claude-sonnet-5-5\n"},
         // Signed in with an API key, Claude Code reports no limits.
         {"api key", TestSupport::readFile(limitsSamples + "/claude/tui-apikey/statusline/0004.json"),
-         "Claude Code \u00b7 session 3.7k \u00b7 $0.032 \u00b7 claude-sonnet-5-5\n"},
+         "Claude Code \u00b7 session 3.7k \u00b7 $0.032 \u00b7 claude-opus-5-5\n"},
     };
     for (const Case &c : cases) {
         const Run line = run({"--claude-statusline"}, c.document);
@@ -74,10 +74,10 @@ TEST_F(ClaudeStatusLineRun, WithoutAnInstanceTheLineComesFromTheDocumentAlone)
     }
     EXPECT_FALSE(QFileInfo::exists(supportDir)); // the command creates nothing
 
+    // Claude Code shows what the command prints, so the reason goes there.
     const Run bad = run({"--claude-statusline"}, "{\"model\":{}}");
     EXPECT_EQ(bad.exitCode, 1);
-    EXPECT_TRUE(bad.out.isEmpty());
-    EXPECT_EQ(bad.err, "corvane: standard input holds no Claude Code status document\n");
+    EXPECT_EQ(bad.out, "error: standard input holds no Claude Code status document\n");
 }
 
 // The instance takes the report: its state joins the line, and the snapshot carries Claude Code's

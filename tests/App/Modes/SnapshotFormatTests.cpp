@@ -23,7 +23,7 @@ ScopedMetrics workingCodex()
     m.model = "gpt-5.5";
     m.toolFeed = {{QUuid::createUuid(), "shell", 120, QDateTime::fromSecsSinceEpoch(100, Qt::UTC), AgentSource::codexOtel}};
     m.sessions = {SessionAgg{"t1", AgentSource::codexOtel, 12000, 345, 0, 4100, 12345, 0, "gpt-5.5", 0.042,
-                             QDateTime::fromSecsSinceEpoch(100, Qt::UTC)}};
+                             std::nullopt, std::nullopt, QDateTime::fromSecsSinceEpoch(100, Qt::UTC)}};
     m.daily = {{QDateTime::fromSecsSinceEpoch(0, Qt::UTC), 1, 2, 0}, {QDateTime::fromSecsSinceEpoch(86400, Qt::UTC), 700, 50, 0.5}};
     return m;
 }

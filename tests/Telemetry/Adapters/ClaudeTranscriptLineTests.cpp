@@ -128,7 +128,9 @@ TEST(ClaudeTranscriptLine, UsageLimitLineSetsTheLimitReachedUntilItsReset)
 
     QByteArray weekly = recorded.split('\n').first();
     weekly.replace("\"rateLimitType\":\"five_hour\"", "\"rateLimitType\":\"seven_day\"");
-    const auto *week = std::get_if<PlanLimits>(&parse(weekly).events[0].kind);
+    const ClaudeTranscriptLine weeklyLine = parse(weekly);
+    ASSERT_EQ(weeklyLine.events.size(), 1);
+    const auto *week = std::get_if<PlanLimits>(&weeklyLine.events[0].kind);
     ASSERT_NE(week, nullptr);
     EXPECT_EQ(week->secondary, (LimitWindow{100, 10080, reset}));
 
