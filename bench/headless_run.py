@@ -19,11 +19,11 @@ def listening(port):
         return False
 
 
-def timed_runs(command, env, count):
+def timed_runs(command, env, count, stdin=None):
     times = []
     for _ in range(count):
         start = time.perf_counter()
-        subprocess.run(command, env=env, stdout=subprocess.DEVNULL, check=True)
+        subprocess.run(command, env=env, input=stdin, stdout=subprocess.DEVNULL, check=True)
         times.append((time.perf_counter() - start) * 1000)
     return times
 

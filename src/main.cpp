@@ -87,9 +87,9 @@ bool isClaudeHook(int argc, char **argv)
     return false;
 }
 
-int runClaudeHook(int argc, char **argv)
+// No application object and no event loop: this runs for every hook event.
+int runClaudeHook()
 {
-    QCoreApplication app(argc, argv);
     return ClaudeHookClient::run(AppEnvironment::fromProcess(AppEnvironment::SupportDir::leave).controlSocket());
 }
 
@@ -98,7 +98,7 @@ int runClaudeHook(int argc, char **argv)
 int main(int argc, char **argv)
 {
     if (isClaudeHook(argc, argv))
-        return runClaudeHook(argc, argv);
+        return runClaudeHook();
     using CommandLine::Mode;
     const auto parsed = CommandLine::parse(argumentsOf(argc, argv));
     if (const QString *error = std::get_if<QString>(&parsed))
@@ -119,7 +119,7 @@ int main(int argc, char **argv)
     case Mode::revertCodexConfig:
         return CodexModes::runRevert(AppEnvironment::fromProcess(AppEnvironment::SupportDir::leave).codexConfigFile());
     case Mode::claudeHook:
-        return runClaudeHook(argc, argv);
+        return runClaudeHook();
     case Mode::claudeStatus:
         return ClaudeModes::runStatus(AppEnvironment::fromProcess(AppEnvironment::SupportDir::leave).claudeSettingsFile());
     case Mode::installClaudeConfig:

@@ -86,9 +86,13 @@ void fillThroughput(CompactBarContent &bar, const ScopedMetrics &scoped, const Q
 
 void fillCost(CompactBarContent &bar, const ScopedMetrics &scoped)
 {
-    bar.costText = DisplayFormat::money(scoped.sessionCost) + QStringLiteral(" est.");
-    bar.costHelp = QStringLiteral("Estimated API cost from ") + scoped.model.value_or(QStringLiteral("default model"))
-        + QStringLiteral(" pricing: uncached input + cached input + output, USD per 1M tokens.");
+    bar.costText = DisplayFormat::sessionCost(scoped.sessionCost, scoped.reportedSessionCost);
+    const QString pricing = scoped.model.value_or(QStringLiteral("default model"))
+        + QStringLiteral(" pricing: uncached input + cached input + output, USD per 1M tokens");
+    bar.costHelp = scoped.reportedSessionCost
+        ? QStringLiteral("The agent's own cost of this session. The estimate from ") + pricing + QStringLiteral(" is ")
+              + DisplayFormat::money(scoped.sessionCost) + QStringLiteral(".")
+        : QStringLiteral("Estimated API cost from ") + pricing + QStringLiteral(".");
     bar.modelVisible = scoped.model.has_value();
     bar.modelText = scoped.model.value_or(QString());
 }

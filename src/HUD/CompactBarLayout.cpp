@@ -35,6 +35,7 @@ const QList<Rule> &rules()
         {QStringLiteral("tokens"), true, 166, 0, 0, true},
         {QStringLiteral("cost"), true, 94, 0, 0, false},
         {QStringLiteral("slot"), false, 0, 230, slotChrome + slotTextMinimum, true},
+        {QStringLiteral("limits"), false, 0, 0, 0, false},
         {QStringLiteral("chip"), false, 0, 0, 0, false},
         {QStringLiteral("earnings"), false, 86, 0, 0, false},
         {QStringLiteral("expand"), false, 22, 0, 0, false},

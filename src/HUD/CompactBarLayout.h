@@ -19,12 +19,16 @@
 //     1 | tokens     | yes       | 166              | its two values
 //     2 | cost       | yes       | 94               | its text
 //     3 | slot       | no        | text, up to 230  | icon, caption and 150 of the creative's text
-//     4 | chip       | no        | its label        | its label
-//     5 | earnings   | no        | max(86, text)    | its text
-//     6 | expand     | no        | 22               | 22
-//     7 | model      | no        | its name         | its name (whole or not at all)
-//     8 | sparkline  | no        | 86               | 86
+//     4 | limits     | no        | its figure       | its figure
+//     5 | chip       | no        | its label        | its label
+//     6 | earnings   | no        | max(86, text)    | its text
+//     7 | expand     | no        | 22               | 22
+//     8 | model      | no        | its name         | its name (whole or not at all)
+//     9 | sparkline  | no        | 86               | 86
 //
+// The plan limits outrank everything but the essentials and a creative that is paid to show:
+// at the docked minimum (660) they share the bar with the slot's placeholder between turns and
+// give way to a creative during one; the dashboard and the menu always show them.
 // A new element is one more row: its rank decides what it outlasts.
 namespace CompactBarLayout {
 

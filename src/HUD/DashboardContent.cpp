@@ -6,7 +6,7 @@
 #include <QVariantMap>
 
 #include <algorithm>
-#include <iterator>
+#include <numeric>
 
 namespace {
 
@@ -49,9 +49,36 @@ QVariantMap healthTile(const CodexTelemetryHealth::Snapshot &health)
     return tile(QStringLiteral("Codex health"), value, health.detail, tint);
 }
 
-// The order in which tiles give way when the wide layout's one row has no room for all: the
-// ones ranked last go first. Values are tile numbers, first kept longest.
-constexpr int tileRanks[] = {1, 2, 3, 4, 9, 5, 7, 8, 6};
+// The agent's own cost of the session beside the estimate, where it reports one.
+QString sessionDetail(const ScopedMetrics &scoped)
+{
+    if (!scoped.reportedSessionCost)
+        return QStringLiteral("cumulative usage");
+    return DisplayFormat::money(*scoped.reportedSessionCost) + QStringLiteral(" reported \u00b7 ")
+        + DisplayFormat::money(scoped.sessionCost) + QStringLiteral(" est.");
+}
+
+// The agent's own share of its context window, where it reports one.
+QString contextDetail(const ScopedMetrics &scoped)
+{
+    if (!scoped.contextUsedPercent || scoped.contextWindow < 1)
+        return QStringLiteral("latest request footprint");
+    return DisplayFormat::percent(*scoped.contextUsedPercent) + QStringLiteral(" of ")
+        + DisplayFormat::tokens(scoped.contextWindow) + QStringLiteral(" window");
+}
+
+// A tile and its rank: when the wide layout's one row has no room for all, the highest ranks
+// give way first.
+struct RankedTile {
+    QVariantMap tile;
+    double rank;
+};
+
+// The ranks of the summary tiles, in their order; the plan limits stand and rank just after the
+// context.
+constexpr double summaryRanks[] = {0, 1, 3, 4, 6, 9, 7, 8, 5};
+constexpr qsizetype limitsPosition = 2;
+constexpr double limitsRank = 2;
 
 // How many tiles of the given minimum width fit in one row of the panel.
 int tilesPerRow(double panelWidth, double tileWidth)
@@ -60,23 +87,25 @@ int tilesPerRow(double panelWidth, double tileWidth)
     return std::max(1, static_cast<int>((inner + DashboardContent::tileSpacing) / (tileWidth + DashboardContent::tileSpacing)));
 }
 
-// The tiles that fit one row, in their own order.
-QVariantList fittingRow(const QVariantList &all, double panelWidth)
+// The tiles that fit one row (all of them without a width), in their own order; of equal ranks
+// the earlier one stays.
+QVariantList fittingRow(const QList<RankedTile> &all, std::optional<double> panelWidth)
 {
-    const int room = tilesPerRow(panelWidth, DashboardContent::wideTileWidth);
-    if (room >= all.size())
-        return all;
+    QList<qsizetype> byRank(all.size());
+    std::iota(byRank.begin(), byRank.end(), 0);
+    std::stable_sort(byRank.begin(), byRank.end(), [&](qsizetype a, qsizetype b) { return all[a].rank < all[b].rank; });
+    const qsizetype room = panelWidth ? tilesPerRow(*panelWidth, DashboardContent::wideTileWidth) : all.size();
     QList<bool> kept(all.size(), false);
-    for (int i = 0; i < room && i < static_cast<int>(std::size(tileRanks)); ++i)
-        kept[tileRanks[i] - 1] = true;
+    for (qsizetype i = 0; i < std::min(room, all.size()); ++i)
+        kept[byRank[i]] = true;
     QVariantList row;
     for (qsizetype i = 0; i < all.size(); ++i)
         if (kept[i])
-            row.append(all[i]);
+            row.append(all[i].tile);
     return row;
 }
 
-QVariantList tiles(const DashboardInputs &inputs)
+QVariantList summaryTiles(const DashboardInputs &inputs)
 {
     const ScopedMetrics &scoped = inputs.scoped;
     const SlotSnapshot &slot = inputs.slot;
@@ -90,10 +119,8 @@ QVariantList tiles(const DashboardInputs &inputs)
     }
     const double todayCost = scoped.daily.isEmpty() ? 0 : scoped.daily.last().cost;
     return {
-        tile(QStringLiteral("Session total"), DisplayFormat::tokens(scoped.sessionTotalTokens),
-             QStringLiteral("cumulative usage"), primary),
-        tile(QStringLiteral("Current context"), DisplayFormat::tokens(scoped.contextTokens),
-             QStringLiteral("latest request footprint"), primary),
+        tile(QStringLiteral("Session total"), DisplayFormat::tokens(scoped.sessionTotalTokens), sessionDetail(scoped), primary),
+        tile(QStringLiteral("Current context"), DisplayFormat::tokens(scoped.contextTokens), contextDetail(scoped), primary),
         tile(QStringLiteral("Metered today"), DisplayFormat::tokens(scoped.todayTokens()), DisplayFormat::money(todayCost) + est,
              primary),
         tile(QStringLiteral("Last 7 days"), DisplayFormat::money(weekCost) + est,
@@ -107,6 +134,19 @@ QVariantList tiles(const DashboardInputs &inputs)
         backendTile(slot),
         healthTile(inputs.codexHealth),
     };
+}
+
+QList<RankedTile> rankedTiles(const DashboardInputs &inputs)
+{
+    QList<RankedTile> ranked;
+    const QVariantList summary = summaryTiles(inputs);
+    for (qsizetype i = 0; i < summary.size(); ++i)
+        ranked.append({summary[i].toMap(), summaryRanks[i]});
+    const QDateTime now = inputs.now.isValid() ? inputs.now : QDateTime::currentDateTimeUtc();
+    qsizetype at = limitsPosition;
+    for (const QVariant &limits : limitsTiles(inputs.scoped.planLimits, now))
+        ranked.insert(at++, {limits.toMap(), limitsRank});
+    return ranked;
 }
 
 void fillDays(DashboardContent &content, const QList<DayAgg> &daily, const QLocale &locale)
@@ -169,8 +209,7 @@ DashboardContent dashboardContent(const DashboardInputs &inputs)
 {
     DashboardContent content;
     content.narrow = inputs.width < DashboardContent::wideFromWidth;
-    content.tiles = content.narrow ? tiles(inputs) : fittingRow(tiles(inputs), inputs.width);
-    content.tiles += limitsTiles(inputs.scoped.planLimits, inputs.now.isValid() ? inputs.now : QDateTime::currentDateTimeUtc());
+    content.tiles = fittingRow(rankedTiles(inputs), content.narrow ? std::nullopt : std::optional(inputs.width));
     fillDays(content, inputs.scoped.daily, inputs.locale);
     fillTools(content, inputs.scoped);
     fillSessions(content, inputs.scoped);

@@ -63,7 +63,8 @@ void HUDViewModel::relayout()
     CompactBarLayout::Inputs inputs{m_barWidth, {}};
     for (auto it = m_barContentWidths.begin(); it != m_barContentWidths.end(); ++it) {
         const bool absent = (it.key() == QLatin1String("model") && !m_bar.modelVisible)
-            || (it.key() == QLatin1String("slot") && !m_bar.showAds);
+            || (it.key() == QLatin1String("slot") && !m_bar.showAds)
+            || (it.key() == QLatin1String("limits") && !m_bar.limitsVisible);
         if (!absent)
             inputs.contentWidths.insert(it.key(), it.value().toDouble());
     }

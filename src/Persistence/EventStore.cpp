@@ -274,8 +274,11 @@ private:
 
 namespace {
 
-// State texts live only in memory.
-bool isStoredKind(const AgentEventKind &kind) { return !std::holds_alternative<StateText>(kind); }
+// State texts and session reports live only in memory: the next one replaces each.
+bool isStoredKind(const AgentEventKind &kind)
+{
+    return !std::holds_alternative<StateText>(kind) && !std::holds_alternative<SessionReport>(kind);
+}
 
 std::optional<qint64> unlessZero(qint64 count) { return count > 0 ? std::optional(count) : std::nullopt; }
 

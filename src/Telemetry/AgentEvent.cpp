@@ -12,9 +12,10 @@ constexpr std::array<const char *, 6> sourceNames{"codexOtel", "codexNotify", "c
                                                   "claudeCodeJsonl", "mock", "claudeCodeHooks"};
 constexpr std::array<const char *, 3> stateNames{"idle", "working", "awaitingApproval"};
 constexpr std::array<const char *, 3> agentNames{"claudeCode", "codex", "mock"};
-constexpr std::array<const char *, 9> kindNames{"turnStarted", "turnEnded", "tokenUsage",
-                                                "sessionSnapshot", "toolCall", "modelInfo",
-                                                "approvalRequested", "stateText", "planLimits"};
+constexpr std::array<const char *, 10> kindNames{"turnStarted", "turnEnded", "tokenUsage",
+                                                 "sessionSnapshot", "toolCall", "modelInfo",
+                                                 "approvalRequested", "stateText", "planLimits",
+                                                 "sessionReport"};
 
 
 constexpr std::array<AgentSource, 2> claudeSources{AgentSource::claudeCodeJsonl, AgentSource::claudeCodeHooks};
@@ -41,6 +42,16 @@ public:
         if (value.isUndefined() || value.isNull())
             return std::nullopt;
         return toInteger(value, key);
+    }
+
+    std::optional<double> optionalNumber(const char *key) const
+    {
+        const QJsonValue value = m_object.value(QLatin1String(key));
+        if (value.isUndefined() || value.isNull())
+            return std::nullopt;
+        if (!value.isDouble())
+            throw mismatch(key, "Expected to decode Double but found another type instead.");
+        return value.toDouble();
     }
 
     QString text(const char *key) const
@@ -83,7 +94,8 @@ private:
     QString m_path;
 };
 
-void putOptional(QJsonObject &object, const char *key, const std::optional<qint64> &value)
+template <typename Number>
+void putOptional(QJsonObject &object, const char *key, const std::optional<Number> &value)
 {
     if (value)
         object.insert(QLatin1String(key), *value);
@@ -121,6 +133,10 @@ QJsonObject payloadToJson(const AgentEventKind &kind)
         payload.insert(QStringLiteral("_0"), state->text);
     } else if (const auto *limits = std::get_if<PlanLimits>(&kind)) {
         payload = limits->toJson();
+    } else if (const auto *report = std::get_if<SessionReport>(&kind)) {
+        putOptional(payload, "costUsd", report->costUsd);
+        putOptional(payload, "contextWindowSize", report->contextWindowSize);
+        putOptional(payload, "contextUsedPercent", report->contextUsedPercent);
     }
     return payload;
 }
@@ -148,7 +164,9 @@ AgentEventKind payloadFromJson(std::size_t caseIndex, const QJsonObject &payload
     case 5: return ModelInfo{read.text("model")};
     case 6: return ApprovalRequested{};
     case 7: return StateText{read.text("_0")};
-    default: return PlanLimits::fromJson(payload, path);
+    case 8: return PlanLimits::fromJson(payload, path);
+    default: return SessionReport{read.optionalNumber("costUsd"), read.optionalInteger("contextWindowSize"),
+                                  read.optionalNumber("contextUsedPercent")};
     }
 }
 

@@ -87,9 +87,16 @@ struct StateText {
     QString text;
     bool operator==(const StateText &) const = default;
 };
+// What the agent itself says of a session (Claude Code's status line): its own cost and context.
+struct SessionReport {
+    std::optional<double> costUsd;
+    std::optional<qint64> contextWindowSize;
+    std::optional<double> contextUsedPercent;
+    bool operator==(const SessionReport &) const = default;
+};
 
 using AgentEventKind = std::variant<TurnStarted, TurnEnded, TokenUsage, SessionSnapshot, ToolCall,
-                                    ModelInfo, ApprovalRequested, StateText, PlanLimits>;
+                                    ModelInfo, ApprovalRequested, StateText, PlanLimits, SessionReport>;
 
 // A random (version 4) UUID from a per-thread generator seeded by the system's entropy;
 // QUuid::createUuid asks the kernel every time, which dominates the cost of a busy adapter.

@@ -18,6 +18,11 @@ QString money(double dollars)
     return dollars < 10 ? QString::asprintf("$%.3f", dollars) : QString::asprintf("$%.2f", dollars);
 }
 
+QString sessionCost(double estimate, const std::optional<double> &reported)
+{
+    return reported ? money(*reported) : money(estimate) + QStringLiteral(" est.");
+}
+
 namespace {
 
 // Also turns -0 into 0, which would otherwise print as "-0".

@@ -16,6 +16,8 @@ namespace DisplayFormat {
 QString tokens(qint64 count);
 // "$0.042" below ten dollars, "$12.34" from ten.
 QString money(double dollars);
+// The agent's own cost where it reports one ("$0.017"), else the estimate ("$0.019 est.").
+QString sessionCost(double estimate, const std::optional<double> &reported);
 // Whole seconds as "m:ss", minutes not wrapped; negative or not finite counts as 0.
 QString clock(double seconds);
 // Rounded seconds as "1h 2m", "1m 5s" or "59s"; negative counts as 0, not finite is "-".

@@ -107,6 +107,10 @@ std::optional<CountedTokens> MetricsEngine::apply(const AgentEvent &event, bool 
         applyPlanLimits(displayAgent(event.source), *limits);
         return std::nullopt;
     }
+    if (const auto *report = std::get_if<SessionReport>(&event.kind)) {
+        applyReport(event, *report);
+        return;
+    }
 
     AgentMetrics &metrics = m_agents[displayAgent(event.source)];
     const AgentState stateBefore = metrics.state;
@@ -284,6 +288,25 @@ void MetricsEngine::count(const AgentEvent &event, Channel channel, const Channe
         metrics.outputSamples.append(OutputSample{event.timestamp, increment.output});
     if (plus(increment.input, increment.output) > 0 || increment.cost > 0)
         bumpToday(displayAgent(event.source), increment);
+}
+
+void MetricsEngine::applyReport(const AgentEvent &event, const SessionReport &report)
+{
+    // A report repeats what the agent knows (it comes on a resize too): it is no activity.
+    AgentMetrics &metrics = m_agents[displayAgent(event.source)];
+    auto [entry, created] = metrics.sessions.try_emplace(event.sessionId);
+    SessionAgg &session = entry->second;
+    if (created) {
+        session.sessionId = event.sessionId;
+        session.source = event.source;
+    }
+    // Each report is whole: a figure it leaves out is no longer known.
+    session.reportedCost = report.costUsd;
+    session.contextUsedPercent = report.contextUsedPercent;
+    if (report.contextWindowSize)
+        session.modelContextWindow = *report.contextWindowSize;
+    Q_EMIT agentsChanged();
+    Q_EMIT changed();
 }
 
 void MetricsEngine::bumpToday(DisplayAgent agent, const Increment &increment)

@@ -127,6 +127,7 @@ private:
                AgentMetrics &metrics);
     // Ends the replayed turns whose rule has run out by now; the ended events.
     QList<AgentEvent> endReplayedTurns(const QDateTime &now);
+    void applyReport(const AgentEvent &event, const SessionReport &report);
     void bumpToday(DisplayAgent agent, const Increment &increment);
     void bumpDay(QList<DayAgg> &days, const QDateTime &today, const Increment &increment) const;
     void hydrateFromStore();

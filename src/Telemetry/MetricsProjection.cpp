@@ -31,6 +31,32 @@ void addSessionTotals(ScopedMetrics &scoped, const SessionAgg &session)
     scoped.sessionCost += session.cost;
 }
 
+// The agents' own cost of the sessions counted, when every one of them reports it.
+std::optional<double> reportedCost(const QList<const SessionAgg *> &counted)
+{
+    if (counted.isEmpty())
+        return std::nullopt;
+    double total = 0;
+    for (const SessionAgg *session : counted) {
+        if (!session->reportedCost)
+            return std::nullopt;
+        total += *session->reportedCost;
+    }
+    return total;
+}
+
+// The sessions' totals, and the reported figures that describe one session only when one is counted.
+void addCountedSessions(ScopedMetrics &scoped, const QList<const SessionAgg *> &counted)
+{
+    for (const SessionAgg *session : counted)
+        addSessionTotals(scoped, *session);
+    scoped.reportedSessionCost = reportedCost(counted);
+    if (counted.size() == 1) {
+        scoped.contextWindow = counted.first()->modelContextWindow;
+        scoped.contextUsedPercent = counted.first()->contextUsedPercent;
+    }
+}
+
 } // namespace
 
 ScopedMetrics MetricsEngine::scoped(const std::optional<MetricsScope> &scope) const
@@ -49,17 +75,19 @@ ScopedMetrics MetricsEngine::aggregateProjection() const
     bool working = false;
     bool awaiting = false;
     QList<SessionAgg> sessions;
+    QList<const SessionAgg *> counted;
     for (const auto &[agent, metrics] : m_agents) {
         working = working || metrics.state == AgentState::working;
         awaiting = awaiting || metrics.state == AgentState::awaitingApproval;
         if (metrics.state == AgentState::working)
             scoped.elapsedInTurn = std::max(scoped.elapsedInTurn, metrics.elapsedInTurn);
         if (const SessionAgg *session = metrics.currentSession())
-            addSessionTotals(scoped, *session);
+            counted.append(session);
         scoped.tps += metrics.tps;
         scoped.toolCallCount += metrics.toolCallCount;
         appendSessions(sessions, metrics);
     }
+    addCountedSessions(scoped, counted);
     scoped.state = working ? AgentState::working : awaiting ? AgentState::awaitingApproval : AgentState::idle;
 
     if (const auto recent = mostRecentlyActiveAgent()) {
@@ -98,7 +126,7 @@ ScopedMetrics MetricsEngine::agentProjection(DisplayAgent agent) const
 
     const SessionAgg *session = displaySession(metrics, agent);
     if (session)
-        addSessionTotals(scoped, *session);
+        addCountedSessions(scoped, {session});
     scoped.model = session && session->model ? session->model : metrics.model;
 
     const auto owned = sources(agent);

@@ -6,6 +6,10 @@
 
 #include <optional>
 
+// The lengths of Claude Code's windows, which it names rather than measures.
+inline constexpr qint64 fiveHourWindowMinutes = 300;
+inline constexpr qint64 weeklyWindowMinutes = 10080;
+
 // One usage window of a plan (the 5-hour or the weekly one), as the agent last reported it.
 struct LimitWindow {
     double usedPercent = 0;

@@ -20,7 +20,10 @@ struct ScopedMetrics {
     qint64 sessionMeteredTokens = 0; // input + output
     qint64 sessionTotalTokens = 0;
     qint64 contextTokens = 0;
-    double sessionCost = 0;
+    double sessionCost = 0;                       // the estimate
+    std::optional<double> reportedSessionCost;    // the agents' own figure, when every session counted has one
+    qint64 contextWindow = 0;                     // the model's window, 0 when unknown
+    std::optional<double> contextUsedPercent;     // as the agent reports it
     double tps = 0;
     QList<double> tpsHistory;       // oldest first
     std::optional<QString> model;

@@ -29,7 +29,10 @@ struct SessionAgg {
     qint64 sessionTokens = 0; // the total the HUD shows
     qint64 modelContextWindow = 0;
     std::optional<QString> model;
-    double cost = 0;
+    double cost = 0; // the estimate from token counts and pricing
+    // What the agent itself reports of the session, where it does.
+    std::optional<double> reportedCost;
+    std::optional<double> contextUsedPercent;
     QDateTime lastActivity = distantPast();
     // The sum of the per-response usages and the latest cumulative snapshot; input, output,
     // cached and cost above are the larger of the two (MetricsEngine's one-count rule).
@@ -38,8 +41,11 @@ struct SessionAgg {
     // Claude Code's hooks report this session's turn edges, so tokens alone never open a turn.
     bool turnsFromHooks = false;
 
-    // A placeholder that never saw tokens or cost.
-    bool isEmpty() const { return sessionTokens < 1 && saturatingAdd(input, output) < 1 && !(cost > 0); }
+    // A placeholder that never saw tokens or cost, counted or reported.
+    bool isEmpty() const
+    {
+        return sessionTokens < 1 && saturatingAdd(input, output) < 1 && !(cost > 0) && !(reportedCost.value_or(0) > 0);
+    }
 
     static QDateTime distantPast() { return QDateTime::fromMSecsSinceEpoch(-62135596800000LL, Qt::UTC); }
 

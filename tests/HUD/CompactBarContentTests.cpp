@@ -81,6 +81,13 @@ TEST(CompactBarContent, CostAndModel)
     EXPECT_TRUE(bar.modelVisible);
     EXPECT_EQ(str(bar.modelText), "gpt-5");
     EXPECT_TRUE(bar.costHelp.startsWith(QStringLiteral("Estimated API cost from gpt-5 pricing")));
+
+    // The agent's own figure needs no "est."; the estimate stays in the help.
+    inputs.scoped.reportedSessionCost = 0.0175;
+    bar = compactBarContent(inputs);
+    EXPECT_EQ(str(bar.costText), "$0.018");
+    EXPECT_EQ(str(bar.costHelp), "The agent's own cost of this session. The estimate from gpt-5 pricing: uncached "
+                                 "input + cached input + output, USD per 1M tokens is $0.042.");
 }
 
 TEST(CompactBarContent, EarningsSwitchToPaidAbovePointZeroZeroZeroFive)

@@ -8,11 +8,12 @@ namespace {
 
 using namespace CompactBarLayout;
 
-// What the bar's contents need as drawn in the HUD's fonts (a long creative, model "gpt-5").
+// What the bar's contents need as drawn in the HUD's fonts (a long creative, model "gpt-5",
+// limits "5h 43 % · 1:12").
 QHash<QString, double> typicalContents()
 {
-    return {{"state", 99},  {"tokens", 92}, {"cost", 73},    {"slot", slotChrome + 400}, {"chip", 62},
-            {"earnings", 80}, {"expand", 22}, {"model", 33}, {"sparkline", 86}};
+    return {{"state", 99},    {"tokens", 92}, {"cost", 73},  {"slot", slotChrome + 400}, {"limits", 84},
+            {"chip", 62},     {"earnings", 80}, {"expand", 22}, {"model", 33}, {"sparkline", 86}};
 }
 
 std::set<std::string> shown(const Layout &layout)
@@ -44,9 +45,9 @@ TEST(CompactBarLayout, WhatShowsAtTheDockedWidths)
     const Case cases[] = {
         {380, {"state", "tokens", "cost"}},
         {660, {"state", "tokens", "cost", "slot"}},
-        {906, {"state", "tokens", "cost", "slot", "chip", "earnings", "expand"}},
-        {1240, {"state", "tokens", "cost", "slot", "chip", "earnings", "expand", "model", "sparkline"}},
-        {1600, {"state", "tokens", "cost", "slot", "chip", "earnings", "expand", "model", "sparkline"}},
+        {906, {"state", "tokens", "cost", "slot", "limits", "chip", "expand"}},
+        {1240, {"state", "tokens", "cost", "slot", "limits", "chip", "earnings", "expand", "model", "sparkline"}},
+        {1600, {"state", "tokens", "cost", "slot", "limits", "chip", "earnings", "expand", "model", "sparkline"}},
     };
     for (const Case &c : cases) {
         const Layout bar = layout({c.width, typicalContents()});
@@ -114,7 +115,30 @@ TEST(CompactBarLayout, AbsentElementsLeaveTheirRoomToOthers)
     contents.remove("model");
     const Layout bar = layout({660, contents});
     EXPECT_FALSE(bar.shows("slot"));
+    EXPECT_TRUE(bar.shows("limits"));
     EXPECT_TRUE(bar.shows("chip"));
-    EXPECT_TRUE(bar.shows("earnings"));
     EXPECT_LE(usedWidth(bar), 660);
+    contents.remove("limits"); // no plan reported any
+    const Layout noLimits = layout({660, contents});
+    EXPECT_TRUE(noLimits.shows("earnings"));
+    EXPECT_LE(usedWidth(noLimits), 660);
+}
+
+// At the docked minimum the limits take the room the slot's placeholder leaves between turns, and
+// give way to a creative during one; a reached limit's longer figure still shows whole.
+TEST(CompactBarLayout, LimitsShareTheMinimumWithThePlaceholderNotWithACreative)
+{
+    QHash<QString, double> between = typicalContents();
+    between["slot"] = 82; // "Sponsored slot"
+    const Layout idle = layout({660, between});
+    EXPECT_TRUE(idle.shows("slot"));
+    EXPECT_EQ(idle.width("limits"), 84);
+    EXPECT_LE(usedWidth(idle), 660);
+
+    EXPECT_FALSE(layout({660, typicalContents()}).shows("limits"));
+
+    between["limits"] = 120; // "limit · resets 11:46"
+    const Layout reached = layout({660, between});
+    EXPECT_EQ(reached.width("limits"), 120);
+    EXPECT_LE(usedWidth(reached), 660);
 }

@@ -183,3 +183,54 @@ TEST(DashboardContent, ChartScalesNameTheTopValues)
     EXPECT_EQ(dashboardContent(in).tokenScale.toStdString(), "0");
     EXPECT_EQ(dashboardContent(in).costScale.toStdString(), "$0.000");
 }
+
+namespace {
+
+AgentPlanLimits planLimits(DisplayAgent agent, double used, const QDateTime &now)
+{
+    PlanLimits limits;
+    limits.limitId = QStringLiteral("plan");
+    limits.primary = LimitWindow{used, 300, now.addSecs(72 * 60)};
+    limits.secondary = LimitWindow{17, 10080, now.addDays(3)};
+    return {agent, limits, {limits}};
+}
+
+} // namespace
+
+// Both agents' limits stand after the context, and outrank the tiles after it when the row is short.
+TEST(DashboardContent, LimitsTilesStandAfterTheContextAndRankWithIt)
+{
+    DashboardInputs in = inputs(760);
+    in.now = QDateTime(QDate(2026, 12, 10), QTime(10, 0), Qt::UTC);
+    in.scoped.planLimits = {planLimits(DisplayAgent::claudeCode, 43, in.now), planLimits(DisplayAgent::codex, 85, in.now)};
+    std::vector<std::string> titles;
+    for (const QVariant &t : dashboardContent(in).tiles)
+        titles.push_back(text(t.toMap(), "title"));
+    EXPECT_EQ(titles, (std::vector<std::string>{"Session total", "Current context", "Claude Code limits", "Codex limits",
+                                                "Metered today", "Last 7 days"}));
+    in.width = 1600;
+    const DashboardContent wide = dashboardContent(in);
+    EXPECT_EQ(wide.tiles.size(), 11);
+    EXPECT_EQ(text(tile(wide, 3), "value"), "5h 43 % \u00b7 1:12");
+    EXPECT_EQ(text(tile(wide, 4), "tint"), "orange");
+    EXPECT_EQ(text(tile(wide, 4), "detail"), "7d 17 % \u00b7 3d 0h");
+    in.width = 700; // stacked: every tile
+    EXPECT_EQ(dashboardContent(in).tiles.size(), 11);
+}
+
+// Claude Code's own cost stands beside the estimate, and its context share of the window.
+TEST(DashboardContent, ReportedCostAndContextShare)
+{
+    DashboardInputs in = inputs();
+    in.scoped.sessionCost = 0.0191;
+    in.scoped.contextTokens = 12'400;
+    EXPECT_EQ(text(tile(dashboardContent(in), 1), "detail"), "cumulative usage");
+    EXPECT_EQ(text(tile(dashboardContent(in), 2), "detail"), "latest request footprint");
+    in.scoped.reportedSessionCost = 0.017459;
+    in.scoped.contextWindow = 200'000;
+    in.scoped.contextUsedPercent = 6.2;
+    const DashboardContent content = dashboardContent(in);
+    EXPECT_EQ(text(tile(content, 1), "detail"), "$0.017 reported \u00b7 $0.019 est.");
+    EXPECT_EQ(text(tile(content, 2), "value"), "12.4k");
+    EXPECT_EQ(text(tile(content, 2), "detail"), "6 % of 200.0k window");
+}

@@ -321,12 +321,28 @@ TEST_F(HUDScreenshots, DashboardNarrowAndWide)
     }
 }
 
-// The mock agent at work, with a long model name and a creative wider than the slot.
+// An agent's plan limits: the 5-hour window at `used` resetting 72 minutes from now, or reached.
+AgentPlanLimits planLimits(DisplayAgent agent, double used, bool reached = false)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    PlanLimits limits;
+    limits.limitId = QStringLiteral("plan");
+    limits.primary = LimitWindow{used, 300, now.addSecs(72 * 60 + 30)};
+    limits.secondary = LimitWindow{17, 10080, now.addDays(3)};
+    if (reached) {
+        limits.reachedType = QStringLiteral("usage_limit_reached");
+        limits.reachedUntil = limits.primary->resetsAt;
+    }
+    return {agent, limits, {limits}};
+}
+
+// The mock agent at work, with a long model name, plan limits and a creative wider than the slot.
 ScopedMetrics mockWorking()
 {
     ScopedMetrics scoped = knownMetrics(AgentState::working);
     scoped.scope = MetricsScope::of(DisplayAgent::mock);
     scoped.model = QStringLiteral("mock-model-large");
+    scoped.planLimits = {planLimits(DisplayAgent::mock, 43)};
     return scoped;
 }
 
@@ -340,10 +356,10 @@ TEST_F(HUDScreenshots, EveryWidthShowsWholeElementsAndTheSlotItsRoom)
     controller->viewModel().setSlot(knownSlot(true));
     settings.setShowDebugOverlay(true);
     const char *barElements[] = {"scopeChip", "expandButton", "stateBadge", "tokenCounts", "sparkline",
-                                 "costLabel", "modelName", "earningsBadge", "adSlot"};
+                                 "costLabel", "limitsGauge", "modelName", "earningsBadge", "adSlot"};
     // Texts that are cut when drawn narrower than they need.
     const char *texts[] = {"scopeLabel", "stateLabel", "sessionValue", "contextValue", "costLabel",
-                           "modelName", "earningsText", "slotCaption"};
+                           "limitsText", "modelName", "earningsText", "slotCaption"};
     for (const double width : {380.0, 660.0, 906.0, 1240.0, 1600.0}) {
         const bool side = width == 380;
         settings.setDockEdge(side ? DockEdge::right : DockEdge::above);
@@ -399,4 +415,51 @@ TEST_F(HUDScreenshots, EveryWidthShowsWholeElementsAndTheSlotItsRoom)
                 expectDashboardInsideTheBorder(width, where);
         }
     }
+}
+
+// The limits element by its rank: at the docked minimum it shares the bar with the slot's
+// placeholder between turns and gives way to a creative during one; at 1240 it stands beside
+// both. Claude Code's reported cost shows without "est."; the dashboard shows both agents' limits.
+TEST_F(HUDScreenshots, PlanLimitsInTheBarAndTheDashboard)
+{
+    ScopedMetrics scoped = knownMetrics(AgentState::idle);
+    scoped.scope = MetricsScope::aggregate();
+    scoped.reportedSessionCost = 0.017459;
+    scoped.contextWindow = 1'000'000;
+    scoped.contextUsedPercent = 5;
+    scoped.planLimits = {planLimits(DisplayAgent::claudeCode, 43), planLimits(DisplayAgent::codex, 100, true)};
+    controller->viewModel().setScoped(scoped);
+    controller->viewModel().setSlot(knownSlot(false));
+    dock(660, false);
+    const std::string reached = "limit \u00b7 resets "
+        + QDateTime::currentDateTimeUtc().addSecs(72 * 60 + 30).toLocalTime().toString("HH:mm").toStdString();
+    ASSERT_TRUE(item("limitsGauge")->isVisible());
+    EXPECT_EQ(text("limitsText"), reached); // the agent at its limit is the one the bar shows
+    EXPECT_EQ(text("costLabel"), "$0.017");
+    EXPECT_TRUE(item("slotPlaceholder")->isVisible());
+    EXPECT_LE(item("limitsText")->implicitWidth(), item("limitsGauge")->width() + 0.5);
+    save(QStringLiteral("limits-660-idle"));
+
+    scoped.state = AgentState::working;
+    controller->viewModel().setScoped(scoped);
+    controller->viewModel().setSlot(knownSlot(true));
+    settle();
+    EXPECT_FALSE(item("limitsGauge")->isVisible());
+    EXPECT_TRUE(item("adSlot")->isVisible());
+    save(QStringLiteral("limits-660-working"));
+
+    dock(1240, false);
+    EXPECT_TRUE(item("limitsGauge")->isVisible());
+    EXPECT_TRUE(item("modelName")->isVisible());
+    save(QStringLiteral("limits-1240-working"));
+
+    dock(1240, true);
+    std::vector<std::string> values;
+    for (const QVariant &tile : controller->viewModel().dashboard().tiles)
+        values.push_back(tile.toMap().value(QStringLiteral("value")).toString().toStdString());
+    EXPECT_EQ(texts("tileValue"), values);
+    EXPECT_EQ(values.at(2), "5h 43 % \u00b7 1:13");
+    EXPECT_EQ(values.at(3), reached);
+    expectDashboardInsideTheBorder(1240, "limits");
+    save(QStringLiteral("limits-dashboard-1240"));
 }

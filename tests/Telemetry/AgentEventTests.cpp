@@ -35,6 +35,8 @@ TEST(AgentEventJson, EveryKindRoundTrips)
         ModelInfo{QStringLiteral("gpt-5.5")},
         ApprovalRequested{},
         StateText{QStringLiteral("Streaming reply")},
+        SessionReport{0.017459, 1'000'000, 1},
+        SessionReport{},
     };
     for (const AgentEventKind &kind : kinds) {
         const AgentEvent event = sample(kind);
@@ -49,6 +51,8 @@ TEST(AgentEventJson, KindObjectsHaveTheDocumentedShape)
               parse(R"({"tokenUsage":{"inputTokens":120,"outputTokens":30}})"));
     EXPECT_EQ(kindToJson(StateText{QStringLiteral("Working")}), parse(R"({"stateText":{"_0":"Working"}})"));
     EXPECT_EQ(kindToJson(ToolCall{QStringLiteral("Bash"), std::nullopt}), parse(R"({"toolCall":{"name":"Bash"}})"));
+    EXPECT_EQ(kindToJson(SessionReport{0.5, std::nullopt, 12.5}),
+              parse(R"({"sessionReport":{"costUsd":0.5,"contextUsedPercent":12.5}})"));
 }
 
 TEST(AgentEventJson, EventKeysAndForms)

@@ -313,3 +313,30 @@ TEST_F(Scopes, HydrationReplaysWithoutTouchingDaysAndTicksRefreshThem)
 }
 
 } // namespace
+
+// Claude Code's own figures of a session: the scope shows them beside the estimate while every
+// session it counts reports a cost; a report is no activity and each one replaces the last.
+TEST_F(Scopes, ReportedCostAndContextStandBesideTheEstimate)
+{
+    const auto claude = AgentSource::claudeCodeJsonl;
+    send(claude, "c1", TokenUsage{1000, 200, std::nullopt}, at(14, 0));
+    send(claude, "c1", SessionReport{0.0175, 1'000'000, 12.5}, at(14, 5));
+    ScopedMetrics scoped = engine->scoped(MetricsScope::of(DisplayAgent::claudeCode));
+    EXPECT_EQ(scoped.reportedSessionCost, 0.0175);
+    EXPECT_GT(scoped.sessionCost, 0);
+    EXPECT_EQ(scoped.contextWindow, 1'000'000);
+    EXPECT_EQ(scoped.contextUsedPercent, 12.5);
+    EXPECT_EQ(agent(DisplayAgent::claudeCode).lastActivity, at(14, 0));
+
+    // Codex reports no cost: the sum of both would mix a report with an estimate.
+    send(AgentSource::codexOtel, "x1", TokenUsage{500, 50, std::nullopt}, at(14, 6));
+    const ScopedMetrics all = engine->scoped(MetricsScope::aggregate());
+    EXPECT_FALSE(all.reportedSessionCost);
+    EXPECT_FALSE(all.contextUsedPercent);
+
+    send(claude, "c1", SessionReport{std::nullopt, std::nullopt, std::nullopt}, at(14, 7));
+    scoped = engine->scoped(MetricsScope::of(DisplayAgent::claudeCode));
+    EXPECT_FALSE(scoped.reportedSessionCost);
+    EXPECT_FALSE(scoped.contextUsedPercent);
+    EXPECT_EQ(scoped.contextWindow, 1'000'000); // the model's window stays what it was
+}

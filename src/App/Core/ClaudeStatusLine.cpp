@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -35,8 +36,8 @@ std::optional<PlanLimits> planLimitsOf(const QJsonValue &rateLimits, const QDate
     result.limitId = QStringLiteral("claude");
     result.channel = QStringLiteral("statusLine");
     result.seenAt = now;
-    result.primary = window(rateLimits[QLatin1String("five_hour")], 300);
-    result.secondary = window(rateLimits[QLatin1String("seven_day")], 10080);
+    result.primary = window(rateLimits[QLatin1String("five_hour")], fiveHourWindowMinutes);
+    result.secondary = window(rateLimits[QLatin1String("seven_day")], weeklyWindowMinutes);
     return result;
 }
 
@@ -107,13 +108,17 @@ QString line(const ClaudeStatusReport &report, const ScopedMetrics *metrics, con
     QStringList parts{DisplayFormat::agentName(DisplayAgent::claudeCode)};
     if (metrics)
         parts << DisplayFormat::stateLabel(metrics->state, metrics->stateText, metrics->elapsedInTurn);
-    const qint64 tokens = metrics ? std::max(metrics->sessionTotalTokens, report.sessionTokens) : report.sessionTokens;
-    parts << QStringLiteral("session ") + DisplayFormat::tokens(tokens);
+    // The agent's other sessions are not this one's.
+    const SessionAgg *session = nullptr;
+    if (metrics) {
+        const auto found = std::find_if(metrics->sessions.begin(), metrics->sessions.end(),
+                                        [&](const SessionAgg &each) { return each.sessionId == report.sessionId; });
+        session = found == metrics->sessions.end() ? nullptr : &*found;
+    }
+    parts << QStringLiteral("session ") + DisplayFormat::tokens(std::max(session ? session->sessionTokens : 0, report.sessionTokens));
     // Claude Code's own figure needs no "est."; without one the estimate is all there is.
-    if (report.costUsd)
-        parts << DisplayFormat::money(*report.costUsd);
-    else if (metrics)
-        parts << DisplayFormat::money(metrics->sessionCost) + QStringLiteral(" est.");
+    if (report.costUsd || session)
+        parts << DisplayFormat::sessionCost(session ? session->cost : 0, report.costUsd);
     std::optional<PlanLimits> limits = report.limits;
     if (metrics) {
         for (const AgentPlanLimits &agent : metrics->planLimits) {

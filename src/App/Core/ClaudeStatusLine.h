@@ -35,8 +35,9 @@ namespace ClaudeStatusLine {
 // How long the command waits for the instance before it prints the line from the document.
 inline constexpr int instanceTimeoutMs = 8;
 
-// "Claude Code · Idle · session 3.4k · $0.019 · 5h 2 % · 4:59 · Sonnet 5.5": the instance's
-// state and tokens when it knows the session (metrics may be null), the reported cost and limits.
+// "Claude Code · Idle · session 3.7k · $0.017 · 5h 43 % · 1:12 · claude-sonnet-5-5": the instance's
+// state and this session's tokens and estimate when it knows them (metrics may be null), the
+// reported cost and the limits.
 QString line(const ClaudeStatusReport &report, const ScopedMetrics *metrics, const QDateTime &now);
 
 // Reads stdin, hands the report over, prints the line; status 0 (1 with an error line when

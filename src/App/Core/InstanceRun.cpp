@@ -44,7 +44,11 @@ QByteArray claudeStatusAnswer(const QJsonObject &object, const MetricsEngine &me
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const ScopedMetrics scoped = metrics.scoped(MetricsScope::of(DisplayAgent::claudeCode));
     const QByteArray line = ClaudeStatusLine::line(*report, &scoped, now).toUtf8() + '\n';
-    if (report->limits && publish)
+    if (!publish)
+        return line;
+    publish(AgentEvent::make(AgentSource::claudeCodeJsonl, report->sessionId,
+                             SessionReport{report->costUsd, report->contextWindowSize, report->contextUsedPercent}, now));
+    if (report->limits)
         publish(AgentEvent::make(AgentSource::claudeCodeJsonl, report->sessionId, *report->limits, now));
     return line;
 }

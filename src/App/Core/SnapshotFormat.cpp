@@ -31,6 +31,8 @@ QJsonObject sessionJson(const SessionAgg &session)
             {"modelContextWindow", session.modelContextWindow},
             {"model", optionalText(session.model)},
             {"cost", session.cost},
+            {"reportedCost", session.reportedCost ? QJsonValue(*session.reportedCost) : QJsonValue()},
+            {"contextUsedPercent", session.contextUsedPercent ? QJsonValue(*session.contextUsedPercent) : QJsonValue()},
             {"lastActivity", time(session.lastActivity)}};
 }
 
@@ -97,7 +99,7 @@ QString text(const ScopedMetrics &m, const Health &health)
         DisplayFormat::stateLabel(m.state, m.stateText, m.elapsedInTurn),
         QStringLiteral("session ") + DisplayFormat::tokens(m.sessionTotalTokens),
         QStringLiteral("context ") + DisplayFormat::tokens(m.contextTokens),
-        DisplayFormat::money(m.sessionCost) + QStringLiteral(" est."),
+        DisplayFormat::sessionCost(m.sessionCost, m.reportedSessionCost),
         DisplayFormat::tpsLabel(m.tps, working),
     };
     if (m.model)
@@ -137,6 +139,9 @@ QJsonObject json(const ScopedMetrics &m, const Health &health)
             {"sessionTotalTokens", m.sessionTotalTokens},
             {"contextTokens", m.contextTokens},
             {"sessionCost", m.sessionCost},
+            {"reportedSessionCost", m.reportedSessionCost ? QJsonValue(*m.reportedSessionCost) : QJsonValue()},
+            {"contextWindow", m.contextWindow},
+            {"contextUsedPercent", m.contextUsedPercent ? QJsonValue(*m.contextUsedPercent) : QJsonValue()},
             {"tps", m.tps},
             {"tpsHistory", arrayOf(m.tpsHistory, [](double v) { return QJsonValue(v); })},
             {"model", optionalText(m.model)},

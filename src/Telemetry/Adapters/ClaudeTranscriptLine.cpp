@@ -69,6 +69,31 @@ void appendAssistantEvents(ClaudeTranscriptLine &line, const QJsonObject &messag
         line.responseId = id.toString();
 }
 
+// A 429 on a plan limit: Claude Code writes a "<synthetic>" reply with the window that is full
+// and its reset, the only utilization a transcript ever holds.
+std::optional<PlanLimits> usageLimitReached(const std::vector<JsonMemberScanner::Member> &members, const QDateTime &at)
+{
+    if (stringMember(members, "apiError") != QLatin1String("usage_limit_reached"))
+        return std::nullopt;
+    PlanLimits limits;
+    limits.limitId = QStringLiteral("claude");
+    limits.channel = QStringLiteral("transcript");
+    limits.reachedType = QStringLiteral("usage_limit_reached");
+    limits.seenAt = at;
+    const auto raw = JsonMemberScanner::find(members, "apiErrorParams");
+    const QJsonObject info = raw ? QJsonDocument::fromJson(raw->toByteArray()).object().value(QLatin1String("rate_limit_info")).toObject()
+                                 : QJsonObject();
+    const QJsonValue resetsAt = info.value(QLatin1String("resetsAt"));
+    if (resetsAt.isDouble())
+        limits.reachedUntil = QDateTime::fromSecsSinceEpoch(resetsAt.toInteger(), Qt::UTC);
+    const QString type = info.value(QLatin1String("rateLimitType")).toString();
+    if (type == QLatin1String("five_hour"))
+        limits.primary = LimitWindow{100, fiveHourWindowMinutes, limits.reachedUntil};
+    else if (type == QLatin1String("seven_day"))
+        limits.secondary = LimitWindow{100, weeklyWindowMinutes, limits.reachedUntil};
+    return limits;
+}
+
 } // namespace
 
 ClaudeTranscriptLine ClaudeTranscriptLine::parse(QByteArrayView text, const QString &fallbackSession,
@@ -108,6 +133,8 @@ ClaudeTranscriptLine ClaudeTranscriptLine::parse(QByteArrayView text, const QStr
         return line;
     }
     appendAssistantEvents(line, message, add);
+    if (auto limits = usageLimitReached(*members, timestamp))
+        add(std::move(*limits));
     if (!line.responseId.isEmpty()) {
         if (const auto request = stringMember(*members, "requestId"); request && !request->isEmpty())
             line.responseId += QLatin1Char('\n') + *request;

@@ -1,3 +1,4 @@
+#include "App/Core/CorvaneProcessFixture.h"
 #include "support/TestSupport.h"
 
 #include "App/Core/ClaudeHookClient.h"
@@ -10,8 +11,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -30,67 +29,8 @@ QList<QByteArray> recordedLines()
     return documents;
 }
 
-// The real corvane binary in a home of its own and no display.
-class ClaudeHookRun : public testing::Test {
+class ClaudeHookRun : public CorvaneProcessFixture {
 protected:
-    QTemporaryDir home;
-    QString supportDir = home.filePath("data/Corvane");
-    std::unique_ptr<QProcess> instance;
-
-    ~ClaudeHookRun() override
-    {
-        if (instance && instance->state() != QProcess::NotRunning) {
-            instance->kill();
-            instance->waitForFinished(5000);
-        }
-    }
-
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home.path());
-        env.insert("XDG_DATA_HOME", home.filePath("data"));
-        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        env.insert("CORVANE_OTEL_PORT", QString::number(probe.serverPort()));
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        return env;
-    }
-
-    void startInstance()
-    {
-        instance = std::make_unique<QProcess>();
-        instance->setProcessEnvironment(environment());
-        instance->start(TestSupport::corvaneBinary(), {"--headless"});
-        ASSERT_TRUE(instance->waitForStarted(5000));
-        ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(supportDir + "/control.sock"); }, std::chrono::seconds(10)));
-    }
-
-    struct Run {
-        int exitCode = -1;
-        QByteArray out;
-        QByteArray err;
-    };
-
-    Run run(const QStringList &arguments, const QByteArray &input = {})
-    {
-        QProcess process;
-        process.setProcessEnvironment(environment());
-        process.start(TestSupport::corvaneBinary(), arguments);
-        EXPECT_TRUE(process.waitForStarted(5000));
-        process.write(input);
-        process.closeWriteChannel();
-        EXPECT_TRUE(process.waitForFinished(10000));
-        return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
-    }
-
-    QJsonObject snapshot()
-    {
-        return QJsonDocument::fromJson(run({"--snapshot", "--json", "--scope", "claudeCode"}).out).object();
-    }
-
     // Feeds the recorded calls up to and including the n-th of `event`, through the hook command.
     void replayUntil(qsizetype &next, const QList<QByteArray> &documents, const QString &event)
     {

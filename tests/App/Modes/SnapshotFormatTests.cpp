@@ -23,7 +23,7 @@ ScopedMetrics workingCodex()
     m.model = "gpt-5.5";
     m.toolFeed = {{QUuid::createUuid(), "shell", 120, QDateTime::fromSecsSinceEpoch(100, Qt::UTC), AgentSource::codexOtel}};
     m.sessions = {SessionAgg{"t1", AgentSource::codexOtel, 12000, 345, 0, 4100, 12345, 0, "gpt-5.5", 0.042,
-                             QDateTime::fromSecsSinceEpoch(100, Qt::UTC)}};
+                             std::nullopt, std::nullopt, QDateTime::fromSecsSinceEpoch(100, Qt::UTC)}};
     m.daily = {{QDateTime::fromSecsSinceEpoch(0, Qt::UTC), 1, 2, 0}, {QDateTime::fromSecsSinceEpoch(86400, Qt::UTC), 700, 50, 0.5}};
     return m;
 }
@@ -42,6 +42,9 @@ TEST(SnapshotFormatTest, TextLineInTheHUDsFormats)
     ScopedMetrics idle;
     EXPECT_EQ(SnapshotFormat::text(idle, offline),
               "All Agents \u00b7 Idle \u00b7 session 0 \u00b7 context 0 \u00b7 $0.000 est. \u00b7 0 tps");
+    // The agent's own figure stands without "est.".
+    idle.reportedSessionCost = 0.017459;
+    EXPECT_TRUE(SnapshotFormat::text(idle, offline).contains(" \u00b7 $0.017 \u00b7 0 tps"));
 }
 
 TEST(SnapshotFormatTest, JsonHoldsEveryFieldWithIsoTimes)
@@ -49,7 +52,8 @@ TEST(SnapshotFormatTest, JsonHoldsEveryFieldWithIsoTimes)
     const QJsonObject json = SnapshotFormat::json(workingCodex(), ready);
     const QStringList keys{"scope", "state", "stateText", "elapsedInTurn", "sessionInput", "sessionOutput",
                            "sessionCachedInput", "sessionMeteredTokens", "sessionTotalTokens", "contextTokens",
-                           "sessionCost", "tps", "tpsHistory", "model", "toolCallCount", "toolFeed", "sessions",
+                           "sessionCost", "reportedSessionCost", "contextWindow", "contextUsedPercent", "tps",
+                           "tpsHistory", "model", "toolCallCount", "toolFeed", "sessions",
                            "daily", "todayTokens", "codexHealth", "limits"};
     QStringList sortedKeys = keys;
     sortedKeys.sort();
@@ -57,6 +61,7 @@ TEST(SnapshotFormatTest, JsonHoldsEveryFieldWithIsoTimes)
     EXPECT_EQ(json["scope"], "codex");
     EXPECT_EQ(json["state"], "working");
     EXPECT_TRUE(json["stateText"].isNull());
+    EXPECT_TRUE(json["reportedSessionCost"].isNull());
     EXPECT_EQ(json["todayTokens"], 750);
     EXPECT_EQ(json["sessions"][0]["lastActivity"], "1970-01-01T00:01:40.000Z");
     EXPECT_EQ(json["toolFeed"][0]["durationMs"], 120);

@@ -1,5 +1,6 @@
 #include "Telemetry/Adapters/ClaudeCodeJSONLAdapter.h"
 #include "Telemetry/Adapters/ClaudeTranscriptLine.h"
+#include "support/TestSupport.h"
 
 #include "Telemetry/PricingTable.h"
 
@@ -156,3 +157,39 @@ TEST(ClaudeTranscriptLine, RecordedResponsesCostWhatCcusageBills)
 }
 
 } // namespace
+
+// The recorded 429 of a full 5-hour window: the limit holds until the reset the line names, the
+// window reads full, and nothing of the line's text is kept. An API key's other errors set nothing.
+TEST(ClaudeTranscriptLine, UsageLimitLineSetsTheLimitReachedUntilItsReset)
+{
+    const QByteArray recorded = TestSupport::readFile(TestSupport::samplesDir()
+                                                      + "/limits/claude/tui-subscriber/transcript-limit-lines.jsonl");
+    const ClaudeTranscriptLine line = parse(recorded.split('\n').first());
+    ASSERT_EQ(line.events.size(), 1);
+    const auto *limits = std::get_if<PlanLimits>(&line.events[0].kind);
+    ASSERT_NE(limits, nullptr);
+    const QDateTime reset = QDateTime::fromSecsSinceEpoch(1796903188, Qt::UTC);
+    EXPECT_EQ(limits->limitId, "claude");
+    EXPECT_EQ(limits->reachedType, "usage_limit_reached");
+    EXPECT_EQ(limits->reachedUntil, reset);
+    EXPECT_EQ(limits->primary, (LimitWindow{100, 300, reset}));
+    EXPECT_FALSE(limits->secondary);
+    EXPECT_EQ(limits->seenAt, QDateTime::fromString("2026-12-10T10:34:58.401Z", Qt::ISODateWithMs));
+    EXPECT_EQ(line.events[0].sessionId, "a9ef250b-4c1c-41cc-ac04-a9595207f530");
+    EXPECT_FALSE(QJsonDocument(line.events[0].toJson()).toJson().contains("hit your"));
+
+    EXPECT_TRUE(limits->at(reset.addSecs(-60)).reached());
+    EXPECT_FALSE(limits->at(reset).reached());
+
+    QByteArray weekly = recorded.split('\n').first();
+    weekly.replace("\"rateLimitType\":\"five_hour\"", "\"rateLimitType\":\"seven_day\"");
+    const ClaudeTranscriptLine weeklyLine = parse(weekly);
+    ASSERT_EQ(weeklyLine.events.size(), 1);
+    const auto *week = std::get_if<PlanLimits>(&weeklyLine.events[0].kind);
+    ASSERT_NE(week, nullptr);
+    EXPECT_EQ(week->secondary, (LimitWindow{100, 10080, reset}));
+
+    QByteArray other = recorded.split('\n').first();
+    other.replace("\"apiError\":\"usage_limit_reached\"", "\"apiError\":\"overloaded\"");
+    EXPECT_TRUE(parse(other).events.isEmpty());
+}

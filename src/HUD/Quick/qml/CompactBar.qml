@@ -45,6 +45,7 @@ Item {
             tokens: tokens.contentWidth,
             cost: costMetrics.advanceWidth,
             slot: slot.contentWidth,
+            limits: limits.implicitWidth,
             chip: chip.implicitWidth,
             earnings: earnings.contentWidth,
             expand: 22,
@@ -137,12 +138,11 @@ Item {
 
         // Plan limits: after the cost, before the model, and only once a plan reported them.
         LimitsGauge {
+            id: limits
             hud: bar.hud
-            visible: bar.content.limitsVisible
-            Layout.preferredWidth: 118
-            Layout.minimumWidth: 84
-            Layout.maximumWidth: 132
-            Layout.fillWidth: true
+            visible: bar.shows("limits")
+            Layout.preferredWidth: bar.widthOf("limits")
+            Layout.minimumWidth: bar.widthOf("limits")
         }
 
         Text {

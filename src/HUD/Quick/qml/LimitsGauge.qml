@@ -8,7 +8,8 @@ Item {
     objectName: "limitsGauge"
     required property HUDViewModel hud
     readonly property compactBarContent content: hud.bar
-    implicitWidth: label.implicitWidth
+    // The bar's layout gives it at least this: the figure is never cut.
+    implicitWidth: Math.ceil(metrics.advanceWidth)
     implicitHeight: 24
     Text {
         id: label
@@ -21,10 +22,8 @@ Item {
         font.family: Theme.mono
         font.pixelSize: 10
         font.weight: Font.Medium
-        fontSizeMode: Text.HorizontalFit
-        minimumPixelSize: 8
-        elide: Text.ElideRight
     }
+    TextMetrics { id: metrics; text: label.text; font: label.font }
     Rectangle {
         anchors.bottom: parent.bottom
         anchors.bottomMargin: 3
