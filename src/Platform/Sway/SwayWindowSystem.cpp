@@ -16,6 +16,9 @@ namespace {
 constexpr int connectTimeoutMs = 1000;
 constexpr int firstTreeTimeoutMs = 2000;
 constexpr std::size_t focusHistoryLimit = 64;
+// Sway clamps every floating window to at least 75 × 50 by default (floating_minimum_size,
+// a global setting); the HUD's bars are 44 and 36 high, so the minimum height must allow them.
+constexpr int smallestOwnWindowHeight = 36;
 
 bool isHidden(const SwayView &view) { return !view.visible || view.inScratchpad; }
 
@@ -116,15 +119,18 @@ struct SwayWindowSystem::Impl {
                 lose(QStringLiteral("Sway refused to report window events."));
         });
         if (ownWindowsOnXWayland)
-            keepOwnUtilityWindowsUnfocused();
+            prepareForOwnWindows();
     }
 
     // Mapping a window focuses it; the HUD (Qt's tool windows are X11 utility windows) must not
-    // take focus from the terminal it docks to.
-    void keepOwnUtilityWindowsUnfocused()
+    // take focus from the terminal it docks to, and must be allowed its own height.
+    void prepareForOwnWindows()
     {
         ipc.send(I3Ipc::runCommand,
-                 QStringLiteral("no_focus [pid=%1 window_type=utility]").arg(ownPid).toUtf8());
+                 QStringLiteral("no_focus [pid=%1 window_type=utility]; floating_minimum_size 75 x %2")
+                     .arg(ownPid)
+                     .arg(smallestOwnWindowHeight)
+                     .toUtf8());
     }
 
     void lose(const QString &why = {})

@@ -37,13 +37,15 @@ struct AppOnSway : ::testing::Test {
 
     QProcess *startCorvane(const QString &target)
     {
-        const QString config = sway.home() + QStringLiteral("/config/Corvane");
-        QDir().mkpath(config);
-        TestSupport::writeFile(config + QStringLiteral("/Corvane.conf"),
-                               "[General]\ntargetBundleID=" + target.toUtf8() + "\ndisplayMode=aggregate\n");
-        EXPECT_TRUE(sway.handOver(sway.home() + QStringLiteral("/config"))) << sway.error().toStdString();
+        const QString config = sway.home() + QStringLiteral("/xdg-config/Corvane");
+        EXPECT_TRUE(QDir().mkpath(config)) << config.toStdString();
+        QFile file(config + QStringLiteral("/Corvane.conf"));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << file.errorString().toStdString();
+        file.write("[General]\ntargetBundleID=" + target.toUtf8() + "\ndisplayMode=aggregate\n");
+        file.close();
+        EXPECT_TRUE(sway.handOver(sway.home() + QStringLiteral("/xdg-config"))) << sway.error().toStdString();
         QProcessEnvironment environment;
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), sway.home() + QStringLiteral("/config"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), sway.home() + QStringLiteral("/xdg-config"));
         environment.insert(QStringLiteral("XDG_DATA_HOME"), sway.home() + QStringLiteral("/data"));
         environment.insert(QStringLiteral("CORVANE_OTEL_PORT"), QString::number(freePort()));
         return sway.startClient(TestSupport::corvaneBinary(), {}, environment);
@@ -58,8 +60,11 @@ struct AppOnSway : ::testing::Test {
             && hud.width() == std::max(660, term.width());
     }
 
-    std::string place(const QString &name) { const QRect r = sway.frameOf(name);
-        return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).toStdString(); }
+    std::string place(const QString &name)
+    {
+        const QRect r = sway.frameOf(name);
+        return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).toStdString();
+    }
 
     void screenshot(const QString &name)
     {
