@@ -9,12 +9,11 @@ enum class DesktopFamily { sway, kde, gnome, other };
 
 struct DesktopSession {
     DesktopFamily family = DesktopFamily::other;
-    bool wayland = false;  // a Wayland session (its native windows are invisible to X11)
-    QString swaySocket;    // SWAYSOCK, when set
+    QString swaySocket; // SWAYSOCK, when set
 
     bool operator==(const DesktopSession &other) const = default;
 };
 
-// Reads XDG_CURRENT_DESKTOP (a colon-separated list, "ubuntu:GNOME"), SWAYSOCK, WAYLAND_DISPLAY
-// and XDG_SESSION_TYPE. SWAYSOCK alone makes it a Sway session: it is set only inside one.
+// Reads XDG_CURRENT_DESKTOP (a colon-separated list, "ubuntu:GNOME") and SWAYSOCK. SWAYSOCK alone
+// makes it a Sway session: it is set only inside one.
 DesktopSession detectDesktopSession(const QProcessEnvironment &environment);
