@@ -114,6 +114,8 @@ TEST_F(TrackerOnSway, ScratchpadAndHiddenWorkspacesCountAsMinimisedAndExitIsNotR
     sway.command(QStringLiteral("exit")); // Sway leaves before it answers
     EXPECT_TRUE(waitUntil([&] { return !windows->hasWindowAccess(); }, 3s));
     EXPECT_FALSE(windows->accessProblem().isEmpty());
+    EXPECT_TRUE(reported([](const TargetWindowState &state) { return state.needsAccessibilityPermission; }));
+    EXPECT_FALSE(tracker->isAttached());
 }
 
 TEST_F(TrackerOnSway, TheFocusedTerminalsTitleIsReadAsItChanges)

@@ -135,13 +135,19 @@ struct SwayWindowSystem::Impl {
 
     void lose(const QString &why = {})
     {
+        if (!access)
+            return; // the first reason stays (Sway's shutdown comes before its socket closes)
         access = false;
         problem = why.isEmpty() ? QStringLiteral("The connection to Sway was lost (%1).").arg(ipc.errorString()) : why;
+        // Nothing can be seen of them any more: a follower drops them rather than wait on a frame.
+        const std::vector<RunningApplication> gone = applicationsOf(layout);
         layout.reset();
         lastTree.clear();
         focusHistory.clear();
         observedViews.clear();
         geometryPoll->stop();
+        for (const RunningApplication &application : gone)
+            Q_EMIT q->applicationTerminated(application);
     }
 
     void onEvent(quint32 type)
