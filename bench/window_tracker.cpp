@@ -1,9 +1,12 @@
-// Cost of one tracker refresh (with the fake and against Xvfb + openbox + xterm) and the
-// tracker's CPU use while idle, attached to an xterm on a real X server.
+// Cost of one tracker refresh (with the fake, against Xvfb + openbox + xterm and against headless
+// Sway + foot) and the tracker's CPU use while idle, attached to an xterm on a real X server and
+// to a foot on Sway; on Sway also the time from a window's move to the tracker's report of it.
 #include "Platform/FakeWindowSystem.h"
+#include "Platform/Sway/SwayWindowSystem.h"
 #include "Platform/X11/X11Display.h"
 #include "Platform/X11/X11WindowSystem.h"
 #include "Tracking/WindowTracker.h"
+#include "support/SwaySession.h"
 #include "support/XSession.h"
 
 #include <QCoreApplication>
@@ -14,7 +17,9 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -38,6 +43,39 @@ XSession &session()
         return started;
     }();
     return *x;
+}
+
+// One Sway session, with a foot to follow, for every benchmark of this program that needs it.
+SwaySession &swaySession()
+{
+    static SwaySession *sway = [] {
+        auto *started = new SwaySession;
+        if (!started->start())
+            std::fprintf(stderr, "Sway session: %s\n", qPrintable(started->error()));
+        else if (started->startFoot(QStringLiteral("agent-term")) == 0)
+            std::fprintf(stderr, "foot: %s\n", qPrintable(started->error()));
+        return started;
+    }();
+    return *sway;
+}
+
+// The started tracker for `seconds` of an idle event loop: its CPU share and its reports.
+void measureIdle(benchmark::State &state, WindowSystem &windows, const QString &appId)
+{
+    WindowTracker tracker(windows, [appId] { return appId; });
+    int reports = 0;
+    tracker.onChange = [&](const TargetWindowState &) { ++reports; };
+    tracker.start();
+    for (auto _ : state) {
+        QElapsedTimer wall;
+        wall.start();
+        const double cpuBefore = cpuSeconds();
+        QTimer::singleShot(20000, QCoreApplication::instance(), &QCoreApplication::quit);
+        QCoreApplication::exec();
+        const double cpu = cpuSeconds() - cpuBefore;
+        state.counters["cpu_percent"] = 100.0 * cpu / (wall.elapsed() / 1000.0);
+        state.counters["reports"] = reports;
+    }
 }
 
 void refreshWithFake(benchmark::State &state)
@@ -77,22 +115,69 @@ BENCHMARK(refreshOnX)->Unit(benchmark::kMicrosecond);
 void idleCpu(benchmark::State &state)
 {
     X11WindowSystem windows(openXcbConnection(session().displayName()));
-    WindowTracker tracker(windows, [] { return QStringLiteral("XTerm"); });
-    int reports = 0;
-    tracker.onChange = [&](const TargetWindowState &) { ++reports; };
-    tracker.start();
-    for (auto _ : state) {
-        QElapsedTimer wall;
-        wall.start();
-        const double cpuBefore = cpuSeconds();
-        QTimer::singleShot(20000, QCoreApplication::instance(), &QCoreApplication::quit);
-        QCoreApplication::exec();
-        const double cpu = cpuSeconds() - cpuBefore;
-        state.counters["cpu_percent"] = 100.0 * cpu / (wall.elapsed() / 1000.0);
-        state.counters["reports"] = reports;
-    }
+    measureIdle(state, windows, QStringLiteral("XTerm"));
 }
 BENCHMARK(idleCpu)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void refreshOnSway(benchmark::State &state)
+{
+    SwayWindowSystem windows(swaySession().socketPath(), false);
+    WindowTracker tracker(windows, [] { return QStringLiteral("agent-term"); });
+    tracker.attach();
+    tracker.refreshNow();
+    if (!tracker.state().frame) {
+        state.SkipWithError("no foot frame");
+        return;
+    }
+    for (auto _ : state) {
+        tracker.refreshNow();
+        benchmark::DoNotOptimize(tracker.state());
+    }
+}
+BENCHMARK(refreshOnSway)->Unit(benchmark::kMicrosecond);
+
+// Attached to an idle foot: the tracker's poll, and the observed tree's read every 40 ms.
+void idleCpuOnSway(benchmark::State &state)
+{
+    SwayWindowSystem windows(swaySession().socketPath(), false);
+    if (!windows.hasWindowAccess()) {
+        state.SkipWithError("no Sway");
+        return;
+    }
+    measureIdle(state, windows, QStringLiteral("agent-term"));
+}
+BENCHMARK(idleCpuOnSway)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// From the moment swaymsg has moved the floating foot to the tracker's report of the new frame.
+void moveToReportOnSway(benchmark::State &state)
+{
+    SwaySession &sway = swaySession();
+    SwayWindowSystem windows(sway.socketPath(), false);
+    WindowTracker tracker(windows, [] { return QStringLiteral("agent-term"); });
+    std::optional<QRectF> reported;
+    tracker.onChange = [&](const TargetWindowState &target) { reported = target.frame; };
+    tracker.start();
+    if (!windows.hasWindowAccess() || !sway.command(QStringLiteral("[app_id=agent-term] floating enable, resize set 700 400"))) {
+        state.SkipWithError("no Sway");
+        return;
+    }
+    std::vector<double> latencies;
+    int step = 0;
+    for (auto _ : state) {
+        const int x = 100 + 10 * (step++ % 50);
+        const QRectF expected = WindowTracker::appKitRect(QPointF(x, 200), QSizeF(700, 400), 1000);
+        sway.command(QStringLiteral("[app_id=agent-term] move absolute position %1 200").arg(x));
+        QElapsedTimer wall;
+        wall.start();
+        while (reported != expected && wall.elapsed() < 1000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        latencies.push_back(double(wall.nsecsElapsed()) / 1e6);
+    }
+    std::sort(latencies.begin(), latencies.end());
+    state.counters["median_ms"] = latencies[latencies.size() / 2];
+    state.counters["max_ms"] = latencies.back();
+}
+BENCHMARK(moveToReportOnSway)->Iterations(30)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -103,5 +188,6 @@ int main(int argc, char **argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     delete &session();
+    delete &swaySession();
     return 0;
 }

@@ -36,8 +36,12 @@ bool displayAvailable()
     const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
     if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb")))
         return true; // another platform chosen on purpose (offscreen, wayland …)
-    if (!qEnvironmentVariableIsEmpty("DISPLAY") && xServerAnswers())
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") && xServerAnswers()) {
+        // Under Wayland too (XWayland): only an X11 window can be placed and kept above others
+        // by its own requests, or by Sway's commands, which name XWayland windows by their ids.
+        qputenv("QT_QPA_PLATFORM", "xcb");
         return true;
+    }
     if (!platform.isEmpty() || !waylandUsable())
         return false;
     qputenv("QT_QPA_PLATFORM", "wayland"); // no dead X fallback behind it

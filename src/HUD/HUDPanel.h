@@ -11,6 +11,8 @@ public:
     virtual ~HUDPanel() = default;
 
     virtual QRectF frame() const = 0;
+    // The window system's id of the window (created if need be), for a desktop that places it.
+    virtual quint64 nativeWindow() = 0;
     virtual void setFrame(const QRectF &frame) = 0;
     // Shows the panel above other windows without taking focus.
     virtual void orderFront() = 0;

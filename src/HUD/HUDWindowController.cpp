@@ -15,8 +15,8 @@ HUDWindowController::HUDWindowController(WindowSystem &windows, HUDSettings &set
 {
     m_panel = panelFactory(*m_viewModel);
     if (const auto area = m_panel->mainScreenVisibleFrame()) {
-        m_panel->setFrame(QRectF(QPointF(area->center().x() - initialSize.width() / 2, area->top() + initialLift),
-                                 initialSize));
+        placePanel(QRectF(QPointF(area->center().x() - initialSize.width() / 2, area->top() + initialLift),
+                          initialSize));
     }
     // Both subscriptions also deliver the value current now, on a later turn of the loop.
     connect(&m_hudState, &HUDState::expandedChanged, this, &HUDWindowController::applyFrameLater);
@@ -104,7 +104,7 @@ void HUDWindowController::dock()
     }
     const QRectF frame = dockedFrame(*m_lastDockableFrame, m_settings.dockEdge(), m_hudState.expanded());
     orderFrontUnlessHidden();
-    m_panel->setFrame(frame);
+    placePanel(frame);
 }
 
 void HUDWindowController::showMissing()
@@ -127,7 +127,15 @@ void HUDWindowController::showPill(const QSizeF &size) { keepOriginWithSize(size
 void HUDWindowController::keepOriginWithSize(const QSizeF &size)
 {
     orderFrontUnlessHidden();
-    m_panel->setFrame(QRectF(m_panel->frame().topLeft(), size));
+    placePanel(QRectF(m_panel->frame().topLeft(), size));
+}
+
+void HUDWindowController::placePanel(const QRectF &frame)
+{
+    const double screenHeight = m_windows.primaryScreenHeight();
+    const QRectF topLeft(frame.x(), screenHeight - frame.y() - frame.height(), frame.width(), frame.height());
+    if (screenHeight <= 0 || !m_windows.placeOwnWindow(m_panel->nativeWindow(), topLeft))
+        m_panel->setFrame(frame);
 }
 
 void HUDWindowController::applyFrameLater()

@@ -85,6 +85,9 @@ private:
     void showPill(const QSizeF &size);
     void orderFrontUnlessHidden();
     void keepOriginWithSize(const QSizeF &size);
+    // Through the desktop where it places this process's windows (Sway), else by the panel's own
+    // geometry request.
+    void placePanel(const QRectF &frame);
     void applyFrameLater();
 
     WindowSystem &m_windows;

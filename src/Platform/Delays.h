@@ -39,6 +39,9 @@ struct Delays {
     // The window tracker: its poll, and the debounce that all refresh requests funnel into.
     ms trackerPoll{500};
     ms trackerDebounce{16};
+    // Sway sends no event when a window moves or is resized, so the tree of an observed
+    // application's windows is read this often.
+    ms swayGeometryPoll{40};
     // The sponsored slot's gates are evaluated this often; input counts as recent for this long.
     ms adEvaluation{1000};
     ms adInputRecent{60000};

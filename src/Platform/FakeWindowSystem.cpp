@@ -70,3 +70,11 @@ bool FakeWindowSystem::observe(const RunningApplication &application)
     m_observed = application;
     return true;
 }
+
+bool FakeWindowSystem::placeOwnWindow(quint64 nativeWindow, const QRectF &frame)
+{
+    if (!placesOwnWindows)
+        return false;
+    placements.emplace_back(nativeWindow, frame);
+    return true;
+}

@@ -13,6 +13,10 @@ public:
     using WindowSystem::WindowSystem;
 
     bool access = true;
+    QString problem = QStringLiteral("the fake desktop shows no windows");
+    // Whether placeOwnWindow places windows, and what it was asked to place.
+    bool placesOwnWindows = false;
+    std::vector<std::pair<quint64, QRectF>> placements;
     double screenHeight = 1000;
     bool observable = true;
     std::optional<RunningApplication> frontmost;
@@ -34,12 +38,15 @@ public:
     int windowReads() const { return m_windowReads; }
 
     bool hasWindowAccess() const override { return access; }
+    QString backendName() const override { return QStringLiteral("Fake"); }
+    QString accessProblem() const override { return access ? QString() : problem; }
     QList<RunningApplication> runningApplications(const QString &appId) const override;
     ApplicationWindows windows(const RunningApplication &application) const override;
     std::optional<RunningApplication> frontmostApplication() const override { return frontmost; }
     double primaryScreenHeight() const override { return screenHeight; }
     bool observe(const RunningApplication &application) override;
     void stopObserving() override { m_observed.reset(); }
+    bool placeOwnWindow(quint64 nativeWindow, const QRectF &frame) override;
 
 private:
     struct Entry {

@@ -50,6 +50,10 @@ public:
 
     // Whether other applications' windows can be seen at all.
     virtual bool hasWindowAccess() const = 0;
+    // The desktop interface this reads windows through, as the menu names it ("X11", "Sway IPC").
+    virtual QString backendName() const = 0;
+    // Without window access: what is missing, in a sentence naming it; empty with access.
+    virtual QString accessProblem() const = 0;
     // Running instances with this app id, in the order the desktop lists them.
     virtual QList<RunningApplication> runningApplications(const QString &appId) const = 0;
     virtual ApplicationWindows windows(const RunningApplication &application) const = 0;
@@ -61,6 +65,16 @@ public:
     // false when it cannot be observed.
     virtual bool observe(const RunningApplication &application) = 0;
     virtual void stopObserving() = 0;
+
+    // Asks the desktop to keep one of this process's own windows (by its native id) at this frame
+    // (top-left origin), above other windows, on every workspace and unfocused. False where the
+    // window's own geometry requests are honoured and nothing more is needed (X11).
+    virtual bool placeOwnWindow(quint64 nativeWindow, const QRectF &frame)
+    {
+        Q_UNUSED(nativeWindow)
+        Q_UNUSED(frame)
+        return false;
+    }
 
 Q_SIGNALS:
     void applicationLaunched(const RunningApplication &application);

@@ -15,6 +15,7 @@ public:
     int fronts = 0;
 
     QRectF frame() const override { return current; }
+    quint64 nativeWindow() override { return 77; }
     void setFrame(const QRectF &frame) override { current = frame; }
     void orderFront() override { mapped = true, ++fronts; }
     void orderOut() override { mapped = false; }
@@ -101,6 +102,24 @@ TEST_F(Controller, DocksToTheTrackedFrameAndFollowsExpanded)
     settings.setDockEdge(DockEdge::right);
     TestSupport::spin(std::chrono::milliseconds(5));
     EXPECT_EQ(panel->current, QRectF(1000, 756, 380, 44));
+}
+
+// Where the desktop places this process's windows (Sway), the panel asks for no geometry itself:
+// its own request would race the desktop's placement.
+TEST_F(Controller, WhereTheDesktopPlacesTheHUDItIsAskedInTopLeftCoordinates)
+{
+    windows.placesOwnWindows = true;
+    windows.addApplication(xterm);
+    const QRectF before = panel->current;
+    apply({target, false, true, false});
+    ASSERT_FALSE(windows.placements.empty());
+    EXPECT_EQ(windows.placements.back(), (std::pair<quint64, QRectF>{77, QRectF(100, 1000 - 800 - 44, 900, 44)}));
+    EXPECT_EQ(panel->current, before);
+    EXPECT_TRUE(panel->mapped);
+
+    windows.screenHeight = 0; // no layout to convert in: the panel places itself
+    apply({target, false, true, false});
+    EXPECT_EQ(panel->current, QRectF(100, 800, 900, 44));
 }
 
 TEST_F(Controller, HiddenByTheUserItKeepsPlacingButStaysOffScreenUntilShown)

@@ -125,6 +125,7 @@ TEST(TrackerWithoutX, reportsThatWindowAccessIsMissingAndNothingFails)
     const auto connection = openXcbConnection(":65000");
     EXPECT_FALSE(connection);
     X11WindowSystem windows(connection);
+    EXPECT_EQ(windows.accessProblem(), QStringLiteral("No X server answers on this display."));
     WindowTracker tracker(windows, [] { return QStringLiteral("XTerm"); });
     std::vector<TargetWindowState> reports;
     tracker.onChange = [&](const TargetWindowState &state) { reports.push_back(state); };

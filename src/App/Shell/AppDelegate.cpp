@@ -5,10 +5,11 @@
 #include "App/Modes/ReportExport.h"
 #include "App/Shell/ShellController.h"
 #include "App/Shell/SponsoredSlot.h"
+#include "App/Shell/WindowBackend.h"
 #include "Platform/Freedesktop/FreedesktopDesktop.h"
 #include "Platform/X11/X11Display.h"
 #include "Platform/X11/X11InputIdle.h"
-#include "Platform/X11/X11WindowSystem.h"
+#include "Platform/WindowSystem.h"
 #include "Telemetry/MetricsEngine.h"
 #include "Tracking/WindowTracker.h"
 
@@ -44,15 +45,16 @@ void AppDelegate::launchShell()
     const AppEnvironment &env = m_core.environment();
     AppSettings &settings = m_core.settings();
     m_network = std::make_unique<QNetworkAccessManager>();
-    // Without an X server (a Wayland-only session) there is no window access, and idle time
-    // and display power read as unknown: input recent, display awake.
+    // Idle time and display power come from X11 (XWayland under Wayland); without an X server
+    // they read as unknown: input recent, display awake. Windows come from the session's backend.
     const auto x = openXcbConnection();
     m_inputIdle = std::make_unique<X11InputIdle>(x);
     m_slot = std::make_unique<SponsoredSlot>(
         settings, *m_core.metrics(),
         SponsoredSlot::Files{env.adLedgerFile(), env.campaignsFile(), {env.remoteAdEventsFile(), env.remoteAdCreativesFile()}},
         m_network.get(), m_inputIdle.get(), env);
-    m_windows = std::make_unique<X11WindowSystem>(x);
+    const DesktopSession session = detectDesktopSession(QProcessEnvironment::systemEnvironment());
+    m_windows = makeWindowSystem(session, x);
     m_hud = std::make_unique<AppHUD>(settings, *m_windows, *m_core.metrics(), m_core.codexHealth(), *m_slot);
     m_tracker = std::make_unique<WindowTracker>(*m_windows, [&settings] { return settings.targetBundleID(); }, env);
     m_desktop = std::make_unique<FreedesktopDesktop>();
@@ -74,7 +76,8 @@ void AppDelegate::launchShell()
                      launchCommand(),
                      QString::fromLatin1(AutostartEntry::appId),
                      QCoreApplication::applicationPid(),
-                     [this] { return m_core.storeProblem(); }};
+                     [this] { return m_core.storeProblem(); },
+                     session.family};
     m_shell = std::make_unique<ShellController>(std::move(parts), m_hud->hooks());
     connect(m_hud.get(), &AppHUD::contextMenuRequested, m_shell.get(), &ShellController::hudContextMenuRequested);
 

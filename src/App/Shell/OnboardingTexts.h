@@ -1,15 +1,19 @@
 #pragma once
 
+#include "Platform/DesktopSession.h"
+
 #include <QString>
 
-// The onboarding window's texts. Docking on Linux needs an X11 session, so that is what the
-// window explains in place of a permission to grant.
+// The onboarding window's texts. What docking needs depends on the desktop: Sway's IPC socket
+// on Sway, an X11 session (XWayland apps included) elsewhere, so the window names what is
+// missing for this one and how to get it, in place of a permission to grant.
 namespace OnboardingTexts {
 
 QString windowTitle();
 QString heading();
-// Rich text: the paragraphs, with "contents" emphasised.
-QString body();
+// Rich text: the paragraphs, with "contents" emphasised. The problem is the window system's own
+// sentence about what is missing (shown as it is, escaped).
+QString body(DesktopFamily family, const QString &problem);
 QString recheckButton();
 QString grantedLabel();
 

@@ -10,7 +10,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-OnboardingWindow::OnboardingWindow(std::function<bool()> hasAccess, std::function<void()> onRecheck, QWidget *parent)
+OnboardingWindow::OnboardingWindow(const QString &bodyText, std::function<bool()> hasAccess,
+                                   std::function<void()> onRecheck, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_hasAccess(std::move(hasAccess))
     , m_onRecheck(std::move(onRecheck))
@@ -31,7 +32,7 @@ OnboardingWindow::OnboardingWindow(std::function<bool()> hasAccess, std::functio
     heading->setFont(headingFont);
     layout->addWidget(heading);
 
-    auto *body = new QLabel(OnboardingTexts::body(), this);
+    auto *body = new QLabel(bodyText, this);
     body->setTextFormat(Qt::RichText);
     body->setWordWrap(true);
     body->setForegroundRole(QPalette::PlaceholderText);

@@ -13,8 +13,10 @@ class OnboardingWindow : public QWidget {
     Q_DISABLE_COPY_MOVE(OnboardingWindow)
 
 public:
-    // hasAccess is read when the window is built and at each re-check; onRecheck runs after it.
-    OnboardingWindow(std::function<bool()> hasAccess, std::function<void()> onRecheck, QWidget *parent = nullptr);
+    // body is the rich text that says what is missing; hasAccess is read when the window is built
+    // and at each re-check; onRecheck runs after it.
+    OnboardingWindow(const QString &body, std::function<bool()> hasAccess, std::function<void()> onRecheck,
+                     QWidget *parent = nullptr);
 
     bool granted() const { return m_granted; }
     // Shows the window in front, centred on first showing.

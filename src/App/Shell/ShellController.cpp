@@ -4,6 +4,7 @@
 #include "App/Shell/FollowFocus.h"
 #include "App/Shell/MenuChoices.h"
 #include "App/Shell/MenuDialogs.h"
+#include "App/Shell/OnboardingTexts.h"
 #include "App/Shell/OnboardingWindow.h"
 #include "App/Shell/SponsoredSlot.h"
 #include "App/Shell/StatusMenu.h"
@@ -100,6 +101,7 @@ StatusMenuState ShellController::menuState() const
     const auto &snapshot = m_parts.codexHealth.snapshot();
     StatusMenuState state;
     state.windowAccessGranted = m_parts.windows.hasWindowAccess();
+    state.windowBackend = m_parts.windows.backendName();
     state.hudVisible = m_hud.isVisible();
     state.dashboardExpanded = m_hud.isExpanded();
     state.targetBundleID = settings.targetBundleID();
@@ -158,6 +160,7 @@ void ShellController::showOnboarding()
     if (!m_onboarding) {
         QPointer<ShellController> self(this);
         m_onboarding = std::make_unique<OnboardingWindow>(
+            OnboardingTexts::body(m_parts.desktopFamily, m_parts.windows.accessProblem()),
             [self] { return self && self->m_parts.windows.hasWindowAccess(); },
             [self] {
                 if (self)

@@ -4,6 +4,7 @@
 #include "Settings/AppSettings.h"
 #include "App/Shell/CodexSetup.h"
 #include "App/Shell/StatusMenuModel.h"
+#include "Platform/DesktopSession.h"
 #include "Tracking/TargetWindowState.h"
 
 #include <QObject>
@@ -41,6 +42,7 @@ struct ShellParts {
     QString ownAppId;
     qint64 ownPid = 0;
     std::function<QString()> storeProblem; // empty when the event store is fine
+    DesktopFamily desktopFamily = DesktopFamily::other; // whose help the onboarding window gives
 };
 
 // The HUD as the shell sees it.

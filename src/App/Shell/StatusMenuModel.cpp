@@ -27,9 +27,10 @@ MenuRow submenu(const QString &title, QList<MenuRow> children)
 
 MenuRow accessRow(const StatusMenuState &state)
 {
+    const QString name = QStringLiteral("Accessibility (") + state.windowBackend + QStringLiteral("): ");
     if (state.windowAccessGranted)
-        return item(QStringLiteral("Accessibility: granted ✓"), MenuAction::none);
-    return item(QStringLiteral("Accessibility: not granted — click to fix"), MenuAction::openOnboarding);
+        return item(name + QStringLiteral("granted ✓"), MenuAction::none);
+    return item(name + QStringLiteral("not granted — click to fix"), MenuAction::openOnboarding);
 }
 
 MenuRow targetMenu(const StatusMenuState &state)

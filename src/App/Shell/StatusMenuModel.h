@@ -50,6 +50,7 @@ struct MenuRow {
 // Everything the menu shows, read at the moment it opens.
 struct StatusMenuState {
     bool windowAccessGranted = false;
+    QString windowBackend; // what windows are read through ("X11", "Sway IPC")
     bool hudVisible = false;
     bool dashboardExpanded = false;
     QString targetBundleID;

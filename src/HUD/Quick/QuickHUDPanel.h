@@ -24,6 +24,7 @@ public:
     static void preferSoftwareRendering();
 
     QRectF frame() const override;
+    quint64 nativeWindow() override { return m_view.winId(); }
     void setFrame(const QRectF &frame) override;
     void orderFront() override;
     void orderOut() override;

@@ -332,6 +332,15 @@ X11WindowSystem::~X11WindowSystem()
 
 bool X11WindowSystem::hasWindowAccess() const { return d->access && d->usable(); }
 
+QString X11WindowSystem::accessProblem() const
+{
+    if (hasWindowAccess())
+        return {};
+    if (!d->usable())
+        return QStringLiteral("No X server answers on this display.");
+    return QStringLiteral("The X server has no window manager that lists its windows (EWMH).");
+}
+
 QList<RunningApplication> X11WindowSystem::runningApplications(const QString &appId) const
 {
     QList<RunningApplication> found;

@@ -19,6 +19,8 @@ public:
     ~X11WindowSystem() override;
 
     bool hasWindowAccess() const override;
+    QString backendName() const override { return QStringLiteral("X11"); }
+    QString accessProblem() const override;
     QList<RunningApplication> runningApplications(const QString &appId) const override;
     ApplicationWindows windows(const RunningApplication &application) const override;
     std::optional<RunningApplication> frontmostApplication() const override;

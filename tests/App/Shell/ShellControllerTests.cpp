@@ -13,6 +13,10 @@
 #include <QAction>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QLabel>
+
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
@@ -78,6 +82,10 @@ TEST_F(ShellTest, WithoutWindowAccessThePermissionStateAndOnboardingUntilARechec
     ASSERT_NE(shell->onboardingWindow(), nullptr);
     EXPECT_TRUE(shell->onboardingWindow()->isVisible());
     EXPECT_FALSE(shell->isTrackerStarted());
+    // It names what the window system misses.
+    const QList<QLabel *> labels = shell->onboardingWindow()->findChildren<QLabel *>();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
+                            [&](const QLabel *label) { return label->text().contains(windows.problem); }));
 
     shell->onboardingWindow()->recheck(); // still no access: nothing happens
     EXPECT_NE(shell->onboardingWindow(), nullptr);
@@ -97,6 +105,7 @@ TEST_F(ShellTest, MenuStateReflectsTheMomentAndActionsReachTheirTargets)
     auto shell = makeShell();
     StatusMenuState state = shell->menuState();
     EXPECT_TRUE(state.windowAccessGranted);
+    EXPECT_EQ(state.windowBackend, "Fake");
     EXPECT_EQ(state.targetDisplayName, "XTerm");
     EXPECT_EQ(state.backendHealthMessage, slot.impressions().backendHealth().message);
     EXPECT_EQ(state.codexHealthWord, "Setup");

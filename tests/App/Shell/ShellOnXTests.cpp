@@ -1,5 +1,6 @@
 #include "MenuSearch.h"
 
+#include "App/Shell/OnboardingTexts.h"
 #include "App/Shell/OnboardingWindow.h"
 #include "App/Shell/StatusMenu.h"
 #include "Platform/X11/QtWindowVisibility.h"
@@ -56,7 +57,10 @@ TEST(ShellOnX, ChildDrawsTheMenuAndTheOnboardingWindow)
     EXPECT_TRUE(XScreenshot::save(qgetenv("DISPLAY"), dir + "/menu.png", QRect(0, 0, 900, 620)));
     menu.menu()->hide();
 
-    OnboardingWindow onboarding([] { return false; }, [] {});
+    // As a Sway session shows it when Corvane was started outside the session.
+    OnboardingWindow onboarding(
+        OnboardingTexts::body(DesktopFamily::sway, QStringLiteral("SWAYSOCK is not set, so Sway's IPC socket is unknown.")),
+        [] { return false; }, [] {});
     onboarding.present();
     TestSupport::spin(800ms);
     const QRect frame = onboarding.frameGeometry();

@@ -9,6 +9,7 @@ StatusMenuState baseState()
 {
     StatusMenuState state;
     state.windowAccessGranted = true;
+    state.windowBackend = QStringLiteral("X11");
     state.targetBundleID = QStringLiteral("XTerm");
     state.targetDisplayName = QStringLiteral("XTerm");
     state.dockEdge = DockEdge::below;
@@ -46,7 +47,7 @@ TEST(StatusMenuModel, RowsInOrderWithTitlesActionsAndChecks)
     state.codexConfigInstalled = true;
     const QList<MenuRow> rows = statusMenuRows(state);
     EXPECT_EQ(titles(rows),
-              (QStringList{"Accessibility: granted ✓", "---", "Show HUD", "Expand Dashboard", "Target App (XTerm)",
+              (QStringList{"Accessibility (X11): granted ✓", "---", "Show HUD", "Expand Dashboard", "Target App (XTerm)",
                            "Dock Edge (Below)", "Display (Pin Codex)", "---", "Show Ads", "Ad Backend (Remote REST)",
                            "Export Ad Pilot Report…", "Mock Data", "Gate Debug Overlay", "---",
                            "Codex Health: Ready — last event 3s ago", "Codex Telemetry: configured ✓",
@@ -66,8 +67,9 @@ TEST(StatusMenuModel, AccessRowOffersOnboardingWithoutAccess)
 {
     StatusMenuState state = baseState();
     state.windowAccessGranted = false;
+    state.windowBackend = QStringLiteral("Sway IPC");
     const MenuRow row = statusMenuRows(state).front();
-    EXPECT_EQ(row.title, "Accessibility: not granted — click to fix");
+    EXPECT_EQ(row.title, "Accessibility (Sway IPC): not granted — click to fix");
     EXPECT_EQ(row.action, MenuAction::openOnboarding);
 }
 

@@ -26,6 +26,7 @@ TEST(StatusMenu, RebuiltFromTheStateOnEveryOpening)
     int reads = 0;
     StatusMenuState state;
     state.windowAccessGranted = true;
+    state.windowBackend = QStringLiteral("X11");
     state.hudVisible = true;
     state.targetBundleID = state.targetDisplayName = QStringLiteral("XTerm");
     std::vector<std::pair<MenuAction, QString>> chosen;
@@ -35,7 +36,7 @@ TEST(StatusMenu, RebuiltFromTheStateOnEveryOpening)
     Q_EMIT menu.menu()->aboutToShow();
     EXPECT_EQ(reads, 1);
     QAction *access = menu.menu()->actions().front();
-    EXPECT_EQ(access->text(), "Accessibility: granted ✓");
+    EXPECT_EQ(access->text(), "Accessibility (X11): granted ✓");
     EXPECT_FALSE(access->isEnabled());
     EXPECT_TRUE(findAction(*menu.menu(), "Show HUD")->isChecked());
     QAction *quit = menu.menu()->actions().back();
