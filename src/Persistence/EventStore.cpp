@@ -1,5 +1,6 @@
 #include "Persistence/EventStore.h"
 
+#include "Persistence/FilePositionTable.h"
 #include "Persistence/PlanLimitsTable.h"
 #include "Persistence/SqliteStatement.h"
 #include "Telemetry/SaturatingMath.h"
@@ -247,7 +248,7 @@ std::unique_ptr<EventStore> EventStore::open(const QString &path, const Clock &c
     if (code == SQLITE_OK) {
         sqlite3_busy_timeout(db, busyTimeoutMs);
         if (sqlite3_exec(db, connectionPragmas, nullptr, nullptr, nullptr) == SQLITE_OK && migrate(db)
-            && PlanLimitsTable::migrate(db))
+            && PlanLimitsTable::migrate(db) && FilePositionTable::migrate(db))
             return std::unique_ptr<EventStore>(new EventStore(path, db, clock, std::move(calendar)));
         code = sqlite3_extended_errcode(db);
     }
@@ -388,7 +389,21 @@ bool EventStore::insertAll(std::span<const StoredAgentEvent> events)
     return stored;
 }
 
-bool EventStore::writeAll(std::span<const StoredAgentEvent> events)
+FilePositions EventStore::filePositions() const { return FilePositionTable::all(m_db); }
+
+bool EventStore::saveFilePosition(const FilePosition &position) { return FilePositionTable::upsert(m_db, position); }
+
+std::optional<qint64> EventStore::importBatch(std::span<const StoredAgentEvent> events,
+                                              std::span<const FilePosition> positions)
+{
+    const qint64 before = sqlite3_total_changes64(m_db);
+    if (!writeAll(events, positions))
+        return std::nullopt;
+    // The positions' rows are changes too; only the events' count as imported.
+    return sqlite3_total_changes64(m_db) - before - qint64(positions.size());
+}
+
+bool EventStore::writeAll(std::span<const StoredAgentEvent> events, std::span<const FilePosition> positions)
 {
     // IMMEDIATE takes the write lock up front, so the busy timeout covers it instead of a
     // deadlock error half-way through.
@@ -398,6 +413,12 @@ bool EventStore::writeAll(std::span<const StoredAgentEvent> events)
         if (!isStoredKind(stored.event.kind))
             continue;
         if (!write(stored.event, stored.modelAtEvent)) {
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            return false;
+        }
+    }
+    for (const FilePosition &position : positions) {
+        if (!FilePositionTable::upsert(m_db, position)) {
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
             return false;
         }

@@ -2,6 +2,7 @@
 
 #include "Persistence/EventStoreReportSummary.h"
 #include "Telemetry/Calendar.h"
+#include "Telemetry/HistorySink.h"
 #include "Platform/Clock.h"
 #include "Telemetry/MetricsHistory.h"
 #include "Telemetry/StoredAgentEvent.h"
@@ -24,7 +25,7 @@ class SqliteStatement;
 // changes, each with the model in force, without duplicates. Several connections may use
 // one file (the application's and a report's): the database runs in WAL mode and waits
 // up to busyTimeoutMs for a lock instead of failing.
-class EventStore final : public MetricsHistory {
+class EventStore final : public MetricsHistory, public HistorySink {
 public:
     static constexpr int busyTimeoutMs = 5000;
     // How far before a report window a turn start may lie and still count from the window start.
@@ -89,6 +90,14 @@ public:
     // Rows held; 0 when the query cannot run.
     qint64 eventCount() const;
 
+    // How far each transcript and rollout file has been counted.
+    FilePositions filePositions() const;
+    // False when the database refused the row.
+    bool saveFilePosition(const FilePosition &position);
+    // Imported history: the events and the positions they were read up to, in one transaction.
+    std::optional<qint64> importBatch(std::span<const StoredAgentEvent> events,
+                                      std::span<const FilePosition> positions) override;
+
 private:
     struct DayRange;
 
@@ -102,7 +111,7 @@ private:
                                             int *errorCode, QString *failure);
     std::optional<DayRange> dayRange(int days) const;
     bool write(const AgentEvent &event, const std::optional<QString> &modelAtEvent);
-    bool writeAll(std::span<const StoredAgentEvent> events);
+    bool writeAll(std::span<const StoredAgentEvent> events, std::span<const FilePosition> positions = {});
     void noteWrite(bool stored);
 
     QString m_path;

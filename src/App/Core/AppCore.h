@@ -8,6 +8,7 @@
 
 #include <QObject>
 
+#include <map>
 #include <memory>
 
 class EventPipeline;
@@ -53,12 +54,19 @@ public:
     // What the user should know about the event store: why writes fail, that an unreadable
     // database was moved aside at launch, or why there is none; empty when all is well.
     QString storeProblem() const;
+    // The history import of each file-reading adapter, as last reported.
+    const std::map<AgentSource, HistoryImport::Progress> &historyImport() const { return m_historyImport; }
+    // The imports together; finished once every one is (also when none ran).
+    HistoryImport::Progress historyImportTotal() const;
 
 Q_SIGNALS:
     void storeProblemChanged();
+    void historyImportChanged();
 
 private:
     void openStore();
+    HistoryLink historyLink(AgentSource source);
+    void noteImportProgress(AgentSource source, const HistoryImport::Progress &progress);
     void installSettingsSubscriptions();
     void onUseMockDataChanged();
     // One line on standard error.
@@ -77,5 +85,6 @@ private:
     Timer *m_healthTimer = nullptr;
     Timer *m_eventHealthRefresh = nullptr;
     bool m_deliveredUseMockData = false;
+    std::map<AgentSource, HistoryImport::Progress> m_historyImport;
     bool m_launched = false;
 };

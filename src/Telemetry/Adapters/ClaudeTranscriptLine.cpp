@@ -1,29 +1,28 @@
 #include "Telemetry/Adapters/ClaudeTranscriptLine.h"
 
-#include "Telemetry/Adapters/JsonInteger.h"
-#include "Telemetry/Adapters/JsonMemberScanner.h"
+#include "Telemetry/Adapters/JsonLine.h"
 #include "Telemetry/SaturatingMath.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 namespace {
 
-std::optional<QString> stringMember(const std::vector<JsonMemberScanner::Member> &members, QByteArrayView key)
-{
-    const auto raw = JsonMemberScanner::find(members, key);
-    return raw ? JsonMemberScanner::stringValue(*raw) : std::nullopt;
-}
+namespace sj = simdjson::ondemand;
 
 // Claude Code's counts are disjoint (uncached, read from cache, written to cache); ours count
 // every input token and say how many of them came from the cache.
-std::optional<TokenUsage> tokenUsage(const QJsonObject &usage)
+std::optional<TokenUsage> tokenUsage(sj::object usage)
 {
-    const qint64 uncached = jsonCount(usage.value(QLatin1String("input_tokens")));
-    const qint64 output = jsonCount(usage.value(QLatin1String("output_tokens")));
-    const qint64 cacheRead = jsonCount(usage.value(QLatin1String("cache_read_input_tokens")));
-    const qint64 cacheWrite = jsonCount(usage.value(QLatin1String("cache_creation_input_tokens")));
+    qint64 uncached = 0, output = 0, cacheRead = 0, cacheWrite = 0;
+    for (auto field : usage) {
+        const std::string_view key = field.unescaped_key();
+        if (key == "input_tokens")
+            uncached = JsonLine::count(field.value());
+        else if (key == "output_tokens")
+            output = JsonLine::count(field.value());
+        else if (key == "cache_read_input_tokens")
+            cacheRead = JsonLine::count(field.value());
+        else if (key == "cache_creation_input_tokens")
+            cacheWrite = JsonLine::count(field.value());
+    }
     // Counts come from outside: their sums saturate rather than overflow.
     const qint64 input = saturatingAdd(saturatingAdd(uncached, cacheRead), cacheWrite);
     if (saturatingAdd(input, output) < 1)
@@ -36,29 +35,130 @@ std::optional<TokenUsage> tokenUsage(const QJsonObject &usage)
     return result;
 }
 
-template <typename Add>
-void appendAssistantEvents(ClaudeTranscriptLine &line, const QJsonObject &message, const Add &add)
+// The names of the content's tool_use blocks.
+QList<QString> toolNames(sj::array content)
 {
-    const QString model = message.value(QLatin1String("model")).toString();
-    if (!model.isEmpty() && model != QLatin1String("<synthetic>"))
-        add(ModelInfo{model});
-    const QJsonValue usage = message.value(QLatin1String("usage"));
-    if (usage.isObject()) {
-        if (auto tokens = tokenUsage(usage.toObject()))
-            add(*tokens);
+    QList<QString> names;
+    for (auto item : content) {
+        sj::value block = item.value();
+        if (block.type() != sj::json_type::object)
+            continue;
+        std::optional<QString> type, name;
+        for (auto field : block.get_object()) {
+            const std::string_view key = field.unescaped_key();
+            if (key == "type")
+                type = JsonLine::string(field.value());
+            else if (key == "name")
+                name = JsonLine::string(field.value());
+        }
+        if (type == QLatin1String("tool_use") && name)
+            names.append(*name);
     }
-    const QJsonValue content = message.value(QLatin1String("content"));
-    if (content.isArray()) {
-        for (const QJsonValue &item : content.toArray()) {
-            const QJsonObject block = item.toObject();
-            const QJsonValue name = block.value(QLatin1String("name"));
-            if (block.value(QLatin1String("type")).toString() == QLatin1String("tool_use") && name.isString())
-                add(ToolCall{name.toString(), std::nullopt});
+    return names;
+}
+
+struct AssistantMessage {
+    std::optional<QString> model;
+    std::optional<TokenUsage> usage;
+    QList<QString> tools;
+    QString id;
+};
+
+AssistantMessage assistantMessage(sj::object object)
+{
+    AssistantMessage message;
+    for (auto field : object) {
+        const std::string_view key = field.unescaped_key();
+        sj::value value = field.value();
+        if (key == "model")
+            message.model = JsonLine::string(value);
+        else if (key == "id")
+            message.id = JsonLine::string(value).value_or(QString());
+        else if (key == "usage" && value.type() == sj::json_type::object)
+            message.usage = tokenUsage(value.get_object());
+        else if (key == "content" && value.type() == sj::json_type::array)
+            message.tools = toolNames(value.get_array());
+    }
+    return message;
+}
+
+// The top-level members that matter, in whatever order the line holds them. The message is read
+// before the type may be known (it often comes first); only its few metadata members are taken.
+struct TopLevel {
+    std::optional<QString> type;
+    std::optional<QString> sessionId;
+    std::optional<QString> timestamp;
+    std::optional<QString> uuid;
+    std::optional<QString> requestId;
+    std::optional<AssistantMessage> message; // only when it is an object
+};
+
+TopLevel topLevel(sj::document &document)
+{
+    TopLevel members;
+    for (auto field : document.get_object()) {
+        const std::string_view key = field.unescaped_key();
+        if (key == "type")
+            members.type = JsonLine::string(field.value());
+        else if (key == "sessionId")
+            members.sessionId = JsonLine::string(field.value());
+        else if (key == "timestamp")
+            members.timestamp = JsonLine::string(field.value());
+        else if (key == "uuid")
+            members.uuid = JsonLine::string(field.value());
+        else if (key == "requestId")
+            members.requestId = JsonLine::string(field.value());
+        else if (key == "message") {
+            sj::value message = field.value();
+            if (message.type() == sj::json_type::object)
+                members.message = assistantMessage(message.get_object());
         }
     }
-    const QJsonValue id = message.value(QLatin1String("id"));
-    if (id.isString() && !id.toString().isEmpty())
-        line.responseId = id.toString();
+    return members;
+}
+
+template <typename Add>
+void appendAssistantEvents(const AssistantMessage &message, const Add &add)
+{
+    if (message.model && !message.model->isEmpty() && *message.model != QLatin1String("<synthetic>"))
+        add(ModelInfo{*message.model});
+    if (message.usage)
+        add(*message.usage);
+    for (const QString &tool : message.tools)
+        add(ToolCall{tool, std::nullopt});
+}
+
+ClaudeTranscriptLine parseLine(QByteArrayView text, const QString &fallbackSession, const QDateTime &now)
+{
+    ClaudeTranscriptLine line;
+    sj::document document = JsonLine::parse(text);
+    if (document.type() != sj::json_type::object)
+        return line;
+    // Most bytes of a transcript are in lines whose type does not matter; their values are skipped.
+    const TopLevel members = topLevel(document);
+    const bool isUser = members.type == QLatin1String("user");
+    if (!isUser && members.type != QLatin1String("assistant"))
+        return line;
+    if (!isUser && !members.message)
+        return line;
+
+    const QString session = members.sessionId.value_or(fallbackSession);
+    if (members.timestamp)
+        line.stampedAt = QDateTime::fromString(*members.timestamp, Qt::ISODateWithMs);
+    const QDateTime timestamp = line.stampedAt.isValid() ? line.stampedAt : now;
+    line.uuid = members.uuid.value_or(QString());
+    const auto add = [&](const AgentEventKind &kind) {
+        line.events.append(AgentEvent::make(AgentSource::claudeCodeJsonl, session, kind, timestamp));
+    };
+    if (isUser) {
+        add(TurnStarted{});
+        return line;
+    }
+    appendAssistantEvents(*members.message, add);
+    line.responseId = members.message->id;
+    if (!line.responseId.isEmpty() && members.requestId && !members.requestId->isEmpty())
+        line.responseId += QLatin1Char('\n') + *members.requestId;
+    return line;
 }
 
 } // namespace
@@ -66,43 +166,9 @@ void appendAssistantEvents(ClaudeTranscriptLine &line, const QJsonObject &messag
 ClaudeTranscriptLine ClaudeTranscriptLine::parse(QByteArrayView text, const QString &fallbackSession,
                                                  const QDateTime &now)
 {
-    ClaudeTranscriptLine line;
-    // The type decides whether the line matters; most bytes of a transcript are in lines that do
-    // not, so their values are skipped rather than parsed.
-    const auto members = JsonMemberScanner::scan(text);
-    if (!members)
-        return line;
-    const std::optional<QString> type = stringMember(*members, "type");
-    const bool isUser = type == QLatin1String("user");
-    if (!isUser && type != QLatin1String("assistant"))
-        return line;
-
-    QJsonObject message;
-    if (!isUser) {
-        const auto raw = JsonMemberScanner::find(*members, "message");
-        const QJsonDocument document = raw ? QJsonDocument::fromJson(raw->toByteArray()) : QJsonDocument();
-        if (!document.isObject())
-            return line;
-        message = document.object();
+    try {
+        return parseLine(text, fallbackSession, now);
+    } catch (const simdjson::simdjson_error &) {
+        return {}; // not JSON, or cut short
     }
-
-    const QString session = stringMember(*members, "sessionId").value_or(fallbackSession);
-    if (const auto stamp = stringMember(*members, "timestamp"))
-        line.stampedAt = QDateTime::fromString(*stamp, Qt::ISODateWithMs);
-    const QDateTime timestamp = line.stampedAt.isValid() ? line.stampedAt : now;
-    line.uuid = stringMember(*members, "uuid").value_or(QString());
-    const auto add = [&](const AgentEventKind &kind) {
-        line.events.append(AgentEvent::make(AgentSource::claudeCodeJsonl, session, kind, timestamp));
-    };
-
-    if (isUser) {
-        add(TurnStarted{});
-        return line;
-    }
-    appendAssistantEvents(line, message, add);
-    if (!line.responseId.isEmpty()) {
-        if (const auto request = stringMember(*members, "requestId"); request && !request->isEmpty())
-            line.responseId += QLatin1Char('\n') + *request;
-    }
-    return line;
 }

@@ -5,17 +5,23 @@
 #include "Telemetry/Adapters/AgentAdapter.h"
 #include "Telemetry/Adapters/CodexRollout.h"
 #include "Telemetry/Adapters/CodexRolloutLimits.h"
+#include "Telemetry/Adapters/HistoryLink.h"
+#include "Telemetry/Adapters/LineAssembler.h"
 
 #include <QDateTime>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
+class CodexHistoryReader;
 class EventBus;
 
 // Follows the rollout file of the Codex thread the user is working in (~/.codex/sessions, chosen
 // through the thread index ~/.codex/state_5.sqlite) and publishes its newest token counts as
 // snapshots, its model, its plan limits, and working/idle edges from the file's modification time.
+// With a history link, every rollout file below ~/.codex/sessions that grew, changed or is new
+// since the store last read it is imported at start, in the background, newest first.
 // All state lives on its thread "corvane.codex-desktop-session".
 class CodexDesktopSessionAdapter : public AgentAdapter {
     Q_DISABLE_COPY_MOVE(CodexDesktopSessionAdapter)
@@ -27,6 +33,8 @@ public:
     ~CodexDesktopSessionAdapter() override;
 
     AgentSource source() const override { return AgentSource::codexDesktopSession; }
+    // Set before start().
+    void setHistoryLink(HistoryLink link);
     // Polls at once and then at every poll interval.
     void start() override;
     void stop() override;
@@ -42,6 +50,8 @@ public:
 
 private:
     void poll();
+    void startImport();
+    void importStep();
     std::optional<QString> latestSessionFile() const;
     bool switchTo(const QString &file, qint64 size, const QDateTime &modifiedAt);
     void readIncrement(const QString &file, qint64 size, const QDateTime &modifiedAt);
@@ -58,7 +68,8 @@ private:
     const std::chrono::milliseconds m_activeWithin;
     Timer *m_timer = nullptr;
     std::optional<QString> m_currentFile;
-    qint64 m_currentOffset = 0;
+    qint64 m_currentOffset = 0; // bytes of the current file fed to m_lines
+    LineAssembler m_lines{QString()};
     QString m_currentSessionId = QStringLiteral("codex-desktop");
     std::optional<QString> m_currentModel;
     std::optional<QString> m_lastReportedModel;
@@ -67,5 +78,9 @@ private:
     RepeatedTokenInfo m_repeatedInfo;
     QString m_limitFamily = QStringLiteral("codex");
     std::optional<QDateTime> m_limitEndedTurnAt; // the file's time when a usage limit ended the turn
+    std::optional<HistoryLink> m_history;
+    std::unique_ptr<HistorySink> m_sink;
+    std::unique_ptr<CodexHistoryReader> m_reader;
+    std::unique_ptr<HistoryImport> m_import;
     AdapterThread m_thread{QStringLiteral("corvane.codex-desktop-session")}; // last: stops before the state goes
 };

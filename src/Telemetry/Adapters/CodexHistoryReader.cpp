@@ -1,0 +1,52 @@
+#include "Telemetry/Adapters/CodexHistoryReader.h"
+
+#include <algorithm>
+
+CodexHistoryReader::CodexHistoryReader(QDateTime now)
+    : m_now(std::move(now))
+{
+}
+
+void CodexHistoryReader::beginFile(const QString &path)
+{
+    m_sessionId = CodexRollout::threadId(path).value_or(QStringLiteral("codex-desktop"));
+    m_model.reset();
+    m_previous.reset();
+}
+
+void CodexHistoryReader::line(QByteArrayView line, QList<StoredAgentEvent> &rows)
+{
+    if (const auto session = CodexRollout::sessionId(line)) {
+        m_sessionId = *session;
+    } else if (const auto model = CodexRollout::turnModel(line)) {
+        if (model->first != m_model) {
+            m_model = model->first;
+            add(ModelInfo{model->first}, model->second, rows);
+        }
+    } else if (const auto edge = CodexRollout::turnEdge(line)) {
+        add(edge->first ? AgentEventKind(TurnStarted{}) : AgentEventKind(TurnEnded{}), edge->second, rows);
+    } else if (const auto totals = CodexRollout::snapshot(line, m_sessionId, m_now)) {
+        addIncrement(*totals, rows);
+    }
+}
+
+void CodexHistoryReader::add(AgentEventKind kind, const QDateTime &at, QList<StoredAgentEvent> &rows)
+{
+    const QDateTime stamp = at.isValid() ? at : m_now;
+    rows.append({AgentEvent::make(AgentSource::codexDesktopSession, m_sessionId, std::move(kind), stamp), m_model});
+}
+
+void CodexHistoryReader::addIncrement(const CodexSessionSnapshot &totals, QList<StoredAgentEvent> &rows)
+{
+    // Counts that went down started over (a new accumulation): all of them are new.
+    const bool startedOver = m_previous && totals.sessionTokens < m_previous->sessionTokens;
+    const CodexSessionSnapshot base = m_previous && !startedOver ? *m_previous : CodexSessionSnapshot{};
+    m_previous = totals;
+    TokenUsage usage;
+    usage.inputTokens = std::max<qint64>(0, totals.inputTokens - base.inputTokens);
+    usage.outputTokens = std::max<qint64>(0, totals.outputTokens - base.outputTokens);
+    if (const qint64 cached = totals.cachedTokens - base.cachedTokens; cached > 0)
+        usage.cachedTokens = cached;
+    if (usage.inputTokens + usage.outputTokens > 0)
+        add(usage, totals.timestamp, rows);
+}
