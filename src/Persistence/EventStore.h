@@ -91,7 +91,7 @@ public:
     qint64 eventCount() const;
 
     // How far each transcript and rollout file has been counted.
-    FilePositions filePositions() const;
+    FilePositions filePositions() const override;
     // False when the database refused the row.
     bool saveFilePosition(const FilePosition &position);
     // Imported history: the events and the positions they were read up to, in one transaction.

@@ -14,4 +14,6 @@ public:
     // rows already held are not added), or none when nothing was stored.
     virtual std::optional<qint64> importBatch(std::span<const StoredAgentEvent> events,
                                               std::span<const FilePosition> positions) = 0;
+    // How far each file has been counted.
+    virtual FilePositions filePositions() const = 0;
 };

@@ -129,21 +129,24 @@ void AppCore::noteImportProgress(AgentSource source, const HistoryImport::Progre
     Q_EMIT historyImportChanged();
 }
 
+void AppCore::importHistory(const std::optional<qint64> &days)
+{
+    if (!m_adapters || !m_store)
+        return;
+    const std::optional<QDateTime> since =
+        days ? std::optional(m_environment.clock->now().addDays(-*days)) : std::nullopt;
+    m_historyImport[AgentSource::claudeCodeJsonl] = {};
+    m_historyImport[AgentSource::codexDesktopSession] = {};
+    m_adapters->claude()->importHistory(since);
+    m_adapters->codexDesktop()->importHistory(since);
+}
+
 HistoryImport::Progress AppCore::historyImportTotal() const
 {
-    HistoryImport::Progress total;
-    total.finished = true;
-    for (const auto &[source, progress] : m_historyImport) {
-        total.filesDone += progress.filesDone;
-        total.filesTotal += progress.filesTotal;
-        total.bytesDone += progress.bytesDone;
-        total.bytesTotal += progress.bytesTotal;
-        total.rowsAdded += progress.rowsAdded;
-        total.finished = total.finished && progress.finished;
-        if (progress.problem)
-            total.problem = progress.problem;
-    }
-    return total;
+    QList<HistoryImport::Progress> parts;
+    for (const auto &[source, progress] : m_historyImport)
+        parts.append(progress);
+    return HistoryImport::Progress::sum(parts);
 }
 
 QString AppCore::storeProblem() const

@@ -58,6 +58,9 @@ public:
     const std::map<AgentSource, HistoryImport::Progress> &historyImport() const { return m_historyImport; }
     // The imports together; finished once every one is (also when none ran).
     HistoryImport::Progress historyImportTotal() const;
+    // Asks the transcript and rollout readers to import what they have not counted (with days,
+    // only files written in the last N days); the progress starts over as unfinished.
+    void importHistory(const std::optional<qint64> &days);
 
 Q_SIGNALS:
     void storeProblemChanged();

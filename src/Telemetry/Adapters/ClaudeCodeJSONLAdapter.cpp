@@ -112,14 +112,37 @@ void ClaudeCodeJSONLAdapter::resumeFromStore()
         if (position.identity.size > position.offset)
             readAppended(position.path);
     }
-    m_sink = m_history->openSink ? m_history->openSink() : nullptr;
+    beginImport(scan.jobs);
+}
+
+void ClaudeCodeJSONLAdapter::importHistory(const std::optional<QDateTime> &since)
+{
+    m_thread.post([this, since] {
+        if (!m_history || m_import)
+            return; // no store, or the import under way covers it
+        QStringList unknown;
+        for (const QString &path : HistoryScan::jsonlFiles(m_rootDir)) {
+            if (!m_transcripts.contains(path))
+                unknown.append(path);
+        }
+        const QList<HistoryImport::Job> jobs = HistoryScan::classify(unknown, {}, since).jobs;
+        for (const HistoryImport::Job &job : jobs)
+            m_transcripts.insert(job.path, Transcript(job.path, 0, true));
+        beginImport(jobs);
+    });
+}
+
+void ClaudeCodeJSONLAdapter::beginImport(const QList<HistoryImport::Job> &jobs)
+{
+    if (!m_sink && m_history->openSink)
+        m_sink = m_history->openSink();
     if (!m_sink) {
-        for (const HistoryImport::Job &job : scan.jobs) // nowhere to import to: read them live
+        for (const HistoryImport::Job &job : jobs) // nowhere to import to: read them live
             m_transcripts.find(job.path)->importing = false;
         return;
     }
     m_reader = std::make_unique<ClaudeHistoryReader>(m_filter, m_delays.transcriptTurnQuiet, m_clock.now());
-    m_import = std::make_unique<HistoryImport>(*m_reader, *m_sink, scan.jobs,
+    m_import = std::make_unique<HistoryImport>(*m_reader, *m_sink, jobs,
                                                [this](const FilePosition &position) { importedUpTo(position); });
     m_thread.post([this] { importStep(); });
 }
@@ -128,7 +151,7 @@ void ClaudeCodeJSONLAdapter::importStep()
 {
     if (!m_import)
         return; // stopped meanwhile
-    const bool more = m_import->step();
+    const bool more = m_import->step(); // also tells an import with nothing to do that it is done
     if (m_history->onProgress)
         m_history->onProgress(m_import->progress());
     if (more) {

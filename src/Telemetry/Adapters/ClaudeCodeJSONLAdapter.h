@@ -40,6 +40,9 @@ public:
     void setHistoryLink(HistoryLink link);
     void start() override;
     void stop() override;
+    // Imports the transcripts live reading does not know yet (with `since`, only those modified
+    // since then), unless an import is under way; its progress goes to the history link.
+    void importHistory(const std::optional<QDateTime> &since);
 
     // The events of one transcript line (stamped now when the line carries no time).
     static QList<AgentEvent> events(QByteArrayView line, const QString &fallbackSession);
@@ -60,6 +63,7 @@ private:
     void stopOnThread();
     void primeOffsets();
     void resumeFromStore();
+    void beginImport(const QList<HistoryImport::Job> &jobs);
     void importStep();
     void importedUpTo(const FilePosition &position);
     void readAppended(const QString &path);

@@ -67,7 +67,7 @@ void CodexDesktopSessionAdapter::setHistoryLink(HistoryLink link)
 void CodexDesktopSessionAdapter::start()
 {
     m_thread.run([this] {
-        startImport();
+        startImport(std::nullopt);
         delete m_timer;
         m_active = false;
         m_timer = m_clock.createTimer(m_pollInterval, Clock::Repeat::everyInterval, m_thread.context(),
@@ -91,16 +91,29 @@ void CodexDesktopSessionAdapter::stop()
 
 // Rollouts are read again from their start (a count is a difference from the one before it);
 // the rows already held are not stored twice.
-void CodexDesktopSessionAdapter::startImport()
+void CodexDesktopSessionAdapter::importHistory(const std::optional<QDateTime> &since)
+{
+    m_thread.post([this, since] {
+        if (m_history && !m_import) {
+            m_history->known = m_sink ? m_sink->filePositions() : m_history->known;
+            startImport(since);
+        }
+    });
+}
+
+void CodexDesktopSessionAdapter::startImport(const std::optional<QDateTime> &since)
 {
     m_import.reset();
-    if (!m_history || !m_history->openSink)
+    if (!m_history)
         return;
     QList<HistoryImport::Job> jobs =
-        HistoryScan::classify(HistoryScan::jsonlFiles(m_codexHome + QStringLiteral("/sessions")), m_history->known).allJobs();
+        HistoryScan::classify(HistoryScan::jsonlFiles(m_codexHome + QStringLiteral("/sessions")), m_history->known, since)
+            .allJobs();
     for (HistoryImport::Job &job : jobs)
         job.from = 0;
-    if (jobs.isEmpty() || !(m_sink = m_history->openSink()))
+    if (!m_sink && m_history->openSink)
+        m_sink = m_history->openSink();
+    if (!m_sink)
         return;
     m_reader = std::make_unique<CodexHistoryReader>(m_clock.now());
     m_import = std::make_unique<HistoryImport>(*m_reader, *m_sink, std::move(jobs));
@@ -111,11 +124,13 @@ void CodexDesktopSessionAdapter::importStep()
 {
     if (!m_import)
         return; // stopped meanwhile
-    const bool more = m_import->step();
+    const bool more = m_import->step(); // also tells an import with nothing to do that it is done
     if (m_history->onProgress)
         m_history->onProgress(m_import->progress());
     if (more)
         m_thread.post([this] { importStep(); });
+    else
+        m_import.reset();
 }
 
 void CodexDesktopSessionAdapter::pollNow()

@@ -39,6 +39,10 @@ public:
     void start() override;
     void stop() override;
 
+    // Imports the rollout files that changed since the store read them (with `since`, only those
+    // modified since then), unless an import is under way; its progress goes to the history link.
+    void importHistory(const std::optional<QDateTime> &since);
+
     // Polls now on the adapter's thread and returns when done; the timer keeps its rhythm.
     void pollNow();
 
@@ -50,7 +54,7 @@ public:
 
 private:
     void poll();
-    void startImport();
+    void startImport(const std::optional<QDateTime> &since);
     void importStep();
     std::optional<QString> latestSessionFile() const;
     bool switchTo(const QString &file, qint64 size, const QDateTime &modifiedAt);

@@ -17,6 +17,23 @@ struct HistoryImport::Current {
     }
 };
 
+HistoryImport::Progress HistoryImport::Progress::sum(const QList<Progress> &parts)
+{
+    Progress total;
+    total.finished = true;
+    for (const Progress &part : parts) {
+        total.filesDone += part.filesDone;
+        total.filesTotal += part.filesTotal;
+        total.bytesDone += part.bytesDone;
+        total.bytesTotal += part.bytesTotal;
+        total.rowsAdded += part.rowsAdded;
+        total.finished = total.finished && part.finished;
+        if (part.problem)
+            total.problem = part.problem;
+    }
+    return total;
+}
+
 HistoryImport::HistoryImport(Reader &reader, HistorySink &sink, QList<Job> jobs, FileDone onFileDone)
     : m_reader(reader)
     , m_sink(sink)

@@ -47,6 +47,8 @@ public:
         std::optional<QString> problem; // why the import stopped early (the store refused it)
 
         bool operator==(const Progress &) const = default;
+        // Several imports as one: finished once every one is (also when there are none).
+        static Progress sum(const QList<Progress> &parts);
     };
 
     static constexpr qint64 stepBytes = 4 << 20;
