@@ -391,19 +391,30 @@ bool EventStore::insertAll(std::span<const StoredAgentEvent> events)
 
 FilePositions EventStore::filePositions() const { return FilePositionTable::all(m_db); }
 
-bool EventStore::saveFilePosition(const FilePosition &position) { return FilePositionTable::upsert(m_db, position); }
-
-std::optional<qint64> EventStore::importBatch(std::span<const StoredAgentEvent> events,
-                                              std::span<const FilePosition> positions)
+bool EventStore::saveFilePosition(const FilePosition &position, std::span<const CountedIdentity> counted)
 {
-    const qint64 before = sqlite3_total_changes64(m_db);
-    if (!writeAll(events, positions))
-        return std::nullopt;
-    // The positions' rows are changes too; only the events' count as imported.
-    return sqlite3_total_changes64(m_db) - before - qint64(positions.size());
+    return writeAll({}, std::span(&position, 1), counted);
 }
 
-bool EventStore::writeAll(std::span<const StoredAgentEvent> events, std::span<const FilePosition> positions)
+CountedIdentities EventStore::countedIdentities(qsizetype limit) const
+{
+    return FilePositionTable::countedIdentities(m_db, limit);
+}
+
+std::optional<qint64> EventStore::importBatch(std::span<const StoredAgentEvent> events,
+                                              std::span<const FilePosition> positions,
+                                              std::span<const CountedIdentity> counted)
+{
+    const qint64 before = sqlite3_total_changes64(m_db);
+    qint64 countedAdded = 0;
+    if (!writeAll(events, positions, counted, &countedAdded))
+        return std::nullopt;
+    // The positions' and identities' rows are changes too; only the events' count as imported.
+    return sqlite3_total_changes64(m_db) - before - qint64(positions.size()) - countedAdded;
+}
+
+bool EventStore::writeAll(std::span<const StoredAgentEvent> events, std::span<const FilePosition> positions,
+                          std::span<const CountedIdentity> counted, qint64 *countedAdded)
 {
     // IMMEDIATE takes the write lock up front, so the busy timeout covers it instead of a
     // deadlock error half-way through.
@@ -422,6 +433,10 @@ bool EventStore::writeAll(std::span<const StoredAgentEvent> events, std::span<co
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
             return false;
         }
+    }
+    if (!FilePositionTable::insertCounted(m_db, counted, countedAdded)) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return false;
     }
     if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
         return true;

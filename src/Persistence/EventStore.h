@@ -92,11 +92,13 @@ public:
 
     // How far each transcript and rollout file has been counted.
     FilePositions filePositions() const override;
-    // False when the database refused the row.
-    bool saveFilePosition(const FilePosition &position);
-    // Imported history: the events and the positions they were read up to, in one transaction.
-    std::optional<qint64> importBatch(std::span<const StoredAgentEvent> events,
-                                      std::span<const FilePosition> positions) override;
+    // A file's position and the identities counted up to it, in one transaction; false when
+    // the database refused them.
+    bool saveFilePosition(const FilePosition &position, std::span<const CountedIdentity> counted = {});
+    // Imported history: the events, the positions they were read up to and what they counted.
+    std::optional<qint64> importBatch(std::span<const StoredAgentEvent> events, std::span<const FilePosition> positions,
+                                      std::span<const CountedIdentity> counted) override;
+    CountedIdentities countedIdentities(qsizetype limit) const override;
 
 private:
     struct DayRange;
@@ -111,7 +113,8 @@ private:
                                             int *errorCode, QString *failure);
     std::optional<DayRange> dayRange(int days) const;
     bool write(const AgentEvent &event, const std::optional<QString> &modelAtEvent);
-    bool writeAll(std::span<const StoredAgentEvent> events, std::span<const FilePosition> positions = {});
+    bool writeAll(std::span<const StoredAgentEvent> events, std::span<const FilePosition> positions = {},
+                  std::span<const CountedIdentity> counted = {}, qint64 *countedAdded = nullptr);
     void noteWrite(bool stored);
 
     QString m_path;

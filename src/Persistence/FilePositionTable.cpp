@@ -16,7 +16,12 @@ bool migrate(sqlite3 *db)
     mtime_ns INTEGER NOT NULL,
     offset INTEGER NOT NULL,
     complete INTEGER NOT NULL
-);)sql", nullptr, nullptr, nullptr) == SQLITE_OK;
+);
+CREATE TABLE IF NOT EXISTS counted_identities (
+    kind INTEGER NOT NULL,
+    digest INTEGER NOT NULL,
+    PRIMARY KEY (kind, digest)
+) WITHOUT ROWID;)sql", nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 bool upsert(sqlite3 *db, const FilePosition &position)
@@ -47,6 +52,35 @@ FilePositions all(sqlite3 *db)
         positions.insert(*path, FilePosition{*path, identity, statement.integer(5), statement.integer(6) != 0});
     }
     return positions;
+}
+
+bool insertCounted(sqlite3 *db, std::span<const CountedIdentity> counted, qint64 *added)
+{
+    if (counted.empty())
+        return true;
+    SqliteStatement statement(db, "INSERT OR IGNORE INTO counted_identities (kind, digest) VALUES (?,?)");
+    for (const CountedIdentity &identity : counted) {
+        statement.bind(1, qint64(identity.kind));
+        statement.bind(2, qint64(identity.digest));
+        if (!statement.run())
+            return false;
+        if (added)
+            *added += sqlite3_changes(db);
+        statement.reset();
+    }
+    return true;
+}
+
+CountedIdentities countedIdentities(sqlite3 *db, qsizetype limit)
+{
+    CountedIdentities identities;
+    SqliteStatement statement(db, "SELECT kind, digest FROM counted_identities LIMIT ?");
+    statement.bind(1, qint64(limit));
+    while (statement.nextRow()) {
+        const auto kind = statement.integer(0) == 1 ? CountedIdentity::Kind::response : CountedIdentity::Kind::line;
+        identities.append({kind, quint64(statement.integer(1))});
+    }
+    return identities;
 }
 
 } // namespace FilePositionTable

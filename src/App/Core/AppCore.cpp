@@ -108,7 +108,9 @@ HistoryLink AppCore::historyLink(AgentSource source)
     link.openSink = [path = m_environment.eventsDatabase(), clock = m_environment.clock]() -> std::unique_ptr<HistorySink> {
         return EventStore::open(path, *clock);
     };
-    link.savePosition = [store = m_store.get()](const FilePosition &position) { store->saveFilePosition(position); };
+    link.savePosition = [store = m_store.get()](const FilePosition &position, const CountedIdentities &counted) {
+        store->saveFilePosition(position, counted);
+    };
     const QPointer<AppCore> self(this);
     link.onProgress = [self, source](const HistoryImport::Progress &progress) {
         QMetaObject::invokeMethod(

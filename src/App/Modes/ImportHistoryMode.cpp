@@ -58,6 +58,7 @@ int runHere(const std::optional<qint64> &days, const AppEnvironment &environment
     const QDateTime now = environment.clock->now();
 
     ClaudeLineFilter filter;
+    filter.remember(store.countedIdentities(2 * ClaudeLineFilter::identityMemory));
     ClaudeHistoryReader claudeReader(filter, environment.delays.transcriptTurnQuiet, now);
     HistoryImport claude(claudeReader, store,
                          HistoryScan::classify(HistoryScan::jsonlFiles(environment.claudeProjectsDir()), known, sinceOf(days))

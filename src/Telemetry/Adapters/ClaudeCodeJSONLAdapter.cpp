@@ -103,6 +103,9 @@ void ClaudeCodeJSONLAdapter::primeOffsets()
 // meanwhile; the rest is imported in steps between the live reads.
 void ClaudeCodeJSONLAdapter::resumeFromStore()
 {
+    m_sink = m_history->openSink ? m_history->openSink() : nullptr;
+    if (m_sink) // what earlier runs counted is not counted again when met in another file
+        m_filter.remember(m_sink->countedIdentities(2 * ClaudeLineFilter::identityMemory));
     const HistoryScan::Result scan = HistoryScan::classify(HistoryScan::jsonlFiles(m_rootDir), m_history->known);
     for (const FilePosition &position : scan.resumed)
         m_transcripts.insert(position.path, Transcript(position.path, position.offset))->identity = position.identity;
@@ -194,8 +197,9 @@ void ClaudeCodeJSONLAdapter::readAppended(const QString &path)
     const QString fallbackSession = QFileInfo(path).completeBaseName();
     const QDateTime now = m_clock.now();
     QList<AgentEvent> events;
+    CountedIdentities counted;
     transcript.offset = transcript.lines.read(*file, transcript.offset, end, [&](QByteArrayView line) {
-        handleLine(line, fallbackSession, now, events);
+        handleLine(line, fallbackSession, now, events, counted);
     });
     if (!m_history) {
         if (!events.isEmpty())
@@ -203,17 +207,17 @@ void ClaudeCodeJSONLAdapter::readAppended(const QString &path)
         return;
     }
     const FilePosition position{path, file->identity(), transcript.offset - transcript.lines.heldBytes(), true};
-    m_bus.publish(std::move(events), [save = m_history->savePosition, position](bool stored) {
+    m_bus.publish(std::move(events), [save = m_history->savePosition, position, counted](bool stored) {
         if (stored && save)
-            save(position);
+            save(position, counted);
     });
 }
 
 void ClaudeCodeJSONLAdapter::handleLine(QByteArrayView text, const QString &fallbackSession, const QDateTime &now,
-                                        QList<AgentEvent> &out)
+                                        QList<AgentEvent> &out, CountedIdentities &counted)
 {
     ClaudeTranscriptLine line = ClaudeTranscriptLine::parse(text, fallbackSession, now);
-    if (line.events.isEmpty() || !m_filter.keepOnlyNew(line))
+    if (line.events.isEmpty() || !m_filter.keepOnlyNew(line, &counted))
         return;
     m_lastEventAt = now;
     m_lastSessionId = line.events.front().sessionId;

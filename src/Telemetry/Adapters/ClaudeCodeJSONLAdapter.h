@@ -67,7 +67,8 @@ private:
     void importStep();
     void importedUpTo(const FilePosition &position);
     void readAppended(const QString &path);
-    void handleLine(QByteArrayView text, const QString &fallbackSession, const QDateTime &now, QList<AgentEvent> &out);
+    void handleLine(QByteArrayView text, const QString &fallbackSession, const QDateTime &now, QList<AgentEvent> &out,
+                    CountedIdentities &counted);
     void checkIdle();
 
     EventBus &m_bus;

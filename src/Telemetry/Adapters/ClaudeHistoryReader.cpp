@@ -18,14 +18,14 @@ void ClaudeHistoryReader::beginFile(const QString &path)
     m_sessions.clear();
 }
 
-void ClaudeHistoryReader::line(QByteArrayView text, QList<StoredAgentEvent> &rows)
+void ClaudeHistoryReader::line(QByteArrayView text, HistoryImport::Batch &batch)
 {
     ClaudeTranscriptLine line = ClaudeTranscriptLine::parse(text, m_fallbackSession, m_now);
-    if (line.events.isEmpty() || !m_filter.keepOnlyNew(line))
+    if (line.events.isEmpty() || !m_filter.keepOnlyNew(line, &batch.counted))
         return;
     const QString &sessionId = line.events.front().sessionId;
     Session &session = m_sessions[sessionId];
-    endQuietTurn(sessionId, session, line.events.front().timestamp, rows);
+    endQuietTurn(sessionId, session, line.events.front().timestamp, batch);
     for (AgentEvent &event : line.events) {
         if (const auto *info = std::get_if<ModelInfo>(&event.kind)) {
             if (session.model == info->model)
@@ -36,22 +36,22 @@ void ClaudeHistoryReader::line(QByteArrayView text, QList<StoredAgentEvent> &row
         session.turnOpen = session.turnOpen || std::holds_alternative<TurnStarted>(event.kind)
                            || std::holds_alternative<TokenUsage>(event.kind);
         session.lastEventAt = event.timestamp;
-        rows.append({std::move(event), session.model});
+        batch.rows.append({std::move(event), session.model});
     }
 }
 
-void ClaudeHistoryReader::endFile(QList<StoredAgentEvent> &rows)
+void ClaudeHistoryReader::endFile(HistoryImport::Batch &batch)
 {
     for (auto it = m_sessions.begin(); it != m_sessions.end(); ++it)
-        endQuietTurn(it.key(), it.value(), m_now, rows);
+        endQuietTurn(it.key(), it.value(), m_now, batch);
 }
 
 void ClaudeHistoryReader::endQuietTurn(const QString &sessionId, Session &session, const QDateTime &before,
-                                       QList<StoredAgentEvent> &rows)
+                                       HistoryImport::Batch &batch)
 {
     if (!session.turnOpen || session.lastEventAt.msecsTo(before) <= m_turnQuiet.count())
         return;
     session.turnOpen = false;
     const QDateTime endedAt = session.lastEventAt.addMSecs(m_turnQuiet.count());
-    rows.append({AgentEvent::make(AgentSource::claudeCodeJsonl, sessionId, TurnEnded{}, endedAt), session.model});
+    batch.rows.append({AgentEvent::make(AgentSource::claudeCodeJsonl, sessionId, TurnEnded{}, endedAt), session.model});
 }

@@ -19,8 +19,8 @@ public:
     ClaudeHistoryReader(ClaudeLineFilter &filter, std::chrono::milliseconds turnQuiet, QDateTime now);
 
     void beginFile(const QString &path) override;
-    void line(QByteArrayView line, QList<StoredAgentEvent> &rows) override;
-    void endFile(QList<StoredAgentEvent> &rows) override;
+    void line(QByteArrayView line, HistoryImport::Batch &batch) override;
+    void endFile(HistoryImport::Batch &batch) override;
 
 private:
     struct Session {
@@ -29,7 +29,7 @@ private:
         bool turnOpen = false;
     };
 
-    void endQuietTurn(const QString &sessionId, Session &session, const QDateTime &before, QList<StoredAgentEvent> &rows);
+    void endQuietTurn(const QString &sessionId, Session &session, const QDateTime &before, HistoryImport::Batch &batch);
 
     ClaudeLineFilter &m_filter;
     const std::chrono::milliseconds m_turnQuiet;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Telemetry/Adapters/RecentIdentities.h"
+#include "Telemetry/CountedIdentity.h"
 
 #include <cstddef>
 
@@ -15,8 +16,11 @@ public:
     // How many line and response identities are remembered to recognise copies.
     static constexpr std::size_t identityMemory = 200000;
 
-    // False when nothing of the line is left.
-    bool keepOnlyNew(ClaudeTranscriptLine &line);
+    // False when nothing of the line is left. What the line adds to the remembered identities is
+    // appended to `counted`, for the store to keep.
+    bool keepOnlyNew(ClaudeTranscriptLine &line, CountedIdentities *counted = nullptr);
+    // What earlier runs counted, as the store keeps it.
+    void remember(const CountedIdentities &counted);
 
 private:
     RecentIdentities m_seenLines{identityMemory};

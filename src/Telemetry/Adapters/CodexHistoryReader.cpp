@@ -14,29 +14,29 @@ void CodexHistoryReader::beginFile(const QString &path)
     m_previous.reset();
 }
 
-void CodexHistoryReader::line(QByteArrayView line, QList<StoredAgentEvent> &rows)
+void CodexHistoryReader::line(QByteArrayView line, HistoryImport::Batch &batch)
 {
     if (const auto session = CodexRollout::sessionId(line)) {
         m_sessionId = *session;
     } else if (const auto model = CodexRollout::turnModel(line)) {
         if (model->first != m_model) {
             m_model = model->first;
-            add(ModelInfo{model->first}, model->second, rows);
+            add(ModelInfo{model->first}, model->second, batch);
         }
     } else if (const auto edge = CodexRollout::turnEdge(line)) {
-        add(edge->first ? AgentEventKind(TurnStarted{}) : AgentEventKind(TurnEnded{}), edge->second, rows);
+        add(edge->first ? AgentEventKind(TurnStarted{}) : AgentEventKind(TurnEnded{}), edge->second, batch);
     } else if (const auto totals = CodexRollout::snapshot(line, m_sessionId, m_now)) {
-        addIncrement(*totals, rows);
+        addIncrement(*totals, batch);
     }
 }
 
-void CodexHistoryReader::add(AgentEventKind kind, const QDateTime &at, QList<StoredAgentEvent> &rows)
+void CodexHistoryReader::add(AgentEventKind kind, const QDateTime &at, HistoryImport::Batch &batch)
 {
     const QDateTime stamp = at.isValid() ? at : m_now;
-    rows.append({AgentEvent::make(AgentSource::codexDesktopSession, m_sessionId, std::move(kind), stamp), m_model});
+    batch.rows.append({AgentEvent::make(AgentSource::codexDesktopSession, m_sessionId, std::move(kind), stamp), m_model});
 }
 
-void CodexHistoryReader::addIncrement(const CodexSessionSnapshot &totals, QList<StoredAgentEvent> &rows)
+void CodexHistoryReader::addIncrement(const CodexSessionSnapshot &totals, HistoryImport::Batch &batch)
 {
     // Counts that went down started over (a new accumulation): all of them are new.
     const bool startedOver = m_previous && totals.sessionTokens < m_previous->sessionTokens;
@@ -48,5 +48,5 @@ void CodexHistoryReader::addIncrement(const CodexSessionSnapshot &totals, QList<
     if (const qint64 cached = totals.cachedTokens - base.cachedTokens; cached > 0)
         usage.cachedTokens = cached;
     if (usage.inputTokens + usage.outputTokens > 0)
-        add(usage, totals.timestamp, rows);
+        add(usage, totals.timestamp, batch);
 }

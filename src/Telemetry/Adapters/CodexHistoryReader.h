@@ -16,12 +16,12 @@ public:
     explicit CodexHistoryReader(QDateTime now);
 
     void beginFile(const QString &path) override;
-    void line(QByteArrayView line, QList<StoredAgentEvent> &rows) override;
-    void endFile(QList<StoredAgentEvent> &) override {}
+    void line(QByteArrayView line, HistoryImport::Batch &batch) override;
+    void endFile(HistoryImport::Batch &) override {}
 
 private:
-    void add(AgentEventKind kind, const QDateTime &at, QList<StoredAgentEvent> &rows);
-    void addIncrement(const CodexSessionSnapshot &totals, QList<StoredAgentEvent> &rows);
+    void add(AgentEventKind kind, const QDateTime &at, HistoryImport::Batch &batch);
+    void addIncrement(const CodexSessionSnapshot &totals, HistoryImport::Batch &batch);
 
     const QDateTime m_now;
     QString m_sessionId;

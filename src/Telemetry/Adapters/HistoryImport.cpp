@@ -52,7 +52,7 @@ bool HistoryImport::step()
 {
     if (m_progress.finished)
         return false;
-    QList<StoredAgentEvent> rows;
+    Batch batch;
     QList<FilePosition> positions;
     QList<FilePosition> done;
     qint64 budget = stepBytes;
@@ -60,19 +60,19 @@ bool HistoryImport::step()
         Current &current = *m_current;
         const qint64 to = std::min(current.end, current.position + budget);
         const qint64 reached = current.lines.read(current.file, current.position, to, [&](QByteArrayView line) {
-            m_reader.line(line, rows);
+            m_reader.line(line, batch);
         });
         budget -= reached - current.position;
         m_progress.bytesDone += reached - current.position;
         current.position = reached;
         if (reached < to || reached >= current.end) { // the end, or a read error: what was read counts
-            finishFile(positions, rows);
+            finishFile(positions, batch);
             done.append(positions.back());
         }
     }
     if (m_current)
         positions.append(m_current->positionReached(false));
-    if (!commit(rows, positions))
+    if (!commit(batch, positions))
         return false;
     for (const FilePosition &position : std::as_const(done)) {
         if (m_onFileDone)
@@ -102,19 +102,19 @@ bool HistoryImport::openNext()
     return false;
 }
 
-void HistoryImport::finishFile(QList<FilePosition> &positions, QList<StoredAgentEvent> &rows)
+void HistoryImport::finishFile(QList<FilePosition> &positions, Batch &batch)
 {
-    m_reader.endFile(rows);
+    m_reader.endFile(batch);
     positions.append(m_current->positionReached(true));
     ++m_progress.filesDone;
     m_current.reset();
 }
 
-bool HistoryImport::commit(const QList<StoredAgentEvent> &rows, const QList<FilePosition> &positions)
+bool HistoryImport::commit(const Batch &batch, const QList<FilePosition> &positions)
 {
-    if (positions.isEmpty() && rows.isEmpty())
+    if (positions.isEmpty() && batch.rows.isEmpty())
         return true;
-    const std::optional<qint64> added = m_sink.importBatch(rows, positions);
+    const std::optional<qint64> added = m_sink.importBatch(batch.rows, positions, batch.counted);
     if (!added) {
         m_progress.problem = QStringLiteral("the event store refused the imported history");
         m_progress.finished = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/Files/RegularFile.h"
+#include "Telemetry/CountedIdentity.h"
 #include "Telemetry/FilePosition.h"
 #include "Telemetry/StoredAgentEvent.h"
 
@@ -21,14 +22,20 @@ class HistoryImport {
     Q_DISABLE_COPY_MOVE(HistoryImport)
 
 public:
+    // What one step stores.
+    struct Batch {
+        QList<StoredAgentEvent> rows;
+        CountedIdentities counted;
+    };
+
     // Turns one agent's lines into the rows to store.
     class Reader {
     public:
         virtual ~Reader() = default;
         virtual void beginFile(const QString &path) = 0;
-        virtual void line(QByteArrayView line, QList<StoredAgentEvent> &rows) = 0;
+        virtual void line(QByteArrayView line, Batch &batch) = 0;
         // After the file's last complete line: what its end implies (a quiet turn ended).
-        virtual void endFile(QList<StoredAgentEvent> &rows) = 0;
+        virtual void endFile(Batch &batch) = 0;
     };
 
     struct Job {
@@ -67,8 +74,8 @@ private:
     struct Current;
 
     bool openNext();
-    void finishFile(QList<FilePosition> &positions, QList<StoredAgentEvent> &rows);
-    bool commit(const QList<StoredAgentEvent> &rows, const QList<FilePosition> &positions);
+    void finishFile(QList<FilePosition> &positions, Batch &batch);
+    bool commit(const Batch &batch, const QList<FilePosition> &positions);
 
     Reader &m_reader;
     HistorySink &m_sink;
