@@ -1,6 +1,8 @@
 #include "Telemetry/Adapters/HistoryScan.h"
 
-#include <QDirIterator>
+#include "Platform/Files/FileTree.h"
+
+#include <QDir>
 
 #include <algorithm>
 
@@ -28,15 +30,7 @@ QList<HistoryImport::Job> Result::allJobs() const
     return all;
 }
 
-QStringList jsonlFiles(const QString &root)
-{
-    QStringList files;
-    QDirIterator it(root, {QStringLiteral("*.jsonl")}, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(it.next());
-    return files;
-}
+QStringList jsonlFiles(const QString &root) { return filesBelow(QDir::cleanPath(root), QStringLiteral(".jsonl")); }
 
 Result classify(const QStringList &files, const FilePositions &known, const std::optional<QDateTime> &since)
 {
