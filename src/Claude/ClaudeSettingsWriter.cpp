@@ -2,6 +2,7 @@
 
 #include "Claude/JsonSpans.h"
 #include "Codex/ConfigFileError.h"
+#include "Platform/Files/CheckedWrite.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +11,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
@@ -86,16 +86,10 @@ QJsonObject parseOrThrow(const QByteArray &bytes, const QString &path)
     return *root;
 }
 
-void writeAtomically(const QString &path, const QByteArray &bytes, std::optional<QFileDevice::Permissions> permissions)
+void writeAtomically(const QString &path, const QByteArray &bytes, QFileDevice::Permissions permissions)
 {
-    QSaveFile file(path);
-    const auto fail = [&] { throw ConfigFileError(QStringLiteral("cannot write %1: %2").arg(path, file.errorString())); };
-    if (!file.open(QIODevice::WriteOnly))
-        fail();
-    if (permissions)
-        file.setPermissions(*permissions);
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        fail();
+    if (const std::optional<QString> error = CheckedWrite::replaceFile(path, bytes, permissions))
+        throw ConfigFileError(*error);
 }
 
 QJsonObject commandObject(const QString &command)
@@ -459,7 +453,7 @@ InstallResult install(const QString &settingsPath, const Commands &commands, con
     if (!QDir().mkpath(settings.absolutePath()))
         throw ConfigFileError(QStringLiteral("cannot create directory %1").arg(settings.absolutePath()));
     // Settings may hold credentials (env): neither the backup nor the file becomes more readable.
-    const auto permissions = existing ? std::optional(settings.permissions()) : std::nullopt;
+    const QFileDevice::Permissions permissions = existing ? settings.permissions() : CheckedWrite::ownerOnly;
     QString backup;
     if (existing) {
         backup = settings.absoluteFilePath() + backupInfix + backupTimestamp(now, zone);

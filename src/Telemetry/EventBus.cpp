@@ -60,8 +60,9 @@ void EventBus::deliverQueued()
 void EventBus::deliver(const QList<AgentEvent> &events, const QList<Receipt> &receipts)
 {
     const bool stored = !m_sink || m_sink(events);
-    for (const AgentEvent &event : events)
-        Q_EMIT eventPublished(event);
+    // The verdict is known once the sink has run: answer the waiting receivers before the views update.
     for (const Receipt &receipt : receipts)
         receipt(stored);
+    for (const AgentEvent &event : events)
+        Q_EMIT eventPublished(event);
 }

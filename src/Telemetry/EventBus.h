@@ -35,7 +35,7 @@ public:
     // On the bus's thread subscribers run before this returns; from any other
     // thread the event is queued and this returns at once (or once the queue has room).
     void publish(const AgentEvent &event);
-    // The same for a group, with a receipt called after the group's delivery. Never called
+    // The same for a group, with a receipt called once the sink has handled the group. Never called
     // when the bus closes first.
     void publish(QList<AgentEvent> events, Receipt receipt);
 

@@ -1,3 +1,4 @@
+#include "support/FullDisk.h"
 #include "support/TestSupport.h"
 
 #include "Claude/ClaudeSettingsWriter.h"
@@ -72,8 +73,9 @@ TEST_P(ClaudeSettingsRoundTrip, InstallAddsOursBesideTheUsersAndRevertGivesTheBy
     const QJsonObject after = parsed();
     ASSERT_FALSE(after.isEmpty()) << readFile(path).toStdString();
     for (const QString &key : before.keys()) {
-        if (key != "hooks")
+        if (key != "hooks") {
             EXPECT_EQ(after.value(key), before.value(key)) << key.toStdString();
+        }
     }
     // The user's groups are still there, ours beside them.
     const QJsonObject hooksBefore = before.value("hooks").toObject();
@@ -137,7 +139,7 @@ TEST_F(ClaudeSettingsWriterTest, RefusesWithoutWritingOnForeignStatusLineOrUnrea
     EXPECT_EQ(Writer::status(path).foreignStatusLine, "~/bin/my-line");
     EXPECT_EQ(readFile(path), foreign);
 
-    for (const QByteArray bad : {QByteArray("{\"hooks\": {,}"), QByteArray("[1, 2]"), QByteArray("{\"hooks\": []}"),
+    for (const QByteArray &bad : {QByteArray("{\"hooks\": {,}"), QByteArray("[1, 2]"), QByteArray("{\"hooks\": []}"),
                                  QByteArray("{\"hooks\": {\"Stop\": {}}}")}) {
         writeFile(path, bad);
         EXPECT_THROW(Writer::install(path, commands, now), ConfigFileError) << bad.toStdString();
@@ -158,15 +160,21 @@ TEST_F(ClaudeSettingsWriterTest, RecognisesItsCommandsWhereverCorvaneIsInstalled
     EXPECT_FALSE(Writer::isCorvaneCommand("corvane --claude-hook; rm -rf ~", Writer::hookFlag));
 }
 
-TEST_F(ClaudeSettingsWriterTest, AFailedWriteKeepsTheOldFile)
+TEST(ClaudeSettingsWriter, OnAFullDiskTheOldFileStaysAndTheReasonIsTold)
 {
-    const QByteArray original = "{\"a\": 1}";
+    FullDisk disk;
+    if (!disk.isMounted())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    const QString path = disk.path() + QStringLiteral("/settings.json");
+    const QByteArray original = "{\"model\": \"opus\"}\n";
     writeFile(path, original);
-    QFile::setPermissions(home.filePath(".claude"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    if (QFile(home.filePath(".claude/probe")).open(QIODevice::WriteOnly))
-        GTEST_SKIP() << "running with permissions that ignore the directory's mode";
-    EXPECT_THROW(Writer::install(path, commands, now), ConfigFileError);
-    QFile::setPermissions(home.filePath(".claude"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    disk.fill();
+    try {
+        Writer::install(path, commands, now);
+        ADD_FAILURE() << "the install reported success";
+    } catch (const ConfigFileError &error) {
+        EXPECT_TRUE(std::string(error.what()).find("No space left on device") != std::string::npos) << error.what();
+    }
     EXPECT_EQ(readFile(path), original);
 }
 

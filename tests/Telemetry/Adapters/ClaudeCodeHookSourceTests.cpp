@@ -60,7 +60,7 @@ TEST(ClaudeHookMetadata, RejectsWhatIsNotAHookDocument)
     EXPECT_EQ(huge->value("tool_use_id"), "toolu_1");
     EXPECT_EQ(huge->value("duration_ms").toInt(), 12);
 
-    for (const QByteArray bad : {QByteArray(), QByteArray("not json{{"), QByteArray("[1]"),
+    for (const QByteArray &bad : {QByteArray(), QByteArray("not json{{"), QByteArray("[1]"),
                                  QByteArray(R"({"hook_event_name":"Stop"})"), QByteArray(R"({"session_id":"s"})"),
                                  QByteArray(R"({"hook_event_name":7,"session_id":"s"})"),
                                  QByteArray(R"({"hook_event_name":"Stop","session_id":"s")")})
