@@ -111,10 +111,18 @@ void ClaudeCodeJSONLAdapter::resumeFromStore()
         m_transcripts.insert(position.path, Transcript(position.path, position.offset))->identity = position.identity;
     for (const HistoryImport::Job &job : scan.jobs)
         m_transcripts.insert(job.path, Transcript(job.path, 0, true));
+    // Read once start() has returned: the main thread, waiting for it, could not drain the bus.
+    QStringList appended;
     for (const FilePosition &position : scan.resumed) {
         if (position.identity.size > position.offset)
-            readAppended(position.path);
+            appended.append(position.path);
     }
+    m_thread.post([this, appended] {
+        for (const QString &path : appended) {
+            if (m_transcripts.contains(path)) // not stopped meanwhile
+                readAppended(path);
+        }
+    });
     beginImport(scan.jobs);
 }
 
