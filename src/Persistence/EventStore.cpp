@@ -35,7 +35,14 @@ constexpr const char *schemaScript = R"sql(CREATE TABLE IF NOT EXISTS events (
     cached INTEGER,
     tool TEXT,
     model TEXT,
-    duration_ms INTEGER
+    duration_ms INTEGER,
+    cache_write_5m INTEGER,
+    cache_write_1h INTEGER,
+    counted_input INTEGER,
+    counted_output INTEGER,
+    counted_cached INTEGER,
+    context_tokens INTEGER,
+    context_window INTEGER
 );
 CREATE INDEX IF NOT EXISTS idx_events_ts ON events(ts);
 DELETE FROM events
@@ -53,17 +60,45 @@ CREATE UNIQUE INDEX IF NOT EXISTS idx_events_fingerprint ON events(
 );
 )sql";
 
-// Token rows by day are read from this index alone, without visiting the table.
+// Columns later builds added; all nullable, so older rows keep their meaning. Cache writes are
+// part of input; counted_* hold what a token row added to the day totals when that is not its
+// own counts (a snapshot's counts are cumulative, a response may be counted by another channel).
+constexpr const char *addedColumns[] = {"cache_write_5m", "cache_write_1h", "counted_input", "counted_output",
+                                        "counted_cached", "context_tokens", "context_window"};
+
+// Token rows by day are read from this index alone, without visiting the table; it replaces
+// the index of builds that knew fewer token columns.
 constexpr const char *tokenIndex =
-    "CREATE INDEX IF NOT EXISTS idx_events_kind_ts ON events(kind, ts, source, input, output, cached, model);";
+    "DROP INDEX IF EXISTS idx_events_kind_ts;"
+    "CREATE INDEX IF NOT EXISTS idx_events_tokens ON events(kind, ts, source, input, output, cached, model, "
+    "counted_input, counted_output, counted_cached, cache_write_5m, cache_write_1h);";
 
 // With every index in place the script changes nothing: the unique index already rules out
-// every group its DELETE would fold. Skipping it spares a full grouping of the table per open.
+// every group its DELETE would fold, and the token index exists only once every column does.
+// Skipping it spares a full grouping of the table per open.
 bool schemaIsCurrent(sqlite3 *db)
 {
     SqliteStatement statement(db, "SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = 'events' "
-                                  "AND name IN ('idx_events_ts', 'idx_events_fingerprint', 'idx_events_kind_ts')");
+                                  "AND name IN ('idx_events_ts', 'idx_events_fingerprint', 'idx_events_tokens')");
     return statement.nextRow() && statement.integer(0) == 3;
+}
+
+bool addMissingColumns(sqlite3 *db)
+{
+    QSet<QByteArray> present;
+    {
+        SqliteStatement columns(db, "PRAGMA table_info(events)");
+        while (columns.nextRow())
+            present.insert(columns.textView(1).toByteArray());
+    }
+    for (const char *column : addedColumns) {
+        if (present.contains(column))
+            continue;
+        const QByteArray sql = QByteArray("ALTER TABLE events ADD COLUMN ") + column + " INTEGER";
+        if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            return false;
+    }
+    return true;
 }
 
 // SQLite gives a new -wal and -shm the mode of the database file, so the file is created
@@ -106,14 +141,17 @@ bool migrate(sqlite3 *db)
 {
     return schemaIsCurrent(db)
         || (sqlite3_exec(db, schemaScript, nullptr, nullptr, nullptr) == SQLITE_OK
-            && sqlite3_exec(db, tokenIndex, nullptr, nullptr, nullptr) == SQLITE_OK);
+            && addMissingColumns(db) && sqlite3_exec(db, tokenIndex, nullptr, nullptr, nullptr) == SQLITE_OK);
 }
 
-constexpr const char *insertSql = "INSERT OR IGNORE INTO events (id, source, session, ts, kind, input, output, "
-                                  "cached, tool, model, duration_ms) VALUES (?,?,?,?,?,?,?,?,?,?,?)";
+constexpr const char *insertSql =
+    "INSERT OR IGNORE INTO events (id, source, session, ts, kind, input, output, cached, tool, model, duration_ms, "
+    "cache_write_5m, cache_write_1h, counted_input, counted_output, counted_cached, context_tokens, context_window) "
+    "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
 
-constexpr const char *eventColumns =
-    "id, source, session, ts, kind, input, output, cached, tool, model, duration_ms";
+constexpr const char *eventColumns = "id, source, session, ts, kind, input, output, cached, tool, model, duration_ms, "
+                                     "cache_write_5m, cache_write_1h, counted_input, counted_output, counted_cached, "
+                                     "context_tokens, context_window";
 
 double secondsSince1970(const QDateTime &time) { return static_cast<double>(time.toMSecsSinceEpoch()) / 1000.0; }
 
@@ -138,7 +176,16 @@ std::optional<QUuid> uuidFrom(const std::optional<QString> &text)
 std::optional<AgentEventKind> kindFromRow(const SqliteStatement &row, QByteArrayView kind)
 {
     if (kind == "tokenUsage")
-        return TokenUsage{row.optionalInteger(5).value_or(0), row.optionalInteger(6).value_or(0), row.optionalInteger(7)};
+        return TokenUsage{row.optionalInteger(5).value_or(0), row.optionalInteger(6).value_or(0), row.optionalInteger(7),
+                          row.optionalInteger(11).value_or(0), row.optionalInteger(12).value_or(0)};
+    if (kind == "sessionSnapshot") {
+        if (row.isNull(5) || row.isNull(6))
+            return std::nullopt;
+        const qint64 input = row.optionalInteger(5).value_or(0);
+        const qint64 output = row.optionalInteger(6).value_or(0);
+        return SessionSnapshot{saturatingAdd(input, output), row.optionalInteger(16).value_or(0), input, output,
+                               row.optionalInteger(7), row.optionalInteger(17)};
+    }
     if (kind == "toolCall") {
         const auto tool = row.optionalText(8);
         if (!tool)
@@ -172,8 +219,11 @@ std::optional<StoredAgentEvent> storedEvent(const SqliteStatement &row)
     const auto kind = kindFromRow(row, row.textView(4));
     if (!kind)
         return std::nullopt;
+    std::optional<CountedTokens> counted;
+    if (!row.isNull(13))
+        counted = CountedTokens{row.integer(13), row.optionalInteger(14).value_or(0), row.optionalInteger(15).value_or(0)};
     return StoredAgentEvent{AgentEvent{*id, *source, *session, timeFromSeconds(row.real(3)), *kind},
-                            row.optionalText(9)};
+                            row.optionalText(9), counted};
 }
 
 QList<StoredAgentEvent> storedEvents(SqliteStatement &statement)
@@ -225,11 +275,10 @@ private:
 
 namespace {
 
-// Snapshots and state texts live only in memory.
-bool isStoredKind(const AgentEventKind &kind)
-{
-    return !std::holds_alternative<SessionSnapshot>(kind) && !std::holds_alternative<StateText>(kind);
-}
+// State texts live only in memory.
+bool isStoredKind(const AgentEventKind &kind) { return !std::holds_alternative<StateText>(kind); }
+
+std::optional<qint64> unlessZero(qint64 count) { return count > 0 ? std::optional(count) : std::nullopt; }
 
 } // namespace
 
@@ -298,9 +347,10 @@ bool EventStore::insert(const AgentEvent &event, const std::optional<QString> &m
 {
     if (!isStoredKind(event.kind))
         return true;
-    const bool stored = write(event, modelAtEvent);
+    const StoredAgentEvent row{event, modelAtEvent};
+    const bool stored = write(row);
     if (!stored && m_unstored.size() < maxUnstoredEvents)
-        m_unstored.append({event, modelAtEvent});
+        m_unstored.append(row);
     noteWrite(stored);
     return stored;
 }
@@ -309,10 +359,10 @@ void EventStore::retryUnstored()
 {
     if (m_unstored.isEmpty())
         return;
-    QList<Unstored> waiting;
+    QList<StoredAgentEvent> waiting;
     std::swap(waiting, m_unstored);
     for (qsizetype i = 0; i < waiting.size(); ++i) {
-        if (!write(waiting[i].event, waiting[i].model)) {
+        if (!write(waiting[i])) {
             m_unstored = waiting.mid(i); // still failing: the rest waits for the next retry
             break;
         }
@@ -337,8 +387,9 @@ void EventStore::noteWrite(bool stored)
         m_writeProblemObserver(m_writeProblem);
 }
 
-bool EventStore::write(const AgentEvent &event, const std::optional<QString> &modelAtEvent)
+bool EventStore::write(const StoredAgentEvent &row)
 {
+    const AgentEvent &event = row.event;
     const AgentEventKind &kind = event.kind;
     if (const auto *limits = std::get_if<PlanLimits>(&kind))
         return PlanLimitsTable::upsert(m_db, displayAgent(event.source), *limits);
@@ -354,11 +405,19 @@ bool EventStore::write(const AgentEvent &event, const std::optional<QString> &mo
     statement.bind(3, event.sessionId);
     statement.bind(4, secondsSince1970(event.timestamp));
     statement.bind(5, caseName(kind));
-    std::optional<QString> model = modelAtEvent;
+    std::optional<QString> model = row.modelAtEvent;
     if (const auto *usage = std::get_if<TokenUsage>(&kind)) {
         statement.bind(6, usage->inputTokens);
         statement.bind(7, usage->outputTokens);
         statement.bind(8, usage->cachedTokens);
+        statement.bind(12, unlessZero(usage->cacheWrite5mTokens));
+        statement.bind(13, unlessZero(usage->cacheWrite1hTokens));
+    } else if (const auto *snapshot = std::get_if<SessionSnapshot>(&kind)) {
+        statement.bind(6, snapshot->inputTokens);
+        statement.bind(7, snapshot->outputTokens);
+        statement.bind(8, snapshot->cachedTokens);
+        statement.bind(17, snapshot->contextTokens);
+        statement.bind(18, snapshot->modelContextWindow);
     } else if (const auto *call = std::get_if<ToolCall>(&kind)) {
         statement.bind(9, call->name);
         statement.bind(11, call->durationMs);
@@ -366,6 +425,11 @@ bool EventStore::write(const AgentEvent &event, const std::optional<QString> &mo
         model = info->model;
     }
     statement.bind(10, model);
+    if (row.counted) {
+        statement.bind(14, row.counted->input);
+        statement.bind(15, row.counted->output);
+        statement.bind(16, row.counted->cached);
+    }
     const bool stored = statement.run();
     statement.reset();
     return stored;
@@ -382,7 +446,7 @@ bool EventStore::insertAll(std::span<const StoredAgentEvent> events)
         for (const StoredAgentEvent &refused : events) {
             if (m_unstored.size() >= maxUnstoredEvents)
                 break;
-            m_unstored.append({refused.event, refused.modelAtEvent});
+            m_unstored.append(refused);
         }
     }
     noteWrite(stored);
@@ -423,7 +487,7 @@ bool EventStore::writeAll(std::span<const StoredAgentEvent> events, std::span<co
     for (const StoredAgentEvent &stored : events) {
         if (!isStoredKind(stored.event.kind))
             continue;
-        if (!write(stored.event, stored.modelAtEvent)) {
+        if (!write(stored)) {
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
             return false;
         }
@@ -519,7 +583,7 @@ std::optional<EventStore::DayRange> EventStore::dayRange(int days) const
 
 namespace {
 
-// Adds the token rows of one query (ts, input, output, cached, model, ...) to day lists.
+// Adds the token rows of one query (ts, input, output, cached, model, source, cache writes) to day lists.
 class DayAccumulator {
 public:
     DayAccumulator(const PricingTable &pricing, const SqliteStatement &row) : m_pricing(pricing), m_row(row) {}
@@ -532,7 +596,8 @@ public:
             return m_day;
         m_input = m_row.integer(1);
         m_output = m_row.integer(2);
-        m_cost = m_pricing.cost(m_models.read(m_row, 4), m_input, m_output, m_row.integer(3));
+        const TokenUsage usage{m_input, m_output, m_row.integer(3), m_row.integer(6), m_row.integer(7)};
+        m_cost = m_pricing.cost(m_models.read(m_row, 4), usage);
         return m_day;
     }
 
@@ -556,8 +621,15 @@ private:
 
 // The time index must drive these queries: "+source" keeps SQLite from choosing the
 // fingerprint index for a source filter, which would read every day of those sources.
+// A row counts what it added to its session (counted_*) when that was recorded; else a usage
+// counts its own counts and a snapshot, whose counts are cumulative, nothing. Cache writes are
+// priced only on usages counted in full.
 constexpr const char *tokenRowsSql =
-    "SELECT ts, input, output, cached, model, source FROM events WHERE kind = 'tokenUsage' AND ts >= ?";
+    "SELECT ts, COALESCE(counted_input, CASE WHEN kind = 'tokenUsage' THEN input END), "
+    "COALESCE(counted_output, CASE WHEN kind = 'tokenUsage' THEN output END), "
+    "COALESCE(counted_cached, CASE WHEN kind = 'tokenUsage' THEN cached END), model, source, "
+    "CASE WHEN counted_input IS NULL THEN cache_write_5m END, CASE WHEN counted_input IS NULL THEN cache_write_1h END "
+    "FROM events WHERE kind IN ('tokenUsage', 'sessionSnapshot') AND ts >= ?";
 
 } // namespace
 

@@ -21,8 +21,8 @@ struct sqlite3;
 class PricingTable;
 class SqliteStatement;
 
-// Agent events in "events.sqlite": turns, approvals, token usage, tool calls and model
-// changes, each with the model in force, without duplicates. Several connections may use
+// Agent events in "events.sqlite": turns, approvals, token usage, session snapshots, tool calls
+// and model changes, each with the model in force, without duplicates. Several connections may use
 // one file (the application's and a report's): the database runs in WAL mode and waits
 // up to busyTimeoutMs for a lock instead of failing.
 class EventStore final : public MetricsHistory, public HistorySink {
@@ -52,7 +52,7 @@ public:
     EventStore(const EventStore &) = delete;
     EventStore &operator=(const EventStore &) = delete;
 
-    // Stores one event. Snapshots and state texts are not stored; an event already held
+    // Stores one event. State texts are not stored; an event already held
     // (same id, or same content) is ignored. False only when the database refused the row; the
     // event is then kept (up to maxUnstoredEvents) for retryUnstored().
     bool insert(const AgentEvent &event, const std::optional<QString> &modelAtEvent);
@@ -103,16 +103,11 @@ public:
 private:
     struct DayRange;
 
-    struct Unstored {
-        AgentEvent event;
-        std::optional<QString> model;
-    };
-
     EventStore(QString path, sqlite3 *db, const Clock &clock, Calendar calendar);
     static std::unique_ptr<EventStore> open(const QString &path, const Clock &clock, Calendar calendar,
                                             int *errorCode, QString *failure);
     std::optional<DayRange> dayRange(int days) const;
-    bool write(const AgentEvent &event, const std::optional<QString> &modelAtEvent);
+    bool write(const StoredAgentEvent &row);
     bool writeAll(std::span<const StoredAgentEvent> events, std::span<const FilePosition> positions = {},
                   std::span<const CountedIdentity> counted = {}, qint64 *countedAdded = nullptr);
     void noteWrite(bool stored);
@@ -122,7 +117,7 @@ private:
     const Clock &m_clock;
     Calendar m_calendar;
     std::unique_ptr<SqliteStatement> m_insert; // the one statement kept: inserts are the hot path
-    QList<Unstored> m_unstored;
+    QList<StoredAgentEvent> m_unstored;
     std::optional<QString> m_writeProblem;
     std::function<void(const std::optional<QString> &)> m_writeProblemObserver;
 };

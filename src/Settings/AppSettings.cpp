@@ -94,12 +94,9 @@ std::optional<bool> AppSettings::storedBool(const char *key) const
     case QMetaType::Int:
     case QMetaType::LongLong:
     case QMetaType::Double:
-        return value.toDouble() != 0.0;
     case QMetaType::QString: // INI files hand booleans back as text
-        if (value.toString() == QLatin1String("true"))
-            return true;
-        if (value.toString() == QLatin1String("false"))
-            return false;
+        if (const auto flag = boolFromRaw(value.toString()))
+            return flag;
         break;
     default:
         break;

@@ -59,3 +59,17 @@ QString targetDisplayName(const QString &appId)
     }
     return appId;
 }
+
+std::optional<bool> boolFromRaw(QStringView raw)
+{
+    const QStringView text = raw.trimmed();
+    for (const char *word : {"true", "1", "yes", "on"}) {
+        if (text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    for (const char *word : {"false", "0", "no", "off"}) {
+        if (text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0)
+            return false;
+    }
+    return std::nullopt;
+}

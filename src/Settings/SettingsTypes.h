@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Telemetry/AgentEvent.h"
+#include "Telemetry/MetricsScope.h"
 
 #include <QString>
 
@@ -35,6 +36,11 @@ struct DisplayMode {
     static DisplayMode fromRaw(QStringView raw);
     QString rawValue() const;
     QString label() const;
+    // The scope shown while no agent window has the focus: the pinned agent, else all agents.
+    MetricsScope startingScope() const
+    {
+        return kind == Kind::pinned ? MetricsScope::of(agent) : MetricsScope::aggregate();
+    }
 
     bool operator==(const DisplayMode &other) const
     {
@@ -72,3 +78,6 @@ inline constexpr const char *defaultTargetAppId = "org.gnome.Terminal";
 
 // The known name of an app id, else the id itself.
 QString targetDisplayName(const QString &appId);
+
+// A boolean as people write it in a config file: true/false, 1/0, yes/no, on/off, in any case.
+std::optional<bool> boolFromRaw(QStringView raw);

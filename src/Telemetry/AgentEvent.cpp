@@ -96,6 +96,10 @@ QJsonObject payloadToJson(const AgentEventKind &kind)
         payload.insert(QStringLiteral("inputTokens"), usage->inputTokens);
         payload.insert(QStringLiteral("outputTokens"), usage->outputTokens);
         putOptional(payload, "cachedTokens", usage->cachedTokens);
+        if (usage->cacheWrite5mTokens > 0)
+            payload.insert(QStringLiteral("cacheWrite5mTokens"), usage->cacheWrite5mTokens);
+        if (usage->cacheWrite1hTokens > 0)
+            payload.insert(QStringLiteral("cacheWrite1hTokens"), usage->cacheWrite1hTokens);
     } else if (const auto *snapshot = std::get_if<SessionSnapshot>(&kind)) {
         payload.insert(QStringLiteral("sessionTokens"), snapshot->sessionTokens);
         payload.insert(QStringLiteral("contextTokens"), snapshot->contextTokens);
@@ -128,7 +132,8 @@ AgentEventKind payloadFromJson(std::size_t caseIndex, const QJsonObject &payload
     case 0: return TurnStarted{};
     case 1: return TurnEnded{};
     case 2: return TokenUsage{read.integer("inputTokens"), read.integer("outputTokens"),
-                              read.optionalInteger("cachedTokens")};
+                              read.optionalInteger("cachedTokens"), read.optionalInteger("cacheWrite5mTokens").value_or(0),
+                              read.optionalInteger("cacheWrite1hTokens").value_or(0)};
     case 3: return SessionSnapshot{read.integer("sessionTokens"), read.integer("contextTokens"),
                                    read.integer("inputTokens"), read.integer("outputTokens"),
                                    read.optionalInteger("cachedTokens"),

@@ -50,9 +50,12 @@ struct TurnEnded {
     bool operator==(const TurnEnded &) const = default;
 };
 struct TokenUsage {
-    qint64 inputTokens = 0; // includes cachedTokens
+    qint64 inputTokens = 0; // includes cachedTokens and the cache writes
     qint64 outputTokens = 0;
     std::optional<qint64> cachedTokens;
+    // Input tokens written to the prompt cache, by how long the entry lives.
+    qint64 cacheWrite5mTokens = 0;
+    qint64 cacheWrite1hTokens = 0;
     bool operator==(const TokenUsage &) const = default;
 };
 struct SessionSnapshot {

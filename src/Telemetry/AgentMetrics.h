@@ -18,6 +18,10 @@ struct AgentMetrics {
     AgentState state = AgentState::idle;
     std::optional<QString> stateText;
     std::optional<QDateTime> turnStartedAt;
+    // The channel whose event opened the current turn; its own rule ends the turn.
+    std::optional<AgentSource> turnSource;
+    // The open turn was read back from the store and no live event has touched it since.
+    bool turnReplayed = false;
     double elapsedInTurn = 0; // seconds
     std::optional<QString> model;
     qint64 toolCallCount = 0;

@@ -24,6 +24,25 @@ void startWorkingIfIdle(AgentMetrics &metrics, const QDateTime &at)
         metrics.turnStartedAt = at;
 }
 
+ChannelTotals larger(const ChannelTotals &a, const ChannelTotals &b)
+{
+    return ChannelTotals{std::max(a.input, b.input), std::max(a.output, b.output), std::max(a.cached, b.cached),
+                         std::max(a.cost, b.cost)};
+}
+
+// Today's entry of a list read from the store keeps what the engine had already counted: rows
+// still waiting to be written must not take today's totals down.
+void keepTodayAtLeast(QList<DayAgg> &fresh, const QList<DayAgg> &before)
+{
+    if (fresh.isEmpty() || before.isEmpty() || fresh.last().date != before.last().date)
+        return;
+    DayAgg &today = fresh.last();
+    const DayAgg &counted = before.last();
+    today.input = std::max(today.input, counted.input);
+    today.output = std::max(today.output, counted.output);
+    today.cost = std::max(today.cost, counted.cost);
+}
+
 // A stored model overrides and is remembered; otherwise the session's, else the agent's.
 std::optional<QString> pricingModel(const std::optional<QString> &modelAtEvent, AgentMetrics &metrics,
                                     SessionAgg &session)
@@ -70,23 +89,29 @@ MetricsEngine::MetricsEngine(const PricingTable &pricing, const MetricsHistory *
     , m_codexCurrentThreadProvider(std::move(codexCurrentThreadProvider))
     , m_clock(*env.clock)
     , m_tickInterval(env.delays.metricsTick)
+    , m_delays(env.delays)
     , m_calendar(std::move(calendar))
 {
     hydrateFromStore();
     refreshFromStore();
 }
 
-void MetricsEngine::apply(const AgentEvent &event, bool live, const std::optional<QString> &modelAtEvent)
+std::optional<CountedTokens> MetricsEngine::apply(const AgentEvent &event, bool live,
+                                                  const std::optional<QString> &modelAtEvent)
 {
     m_toolFeedTouched = false;
     m_daysTouched = false;
+    m_counted.reset();
     // Limits belong to the agent's plan, not to a session or a turn.
     if (const auto *limits = std::get_if<PlanLimits>(&event.kind)) {
         applyPlanLimits(displayAgent(event.source), *limits);
-        return;
+        return std::nullopt;
     }
 
     AgentMetrics &metrics = m_agents[displayAgent(event.source)];
+    const AgentState stateBefore = metrics.state;
+    if (live)
+        metrics.turnReplayed = false;
     metrics.lastActivity = event.timestamp;
     metrics.currentSessionId = event.sessionId;
 
@@ -101,6 +126,8 @@ void MetricsEngine::apply(const AgentEvent &event, bool live, const std::optiona
         session.turnsFromHooks = true;
 
     applyKind(event, live, modelAtEvent, metrics, session);
+    if (stateBefore == AgentState::idle && metrics.state != AgentState::idle)
+        metrics.turnSource = event.source;
 
     Q_EMIT agentsChanged();
     if (m_toolFeedTouched)
@@ -110,6 +137,19 @@ void MetricsEngine::apply(const AgentEvent &event, bool live, const std::optiona
         Q_EMIT dailyByAgentChanged();
     }
     Q_EMIT changed();
+    return m_counted;
+}
+
+bool MetricsEngine::changesModel(const AgentEvent &event) const
+{
+    const auto *info = std::get_if<ModelInfo>(&event.kind);
+    if (!info)
+        return true;
+    const auto agent = m_agents.find(displayAgent(event.source));
+    if (agent == m_agents.end())
+        return true;
+    const auto session = agent->second.sessions.find(event.sessionId);
+    return session == agent->second.sessions.end() || session->second.model != info->model;
 }
 
 void MetricsEngine::applyKind(const AgentEvent &event, bool live, const std::optional<QString> &modelAtEvent,
@@ -125,6 +165,8 @@ void MetricsEngine::applyKind(const AgentEvent &event, bool live, const std::opt
         metrics.state = AgentState::idle;
         metrics.stateText.reset();
         metrics.turnStartedAt.reset();
+        metrics.turnSource.reset();
+        metrics.turnReplayed = false;
         metrics.elapsedInTurn = 0;
     } else if (std::holds_alternative<ApprovalRequested>(kind)) {
         metrics.state = AgentState::awaitingApproval;
@@ -177,21 +219,16 @@ void MetricsEngine::applyTokenUsage(const AgentEvent &event, const TokenUsage &u
     const qint64 output = usage.outputTokens;
     const qint64 cached = usage.cachedTokens.value_or(0);
 
-    session.input = plus(session.input, input);
-    session.output = plus(session.output, output);
-    session.cached = plus(session.cached, cached);
     // A request with a prompt starts the context afresh; a bare reply extends it.
     session.contextTokens = input >= 1 ? plus(input, output) : plus(session.contextTokens, output);
-    session.sessionTokens = std::max(session.sessionTokens, session.contextTokens);
 
     const auto model = pricingModel(modelAtEvent, metrics, session);
-    const double delta = m_pricing.cost(model, input, output, cached);
-    session.cost += delta;
-
-    if (live) {
-        metrics.outputSamples.append(OutputSample{event.timestamp, output});
-        bumpToday(displayAgent(event.source), Increment{input, output, delta});
-    }
+    const ChannelTotals &sum = session.responses;
+    count(event, Channel::responses,
+          ChannelTotals{plus(sum.input, input), plus(sum.output, output), plus(sum.cached, cached),
+                        sum.cost + m_pricing.cost(model, usage)},
+          live, session, metrics);
+    session.sessionTokens = std::max(session.sessionTokens, session.contextTokens);
     // The final reply is written just after the hook's turn end and belongs to that turn.
     if (!session.turnsFromHooks)
         startWorkingIfIdle(metrics, event.timestamp);
@@ -201,33 +238,52 @@ void MetricsEngine::applySnapshot(const AgentEvent &event, const SessionSnapshot
                                   const std::optional<QString> &modelAtEvent, AgentMetrics &metrics,
                                   SessionAgg &session)
 {
-    const qint64 oldInput = session.input;
-    const qint64 oldOutput = session.output;
-    const double oldCost = session.cost;
-
-    // Snapshots are cumulative: they replace, and totals never go down.
-    session.input = std::max(session.input, snapshot.inputTokens);
-    session.output = std::max(session.output, snapshot.outputTokens);
-    session.cached = std::max(session.cached, snapshot.cachedTokens.value_or(0));
     session.contextTokens = std::max<qint64>(snapshot.contextTokens, 0);
-    session.sessionTokens = std::max(snapshot.sessionTokens, plus(session.input, session.output));
     if (snapshot.modelContextWindow)
         session.modelContextWindow = *snapshot.modelContextWindow;
 
-    // The long-context tier follows the current request, not the cumulative input.
+    // Snapshots are cumulative: they replace, and never go down. The long-context tier follows
+    // the current request, not the cumulative input.
     const auto model = pricingModel(modelAtEvent, metrics, session);
-    session.cost = m_pricing.cost(model, session.input, session.output, session.cached,
-                                  snapshot.contextInputTokens.value_or(snapshot.contextTokens));
+    const ChannelTotals &before = session.cumulative;
+    ChannelTotals latest{std::max(before.input, snapshot.inputTokens), std::max(before.output, snapshot.outputTokens),
+                         std::max(before.cached, snapshot.cachedTokens.value_or(0)), 0};
+    latest.cost = std::max(before.cost, m_pricing.cost(model, latest.input, latest.output, latest.cached,
+                                                       snapshot.contextInputTokens.value_or(snapshot.contextTokens)));
+    count(event, Channel::cumulative, latest, live, session, metrics);
+    session.sessionTokens = std::max(snapshot.sessionTokens, plus(session.input, session.output));
+}
 
+// One count per response. A Codex session can reach the engine through two channels at once:
+// per-response usages (the OTLP exporter's response.completed) and cumulative snapshots (the
+// rollout file's token_count), in either order and interleaved, depending on the exporter's
+// batching and the rollout poll. Each channel keeps its own total for the session, and the
+// session counts the larger of the two, component by component: exact per-response counts win
+// wherever they have counted at least as much, and the snapshot only fills what they lack
+// (responses from before the exporter was set up, a channel that is off). Both totals only grow
+// and both converge on the same counts, so every order ends at the same numbers; a session seen
+// by one channel counts that channel in full. What the session grew by is what it adds to the
+// throughput and today's totals, and what the event stores as its counted share.
+void MetricsEngine::count(const AgentEvent &event, Channel channel, const ChannelTotals &totals, bool live,
+                          SessionAgg &session, AgentMetrics &metrics)
+{
+    const ChannelTotals before{session.input, session.output, session.cached, session.cost};
+    (channel == Channel::responses ? session.responses : session.cumulative) = totals;
+    const ChannelTotals after = larger(session.responses, session.cumulative);
+    session.input = after.input;
+    session.output = after.output;
+    session.cached = after.cached;
+    session.cost = after.cost;
+
+    const Increment increment{std::max<qint64>(after.input - before.input, 0),
+                              std::max<qint64>(after.output - before.output, 0), std::max(after.cost - before.cost, 0.0)};
+    m_counted = CountedTokens{increment.input, increment.output, std::max<qint64>(after.cached - before.cached, 0)};
     if (!live)
         return;
-    const qint64 inputDelta = std::max<qint64>(session.input - oldInput, 0);
-    const qint64 outputDelta = std::max<qint64>(session.output - oldOutput, 0);
-    const double costDelta = std::max(session.cost - oldCost, 0.0);
-    if (outputDelta > 0)
-        metrics.outputSamples.append(OutputSample{event.timestamp, outputDelta});
-    if (plus(inputDelta, outputDelta) > 0 || costDelta > 0)
-        bumpToday(displayAgent(event.source), Increment{inputDelta, outputDelta, costDelta});
+    if (increment.output > 0)
+        metrics.outputSamples.append(OutputSample{event.timestamp, increment.output});
+    if (plus(increment.input, increment.output) > 0 || increment.cost > 0)
+        bumpToday(displayAgent(event.source), increment);
 }
 
 void MetricsEngine::bumpToday(DisplayAgent agent, const Increment &increment)
@@ -279,6 +335,9 @@ void MetricsEngine::tick(const QDateTime &now)
     Q_EMIT aggregateTpsHistoryChanged();
     Q_EMIT changed();
 
+    for (const AgentEvent &ended : endReplayedTurns(now))
+        Q_EMIT turnEndedByRule(ended);
+
     m_ticksSinceStoreRefresh += 1;
     if (m_ticksSinceStoreRefresh >= ticksPerStoreRefresh) {
         m_ticksSinceStoreRefresh = 0;
@@ -297,6 +356,10 @@ void MetricsEngine::hydrateFromStore()
         apply(stored.event, false, stored.modelAtEvent);
     for (const auto &[agent, limits] : m_store->planLimits())
         m_planLimits[agent][limits.limitId] = limits;
+    // The channels' end timers died with the last run: their turns end by the same rules here.
+    for (auto &[agent, metrics] : m_agents)
+        metrics.turnReplayed = metrics.state != AgentState::idle;
+    m_turnsEndedAtHydration = endReplayedTurns(m_clock.now());
 }
 
 void MetricsEngine::refreshFromStore()
@@ -310,9 +373,12 @@ void MetricsEngine::refreshFromStore()
         return;
     }
     DailyTotals totals = m_store->dailyTotals(dayCount, m_pricing);
+    keepTodayAtLeast(totals.all, m_dailyAll);
     m_dailyAll = std::move(totals.all);
-    for (DisplayAgent agent : allDisplayAgents)
+    for (DisplayAgent agent : allDisplayAgents) {
+        keepTodayAtLeast(totals.byAgent[agent], m_dailyByAgent[agent]);
         m_dailyByAgent[agent] = std::move(totals.byAgent[agent]);
+    }
     Q_EMIT dailyAllChanged();
     Q_EMIT dailyByAgentChanged();
     Q_EMIT changed();
@@ -353,4 +419,11 @@ bool MetricsEngine::anyAgentWorking() const
 {
     return std::any_of(m_agents.begin(), m_agents.end(),
                        [](const auto &entry) { return entry.second.state == AgentState::working; });
+}
+
+bool MetricsEngine::anyLiveTurn() const
+{
+    return std::any_of(m_agents.begin(), m_agents.end(), [](const auto &entry) {
+        return entry.second.state == AgentState::working && !entry.second.turnReplayed;
+    });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/Delays.h"
 #include "Platform/Environment.h"
 #include "Telemetry/AgentMetrics.h"
 #include "Telemetry/Calendar.h"
@@ -8,6 +9,7 @@
 #include "Telemetry/MetricsScope.h"
 #include "Telemetry/PricingTable.h"
 #include "Telemetry/ScopedMetrics.h"
+#include "Telemetry/StoredAgentEvent.h"
 #include "Telemetry/ToolCallEntry.h"
 
 #include <QList>
@@ -38,15 +40,29 @@ public:
     static constexpr int dayCount = 7;
 
     // `pricing` must outlive the engine; `store` may be null (no persistence) and must
-    // outlive the engine otherwise. Replays the store's recent sessions and loads its days.
+    // outlive the engine otherwise. Replays the store's recent sessions and loads its days; a
+    // replayed turn whose channel's end rule has run out is ended (turnsEndedAtHydration()).
     MetricsEngine(const PricingTable &pricing, const MetricsHistory *store,
                   CodexCurrentThreadProvider codexCurrentThreadProvider = {}, const Environment &env = {},
                   Calendar calendar = Calendar(), QObject *parent = nullptr);
 
     // Applies a live event.
-    void handle(const AgentEvent &event) { apply(event, true, std::nullopt); }
+    std::optional<CountedTokens> handle(const AgentEvent &event) { return apply(event, true, std::nullopt); }
     // live is false only for events replayed from the store, which then carry their stored model.
-    void apply(const AgentEvent &event, bool live, const std::optional<QString> &modelAtEvent);
+    // For a token event, what it added to its session under the one-count rule; else nothing.
+    std::optional<CountedTokens> apply(const AgentEvent &event, bool live, const std::optional<QString> &modelAtEvent);
+
+    // False for a model event that repeats the model its session already has.
+    bool changesModel(const AgentEvent &event) const;
+
+    // How long after its last event a turn of this channel counts as ended when the channel
+    // says nothing: the OTLP turn debounce, the transcripts' quiet rule, the rollout's active rule.
+    static std::chrono::milliseconds turnEndRule(AgentSource source, const Delays &delays);
+    // The turn ends the channels would have reported, for turns open now: each stamped at its
+    // last event plus its rule, or now when that lies ahead. Applied and stored by the caller.
+    QList<AgentEvent> pendingTurnEnds(const QDateTime &now) const;
+    // Turns replayed as open that were ended while the store was read, to be stored.
+    const QList<AgentEvent> &turnsEndedAtHydration() const { return m_turnsEndedAtHydration; }
 
     // Starts the tick (every env.delays.metricsTick); does nothing when it already runs.
     void startTicking();
@@ -58,6 +74,8 @@ public:
 
     std::optional<DisplayAgent> mostRecentlyActiveAgent() const;
     bool anyAgentWorking() const;
+    // A turn is running that a live event has opened or touched since start.
+    bool anyLiveTurn() const;
 
     // Reloads the day lists from the store (or scaffolds today's week without one).
     void refreshFromStore();
@@ -85,6 +103,8 @@ Q_SIGNALS:
     void planLimitsChanged();
     // Once after every change above.
     void changed();
+    // A replayed turn ran out of its channel's end rule on a tick; the event is applied already.
+    void turnEndedByRule(const AgentEvent &event);
 
 private:
     struct Increment {
@@ -93,6 +113,9 @@ private:
         double cost = 0;
     };
 
+    // Which channel totals of a session a token event feeds.
+    enum class Channel { responses, cumulative };
+
     void applyKind(const AgentEvent &event, bool live, const std::optional<QString> &modelAtEvent,
                    AgentMetrics &metrics, SessionAgg &session);
     void applyTokenUsage(const AgentEvent &event, const TokenUsage &usage, bool live,
@@ -100,6 +123,10 @@ private:
     void applySnapshot(const AgentEvent &event, const SessionSnapshot &snapshot, bool live,
                        const std::optional<QString> &modelAtEvent, AgentMetrics &metrics, SessionAgg &session);
     void applyToolCall(const AgentEvent &event, const ToolCall &call, AgentMetrics &metrics);
+    void count(const AgentEvent &event, Channel channel, const ChannelTotals &totals, bool live, SessionAgg &session,
+               AgentMetrics &metrics);
+    // Ends the replayed turns whose rule has run out by now; the ended events.
+    QList<AgentEvent> endReplayedTurns(const QDateTime &now);
     void bumpToday(DisplayAgent agent, const Increment &increment);
     void bumpDay(QList<DayAgg> &days, const QDateTime &today, const Increment &increment) const;
     void hydrateFromStore();
@@ -115,6 +142,7 @@ private:
     CodexCurrentThreadProvider m_codexCurrentThreadProvider;
     Clock &m_clock;
     const std::chrono::milliseconds m_tickInterval;
+    const Delays m_delays;
     Calendar m_calendar;
 
     std::map<DisplayAgent, AgentMetrics> m_agents;
@@ -128,4 +156,6 @@ private:
     int m_ticksSinceStoreRefresh = 0;
     bool m_toolFeedTouched = false;
     bool m_daysTouched = false;
+    std::optional<CountedTokens> m_counted; // of the event being applied
+    QList<AgentEvent> m_turnsEndedAtHydration;
 };

@@ -1,6 +1,7 @@
 #include "Telemetry/PricingTable.h"
 
 #include "Platform/Files/CheckedWrite.h"
+#include "Telemetry/SaturatingMath.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -75,6 +76,8 @@ ModelPricing pricingFromJson(const QJsonValue &value)
         optionalNumber(object, "longContextOutput"),
         optionalNumber(object, "longContextCachedInput"),
         optionalInteger(object, "longContextThreshold"),
+        optionalNumber(object, "cacheWrite5m"),
+        optionalNumber(object, "cacheWrite1h"),
     };
 }
 
@@ -89,6 +92,8 @@ QJsonObject pricingToJson(const ModelPricing &pricing)
     put("longContextInput", pricing.longContextInput);
     put("longContextOutput", pricing.longContextOutput);
     put("longContextCachedInput", pricing.longContextCachedInput);
+    put("cacheWrite5m", pricing.cacheWrite5m);
+    put("cacheWrite1h", pricing.cacheWrite1h);
     if (pricing.longContextThreshold)
         object.insert(QStringLiteral("longContextThreshold"), *pricing.longContextThreshold);
     return object;
@@ -99,6 +104,26 @@ ModelPricing rates(double input, double output, std::optional<double> cached,
                    std::optional<double> longCached = {}, std::optional<qint64> threshold = {})
 {
     return ModelPricing{input, output, cached, longInput, longOutput, longCached, threshold};
+}
+
+// Anthropic bills 5-minute cache writes at 1.25 x and 1-hour writes at 2 x the input rate.
+ModelPricing claude(double input, double output, double cached, std::optional<double> longInput = {},
+                    std::optional<double> longOutput = {}, std::optional<double> longCached = {},
+                    std::optional<qint64> threshold = {})
+{
+    ModelPricing pricing = rates(input, output, cached, longInput, longOutput, longCached, threshold);
+    pricing.cacheWrite5m = 1.25 * input;
+    pricing.cacheWrite1h = 2.0 * input;
+    return pricing;
+}
+
+// Claude 3 Haiku's cache writes are priced apart from the rule.
+ModelPricing claude3Haiku()
+{
+    ModelPricing pricing = rates(0.25, 1.25, 0.03);
+    pricing.cacheWrite5m = 0.3;
+    pricing.cacheWrite1h = 0.5;
+    return pricing;
 }
 
 // Adds the built-in models the file lacks and brings stale long-context thresholds up to date.
@@ -134,7 +159,8 @@ bool ModelPricing::matches(const ModelPricing &other) const
         && close(cachedInput, other.cachedInput) && close(longContextInput, other.longContextInput)
         && close(longContextOutput, other.longContextOutput)
         && close(longContextCachedInput, other.longContextCachedInput)
-        && longContextThreshold == other.longContextThreshold;
+        && longContextThreshold == other.longContextThreshold && close(cacheWrite5m, other.cacheWrite5m)
+        && close(cacheWrite1h, other.cacheWrite1h);
 }
 
 QJsonObject PricingFile::toJson() const
@@ -180,6 +206,21 @@ const PricingFile &PricingFile::builtInDefault()
             {QStringLiteral("gpt-5-codex"), rates(1.25, 10.0, 0.125)},
             {QStringLiteral("gpt-5.3-codex"), rates(1.75, 14.0, 0.175)},
             {QStringLiteral("chat-latest"), rates(5.0, 30.0, 0.5)},
+            {QStringLiteral("claude-3-5-haiku"), claude(0.8, 4, 0.08)},
+            {QStringLiteral("claude-3-5-sonnet"), claude(3, 15, 0.3)},
+            {QStringLiteral("claude-3-7-sonnet"), claude(3, 15, 0.3)},
+            {QStringLiteral("claude-3-haiku"), claude3Haiku()},
+            {QStringLiteral("claude-3-opus"), claude(15, 75, 1.5)},
+            {QStringLiteral("claude-haiku"), claude(1, 5, 0.1)},
+            {QStringLiteral("claude-haiku-4-5"), claude(1, 5, 0.1)},
+            {QStringLiteral("claude-opus"), claude(5, 25, 0.5)},
+            {QStringLiteral("claude-opus-4"), claude(15, 75, 1.5)},
+            {QStringLiteral("claude-opus-4-1"), claude(15, 75, 1.5)},
+            {QStringLiteral("claude-opus-4-5"), claude(5, 25, 0.5)},
+            {QStringLiteral("claude-opus-4-6"), claude(5, 25, 0.5, 10, 37.5, 1, 200000)},
+            {QStringLiteral("claude-sonnet"), claude(3, 15, 0.3, 6, 22.5, 0.6, 200000)},
+            {QStringLiteral("claude-sonnet-4"), claude(3, 15, 0.3, 6, 22.5, 0.6, 200000)},
+            {QStringLiteral("claude-sonnet-4-5"), claude(3, 15, 0.3, 6, 22.5, 0.6, 200000)},
             {QStringLiteral("o4-mini"), rates(1.1, 4.4, 0.275)},
             {QStringLiteral("mock-model"), rates(3.0, 15.0, 0.3)},
             {QStringLiteral("mock-model-xl"), rates(2.0, 8.0, 0.2)},
@@ -247,24 +288,32 @@ const ModelPricing &PricingTable::pricing(const std::optional<QString> &model) c
     return best ? *best : m_table.defaultPer1M;
 }
 
-double PricingTable::cost(const std::optional<QString> &model, qint64 inputTokens, qint64 outputTokens,
-                          qint64 cachedTokens, std::optional<qint64> tierInputTokens) const
+double PricingTable::cost(const std::optional<QString> &model, const TokenUsage &usage,
+                          std::optional<qint64> tierInputTokens) const
 {
     const ModelPricing &p = pricing(model);
-    const qint64 tierCount = tierInputTokens.value_or(inputTokens);
+    const qint64 tierCount = tierInputTokens.value_or(usage.inputTokens);
     const bool longContext = p.longContextThreshold && tierCount >= *p.longContextThreshold;
 
     double in = p.input;
     double out = p.output;
     double cached = p.cachedInput.value_or(0.1 * p.input);
+    double write5m = p.cacheWrite5m.value_or(1.25 * p.input);
+    double write1h = p.cacheWrite1h.value_or(2.0 * p.input);
     if (longContext) {
         in = p.longContextInput.value_or(p.input);
         out = p.longContextOutput.value_or(p.output);
         cached = p.longContextCachedInput.value_or(p.cachedInput.value_or(0.1 * in));
+        write5m = 1.25 * in;
+        write1h = 2.0 * in;
     }
-    const qint64 uncached = std::max<qint64>(inputTokens - cachedTokens, 0);
-    return (in * static_cast<double>(uncached) + out * static_cast<double>(outputTokens)
-            + cached * static_cast<double>(cachedTokens)) / 1'000'000.0;
+    const qint64 cachedTokens = usage.cachedTokens.value_or(0);
+    const qint64 written = saturatingAdd(usage.cacheWrite5mTokens, usage.cacheWrite1hTokens);
+    const qint64 plain = std::max<qint64>(usage.inputTokens - cachedTokens - written, 0);
+    const auto dollars = [](double rate, qint64 tokens) { return rate * static_cast<double>(tokens); };
+    return (dollars(in, plain) + dollars(out, usage.outputTokens) + dollars(cached, cachedTokens)
+            + dollars(write5m, usage.cacheWrite5mTokens) + dollars(write1h, usage.cacheWrite1hTokens))
+        / 1'000'000.0;
 }
 
 void PricingTable::write(const PricingFile &file)

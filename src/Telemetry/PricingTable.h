@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Telemetry/AgentEvent.h"
+
 #include <QJsonObject>
 #include <QString>
 
@@ -15,6 +17,10 @@ struct ModelPricing {
     std::optional<double> longContextOutput;      // absent: output
     std::optional<double> longContextCachedInput; // absent: the standard cached rule
     std::optional<qint64> longContextThreshold;   // absent: the long-context tier never applies
+    // Prompt-cache writes: absent, 1.25 x (5-minute) and 2 x (1-hour) the input rate in force. In
+    // the long-context tier both are those multiples of its input rate.
+    std::optional<double> cacheWrite5m;
+    std::optional<double> cacheWrite1h;
 
     bool operator==(const ModelPricing &) const = default;
 
@@ -39,8 +45,10 @@ struct PricingFile {
 // The price table of "pricing.json", loaded and upgraded once at startup.
 class PricingTable {
 public:
-    // Loads the file; a missing or undecodable one is replaced by the built-in table
-    // (an undecodable one is first kept aside as "<name>.corrupt-<yyyyMMdd-HHmmss>").
+    // Loads the file; a missing or undecodable one is replaced by the built-in table, which is
+    // also the first copy a user gets (an undecodable one is first kept aside as
+    // "<name>.corrupt-<yyyyMMdd-HHmmss>"). A file lacking built-in models gains them; the rows it
+    // has keep the user's rates.
     explicit PricingTable(QString path);
     // The same table for a reader that must leave the file alone: nothing is written or renamed.
     static PricingTable readOnly(QString path);
@@ -54,10 +62,15 @@ public:
     // Exact key, else the longest key that is a prefix of the name or has it as a prefix.
     const ModelPricing &pricing(const std::optional<QString> &model) const;
 
-    // Dollars for one usage; inputTokens include cachedTokens. The tier is chosen by
-    // tierInputTokens when given, else by inputTokens.
+    // Dollars for one usage; inputTokens include cachedTokens and the cache writes. The tier is
+    // chosen by tierInputTokens when given, else by inputTokens.
+    double cost(const std::optional<QString> &model, const TokenUsage &usage,
+                std::optional<qint64> tierInputTokens = std::nullopt) const;
     double cost(const std::optional<QString> &model, qint64 inputTokens, qint64 outputTokens,
-                qint64 cachedTokens, std::optional<qint64> tierInputTokens = std::nullopt) const;
+                qint64 cachedTokens, std::optional<qint64> tierInputTokens = std::nullopt) const
+    {
+        return cost(model, TokenUsage{inputTokens, outputTokens, cachedTokens}, tierInputTokens);
+    }
 
 private:
     PricingTable() = default;

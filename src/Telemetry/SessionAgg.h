@@ -8,6 +8,16 @@
 
 #include <optional>
 
+// What one kind of channel has counted for a session.
+struct ChannelTotals {
+    qint64 input = 0; // cached included
+    qint64 output = 0;
+    qint64 cached = 0;
+    double cost = 0;
+
+    bool operator==(const ChannelTotals &) const = default;
+};
+
 // Totals of one session of one agent.
 struct SessionAgg {
     QString sessionId;
@@ -21,6 +31,10 @@ struct SessionAgg {
     std::optional<QString> model;
     double cost = 0;
     QDateTime lastActivity = distantPast();
+    // The sum of the per-response usages and the latest cumulative snapshot; input, output,
+    // cached and cost above are the larger of the two (MetricsEngine's one-count rule).
+    ChannelTotals responses;
+    ChannelTotals cumulative;
     // Claude Code's hooks report this session's turn edges, so tokens alone never open a turn.
     bool turnsFromHooks = false;
 

@@ -35,7 +35,6 @@ TEST_F(Store, DuplicatesAndUnstoredKindsLeaveOneRow)
     AgentEvent copy = usage;
     copy.id = QUuid::createUuid();
     EXPECT_TRUE(store->insert(copy, QStringLiteral("gpt-5.5")));
-    insert(AgentSource::codexDesktopSession, "c", SessionSnapshot{1, 1, 1, 1, 1, 1, 1}, at(14, 0));
     insert(AgentSource::claudeCodeJsonl, "c", StateText{"busy"}, at(14, 0));
     EXPECT_EQ(store->eventCount(), 1);
 
@@ -43,6 +42,12 @@ TEST_F(Store, DuplicatesAndUnstoredKindsLeaveOneRow)
     copy.id = QUuid::createUuid();
     insert(AgentSource::codexOtel, "c", TokenUsage{10, 2, std::nullopt}, at(14, 0), "gpt-5.4");
     EXPECT_EQ(store->eventCount(), 2);
+
+    // Snapshots are stored, once per content.
+    const SessionSnapshot snapshot{1, 1, 1, 1, 1, 1, 1};
+    insert(AgentSource::codexDesktopSession, "c", snapshot, at(14, 0));
+    insert(AgentSource::codexDesktopSession, "c", snapshot, at(14, 0));
+    EXPECT_EQ(store->eventCount(), 3);
 }
 
 TEST_F(Store, EveryStoredKindReplaysAsStored)
@@ -57,6 +62,8 @@ TEST_F(Store, EveryStoredKindReplaysAsStored)
     keep(ModelInfo{"gpt-5.5"}, QStringLiteral("other"), model); // the event's own model wins
     keep(TokenUsage{1000, 20, std::nullopt}, model, model);
     keep(TokenUsage{1000, 20, 900}, model, model);
+    keep(TokenUsage{5000, 20, 900, 3000, 1000}, std::nullopt, std::nullopt); // cache writes
+    keep(SessionSnapshot{2100, 700, 2000, 100, 900, 258400}, model, model);
     keep(ToolCall{"shell", std::nullopt}, model, model);
     keep(ToolCall{"apply_patch", 42}, std::nullopt, std::nullopt);
     keep(ApprovalRequested{}, model, model);
@@ -123,7 +130,8 @@ TEST_F(Store, OpeningFoldsDuplicatesOfAnOlderDatabase)
     ASSERT_EQ(events.size(), 3); // NULL cached differs from 0 cached only through COALESCE: -1 vs 0
     EXPECT_EQ(events[0].event.id.toString(QUuid::WithoutBraces).toUpper().right(1), "1");
     // The unique index now refuses a copy made by any later insert.
-    exec("INSERT OR IGNORE INTO events VALUES ('AAAAAAAA-0000-0000-0000-000000000009','mock','m',10,'toolCall',NULL,NULL,NULL,'x',NULL,NULL);");
+    exec("INSERT OR IGNORE INTO events (id, source, session, ts, kind, tool) VALUES "
+         "('AAAAAAAA-0000-0000-0000-000000000009','mock','m',10,'toolCall','x');");
     EXPECT_EQ(store->eventCount(), 3);
 }
 
@@ -185,6 +193,57 @@ TEST_F(Store, DailyAggregatesCoverSevenDaysEndingToday)
     EXPECT_EQ(totals.all, all);
     for (DisplayAgent agent : allDisplayAgents)
         EXPECT_EQ(totals.byAgent.at(agent), store->dailyAggregates(7, pricing, sources(agent))) << rawValue(agent).toStdString();
+}
+
+TEST_F(Store, DayTotalsCountWhatEachRowCountedAndPriceCacheWrites)
+{
+    const std::optional<QString> sonnet = QStringLiteral("claude-sonnet-4-5");
+    const std::optional<QString> gpt = QStringLiteral("gpt-5.5");
+    const TokenUsage claude{10000, 100, 2000, 3000, 1000};
+    const TokenUsage codex{1002, 64, 202};
+    const QList<StoredAgentEvent> rows = {
+        {AgentEvent::make(AgentSource::claudeCodeJsonl, "s", claude, at(14, 0)), sonnet},
+        // A snapshot counts what it added, never its cumulative counts.
+        {AgentEvent::make(AgentSource::codexDesktopSession, "c", SessionSnapshot{1066, 1066, 1002, 64, 202}, at(14, 1)),
+         gpt, CountedTokens{1002, 64, 202}},
+        // The same response reported again by the other channel added nothing.
+        {AgentEvent::make(AgentSource::codexOtel, "c", codex, at(14, 2)), gpt, CountedTokens{0, 0, 0}},
+        {AgentEvent::make(AgentSource::codexDesktopSession, "c", SessionSnapshot{9, 9, 9, 0, 0}, at(14, 3)), gpt},
+    };
+    ASSERT_TRUE(store->insertAll(rows));
+    const DailyTotals totals = store->dailyTotals(1, pricing);
+    EXPECT_EQ(totals.byAgent.at(DisplayAgent::codex)[0].input, 1002);
+    EXPECT_EQ(totals.byAgent.at(DisplayAgent::codex)[0].output, 64);
+    EXPECT_NEAR(totals.byAgent.at(DisplayAgent::codex)[0].cost, pricing.cost(gpt, codex), 1e-12);
+    // 4000 plain, 2000 read, 3000 written for 5 minutes, 1000 for an hour.
+    const double claudeCost = (3.0 * 4000 + 15.0 * 100 + 0.3 * 2000 + 3.75 * 3000 + 6.0 * 1000) / 1e6;
+    EXPECT_NEAR(totals.byAgent.at(DisplayAgent::claudeCode)[0].cost, claudeCost, 1e-12);
+    EXPECT_NEAR(totals.all[0].cost, claudeCost + pricing.cost(gpt, codex), 1e-12);
+    EXPECT_EQ(store->recentEvents(10).mid(0, 3), rows.mid(0, 3));
+}
+
+TEST_F(Store, AnOlderDatabaseGainsTheNewColumnsAndCountsAsBefore)
+{
+    store.reset();
+    QFile::remove(path());
+    exec("CREATE TABLE events (id TEXT PRIMARY KEY, source TEXT NOT NULL, session TEXT NOT NULL, ts REAL NOT NULL,"
+         " kind TEXT NOT NULL, input INTEGER, output INTEGER, cached INTEGER, tool TEXT, model TEXT, duration_ms INTEGER);"
+         "CREATE INDEX idx_events_kind_ts ON events(kind, ts, source, input, output, cached, model);");
+    const double ts = at(14, 0).toMSecsSinceEpoch() / 1000.0;
+    exec(QByteArray("INSERT INTO events VALUES ('AAAAAAAA-0000-0000-0000-000000000001','codexOtel','c',"
+                    + QByteArray::number(ts, 'f', 3) + ",'tokenUsage',1000,100,200,NULL,'gpt-5.5',NULL);")
+             .constData());
+    store = openStore();
+    ASSERT_TRUE(store);
+    const QList<DayAgg> days = store->dailyAggregates(1, pricing);
+    EXPECT_EQ(days[0].input, 1000);
+    EXPECT_NEAR(days[0].cost, pricing.cost(QStringLiteral("gpt-5.5"), 1000, 100, 200), 1e-12);
+    insert(AgentSource::claudeCodeJsonl, "s", TokenUsage{10, 1, std::nullopt, 5}, at(14, 1));
+    EXPECT_EQ(store->eventCount(), 2);
+    // A second open finds the schema current.
+    store.reset();
+    store = openStore();
+    EXPECT_EQ(store->dailyAggregates(1, pricing)[0].input, 1010);
 }
 
 TEST_F(Store, DailyAggregatesFollowTheClockPastMidnight)

@@ -68,6 +68,31 @@ TEST(AppSettings, StoredValuesAreReadWithTheirFallbacks)
     }
 }
 
+TEST(AppSettings, BooleansReadAsPeopleWriteThemInTheConfFile)
+{
+    struct Case {
+        QVariant stored;
+        std::optional<bool> read; // absent: unreadable, the default holds
+    };
+    const Case cases[] = {
+        {"true", true}, {"TRUE", true}, {"True", true}, {"1", true}, {"yes", true}, {"YES", true}, {"on", true},
+        {"On", true}, {" yes ", true}, {"false", false}, {"FALSE", false}, {"0", false}, {"no", false},
+        {"No", false}, {"off", false}, {"OFF", false}, {1, true}, {0, false}, {true, true}, {false, false},
+        {"2", std::nullopt}, {"y", std::nullopt}, {"", std::nullopt}, {"truely", std::nullopt}, {2, std::nullopt},
+    };
+    for (const Case &c : cases) {
+        for (const bool fallback : {false, true}) {
+            // hideWhenTargetMissing defaults to off, showAds to on.
+            MemorySettingsStore store;
+            const char *key = fallback ? "showAds" : "hideWhenTargetMissing";
+            store.setValue(QLatin1String(key), c.stored);
+            const AppSettings settings(store);
+            const bool read = fallback ? settings.showAds() : settings.hideWhenTargetMissing();
+            EXPECT_EQ(read, c.read.value_or(fallback)) << key << " = " << c.stored.toString().toStdString();
+        }
+    }
+}
+
 TEST(AppSettings, AssignmentStoresAtOnceAndNotifiesOnChange)
 {
     MemorySettingsStore store;

@@ -285,7 +285,10 @@ TEST_F(Scopes, HydrationReplaysWithoutTouchingDaysAndTicksRefreshThem)
     engine = makeEngine(&history);
     EXPECT_EQ(history.lastSessionLimit, 24);
     EXPECT_EQ(history.dayQueries, 4);
-    EXPECT_EQ(agent(DisplayAgent::codex).state, AgentState::working);
+    // The turn's last event is an hour old, past the OTLP end rule: it was ended while replaying.
+    EXPECT_EQ(agent(DisplayAgent::codex).state, AgentState::idle);
+    ASSERT_EQ(engine->turnsEndedAtHydration().size(), 1);
+    EXPECT_EQ(engine->turnsEndedAtHydration()[0].timestamp, at(14, 2).addMSecs(Delays().otelTurnEnd.count()));
     EXPECT_EQ(agent(DisplayAgent::codex).model, "gpt-5.5");
     EXPECT_TRUE(agent(DisplayAgent::codex).outputSamples.isEmpty());
     EXPECT_EQ(engine->toolFeed().size(), 1);
@@ -293,7 +296,7 @@ TEST_F(Scopes, HydrationReplaysWithoutTouchingDaysAndTicksRefreshThem)
     EXPECT_EQ(engine->dailyByAgent().at(DisplayAgent::codex).last().input, 1003);
     EXPECT_EQ(engine->dailyByAgent().at(DisplayAgent::claudeCode).last().input, 1002); // transcripts and hooks
 
-    // A live bump adds to the lists until the 30th tick reloads them.
+    // A live bump adds to the lists until the 30th tick reloads them; today keeps what was counted.
     send(AgentSource::codexOtel, "c", TokenUsage{50, 5, std::nullopt});
     EXPECT_EQ(engine->dailyAll().last().input, 1050);
     for (int i = 0; i < 29; ++i)
@@ -302,7 +305,11 @@ TEST_F(Scopes, HydrationReplaysWithoutTouchingDaysAndTicksRefreshThem)
     engine->tick(clock.now());
     EXPECT_EQ(history.dayQueries, 8);
     EXPECT_EQ(engine->ticksSinceStoreRefresh(), 0);
-    EXPECT_EQ(engine->dailyAll().last().input, 1000);
+    EXPECT_EQ(engine->dailyAll().last().input, 1050);
+    history.week.last().input = 2000;
+    for (int i = 0; i < MetricsEngine::ticksPerStoreRefresh; ++i)
+        engine->tick(clock.now());
+    EXPECT_EQ(engine->dailyAll().last().input, 2000);
 }
 
 } // namespace

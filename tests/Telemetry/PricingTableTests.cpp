@@ -68,7 +68,74 @@ TEST_F(PricingTableTest, MissingFileIsWrittenAsTheBuiltInTable)
     const PricingTable table(path());
     EXPECT_EQ(table.table(), PricingFile::builtInDefault());
     EXPECT_EQ(PricingFile::fromJson(readFile(path())), PricingFile::builtInDefault());
-    EXPECT_EQ(PricingFile::builtInDefault().models.size(), 13u);
+    EXPECT_EQ(PricingFile::builtInDefault().models.size(), 28u);
+}
+
+TEST_F(PricingTableTest, PricesClaudeCodeModelIdsAtTheirFamilysRates)
+{
+    const PricingTable table(path());
+    struct Case {
+        const char *model;
+        double input;
+        double output;
+        double cachedInput;
+        double cacheWrite5m;
+        double cacheWrite1h;
+    };
+    const Case cases[] = {
+        {"claude-sonnet-4-5-20250929", 3, 15, 0.3, 3.75, 6},
+        {"claude-opus-4-5-20251101", 5, 25, 0.5, 6.25, 10},
+        {"claude-opus-4-1-20250805", 15, 75, 1.5, 18.75, 30},
+        {"claude-opus-5-5", 5, 25, 0.5, 6.25, 10}, // a newer Opus than the table knows: the family's rates
+        {"claude-haiku-4-5-20251001", 1, 5, 0.1, 1.25, 2},
+        {"claude-3-5-haiku-20241022", 0.8, 4, 0.08, 1, 1.6},
+        {"claude-3-haiku-20240307", 0.25, 1.25, 0.03, 0.3, 0.5},
+    };
+    for (const Case &c : cases) {
+        const ModelPricing &pricing = table.pricing(QString::fromLatin1(c.model));
+        EXPECT_EQ(pricing.input, c.input) << c.model;
+        EXPECT_EQ(pricing.output, c.output) << c.model;
+        EXPECT_EQ(pricing.cachedInput, c.cachedInput) << c.model;
+        EXPECT_DOUBLE_EQ(*pricing.cacheWrite5m, c.cacheWrite5m) << c.model;
+        EXPECT_DOUBLE_EQ(*pricing.cacheWrite1h, c.cacheWrite1h) << c.model;
+    }
+    // A Sonnet request past 200k input tokens is billed at the long-context rates, writes included.
+    const std::optional<QString> sonnet = QStringLiteral("claude-sonnet-4-5-20250929");
+    EXPECT_DOUBLE_EQ(table.cost(sonnet, 250000, 1000, 200000), (6 * 50000 + 22.5 * 1000 + 0.6 * 200000) / 1e6);
+    EXPECT_DOUBLE_EQ(table.cost(sonnet, TokenUsage{250000, 1000, 200000, 40000, 10000}),
+                     (22.5 * 1000 + 0.6 * 200000 + 7.5 * 40000 + 12 * 10000) / 1e6);
+}
+
+TEST_F(PricingTableTest, CacheWritesArePricedByTheirLifetime)
+{
+    const PricingTable table(path());
+    const std::optional<QString> sonnet = QStringLiteral("claude-sonnet-4-5");
+    // 1000 plain, 2000 read, 3000 written for 5 minutes, 4000 for an hour.
+    EXPECT_DOUBLE_EQ(table.cost(sonnet, TokenUsage{10000, 100, 2000, 3000, 4000}),
+                     (3.0 * 1000 + 15.0 * 100 + 0.3 * 2000 + 3.75 * 3000 + 6.0 * 4000) / 1e6);
+    // More written and read than the input holds charges no plain input.
+    EXPECT_DOUBLE_EQ(table.cost(sonnet, TokenUsage{1000, 0, 500, 1000, 0}), (0.3 * 500 + 3.75 * 1000) / 1e6);
+    // Codex reports no writes: its pricing is what it was.
+    const std::optional<QString> gpt = QStringLiteral("gpt-5.5");
+    EXPECT_DOUBLE_EQ(table.cost(gpt, TokenUsage{1002, 64, 202}), table.cost(gpt, 1002, 64, 202));
+}
+
+TEST_F(PricingTableTest, AnOlderFileLoadsUnchangedAndGainsOnlyTheModelsItLacks)
+{
+    // The first seed of earlier builds: Claude rows without cache-write rates, and a row of the user's.
+    writeFile(path(), R"({"defaultPer1M":{"input":1.25,"output":10,"cachedInput":0.125},
+                          "models":{"claude-sonnet-4-5":{"input":3,"output":15,"cachedInput":0.3},
+                                    "claude-opus-4-5":{"input":4,"output":20}}})");
+    const PricingTable table(path());
+    const QJsonObject models = written().value("models").toObject();
+    EXPECT_EQ(models.value("claude-sonnet-4-5").toObject(),
+              QJsonObject({{"input", 3}, {"output", 15}, {"cachedInput", 0.3}}));
+    EXPECT_EQ(models.value("claude-opus-4-5").toObject(), QJsonObject({{"input", 4}, {"output", 20}}));
+    EXPECT_TRUE(models.contains("claude-haiku-4-5"));
+    EXPECT_TRUE(models.contains("gpt-5.5"));
+    EXPECT_EQ(models.size(), 28);
+    // Rows without write rates price writes by the rule: 1.25 x and 2 x the input rate.
+    EXPECT_DOUBLE_EQ(table.cost(QStringLiteral("claude-opus-4-5"), TokenUsage{2000, 0, 0, 1000, 1000}), (5.0 + 8.0) / 1000);
 }
 
 TEST_F(PricingTableTest, WrittenFileIsPrettyWithSortedKeysAndNoNulls)

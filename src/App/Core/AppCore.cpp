@@ -23,8 +23,23 @@ AppCore::AppCore(SettingsStore &defaults, AppEnvironment environment, QObject *p
 
 AppCore::~AppCore()
 {
+    storePendingTurnEnds();
     // Publishers waiting for room in the bus's queue must not hold their threads' shutdown.
     m_bus.close();
+}
+
+void AppCore::storePendingTurnEnds()
+{
+    // The channels' end timers die with the process; the ends they would have stored are
+    // stored now, so the next start does not replay these turns as running.
+    if (m_metrics && m_pipeline)
+        m_pipeline->deliver(m_metrics->pendingTurnEnds(m_environment.clock->now()));
+}
+
+void AppCore::storeRuleEndedTurn(const AgentEvent &event)
+{
+    if (m_store)
+        m_store->insert(event, std::nullopt);
 }
 
 void AppCore::launch()
@@ -34,7 +49,6 @@ void AppCore::launch()
     m_launched = true;
 
     AppPaths::ensurePrivateDirectory(m_environment.supportDir);
-    tell(AppPaths::seedIfMissing(QStringLiteral("pricing"), QStringLiteral("json"), m_environment.pricingFile()));
     tell(AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), m_environment.campaignsFile()));
     m_pricing = std::make_unique<PricingTable>(m_environment.pricingFile());
     tell(m_pricing->writeProblem());
@@ -50,6 +64,9 @@ void AppCore::launch()
                                                 [adapters] { return adapters->codexCurrentThreadId(); },
                                                 m_environment);
 
+    for (const AgentEvent &ended : m_metrics->turnsEndedAtHydration())
+        storeRuleEndedTurn(ended);
+    connect(m_metrics.get(), &MetricsEngine::turnEndedByRule, this, &AppCore::storeRuleEndedTurn);
     m_pipeline = std::make_unique<EventPipeline>(m_bus, *m_metrics, m_store.get(), [this] { refreshCodexHealthSoon(); });
     installSettingsSubscriptions();
 

@@ -15,6 +15,7 @@ class EventPipeline;
 class EventStore;
 class MetricsEngine;
 class PricingTable;
+struct AgentEvent;
 
 // The part of the application that runs with or without a screen: price table, event store,
 // metrics engine, the bus and its pipeline, the adapters, the settings they follow and the Codex
@@ -70,6 +71,8 @@ private:
     void openStore();
     HistoryLink historyLink(AgentSource source);
     void noteImportProgress(AgentSource source, const HistoryImport::Progress &progress);
+    void storePendingTurnEnds();
+    void storeRuleEndedTurn(const AgentEvent &event);
     void installSettingsSubscriptions();
     void onUseMockDataChanged();
     // One line on standard error.

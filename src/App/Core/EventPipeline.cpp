@@ -4,6 +4,7 @@
 #include "Persistence/EventStore.h"
 #include "Telemetry/EventBus.h"
 #include "Telemetry/MetricsEngine.h"
+#include "Telemetry/StoredAgentEvent.h"
 
 EventPipeline::EventPipeline(EventBus &bus, MetricsEngine &metrics, EventStore *store,
                              std::function<void()> onCodexEvent, QObject *parent)
@@ -29,17 +30,30 @@ bool EventPipeline::deliver(const QList<AgentEvent> &events)
     for (const AgentEvent &event : events) {
         if (ClaudeHookCoverage::supersededByHooks(event, m_metrics))
             continue;
-        m_metrics.apply(event, true, std::nullopt);
+        // A transcript repeats the model on every content block of a response: one row per change.
+        const bool keep = m_metrics.changesModel(event);
+        const std::optional<CountedTokens> counted = m_metrics.apply(event, true, std::nullopt);
         fromCodex = fromCodex || isCodexSource(event.source);
-        if (!m_store || ClaudeHookCoverage::isRunningToolCall(event))
+        if (!m_store || !keep || ClaudeHookCoverage::isRunningToolCall(event))
             continue;
         // Read after applying, so an event that announces a model is stored with it.
         const auto &agents = m_metrics.agents();
         const auto found = agents.find(displayAgent(event.source));
-        rows.append({event, found != agents.end() ? found->second.model : std::nullopt});
+        rows.append({event, found != agents.end() ? found->second.model : std::nullopt, storedShare(event, counted)});
     }
     const bool stored = !m_store || m_store->insertAll(rows);
     if (fromCodex && m_onCodexEvent)
         m_onCodexEvent();
     return stored;
+}
+
+std::optional<CountedTokens> EventPipeline::storedShare(const AgentEvent &event, const std::optional<CountedTokens> &counted)
+{
+    // A usage that counted in full is stored as it is; the row then needs no counted share.
+    if (const auto *usage = std::get_if<TokenUsage>(&event.kind)) {
+        const CountedTokens full{usage->inputTokens, usage->outputTokens, usage->cachedTokens.value_or(0)};
+        if (counted == full)
+            return std::nullopt;
+    }
+    return counted;
 }

@@ -1,18 +1,22 @@
 #pragma once
 
+#include "Telemetry/StoredAgentEvent.h"
+
 #include <QList>
 #include <QObject>
 
 #include <functional>
+#include <optional>
 
 class EventBus;
 class EventStore;
 class MetricsEngine;
-struct AgentEvent;
 
-// The bus's sink: every event moves the metrics and is stored with the model then in force;
-// a group that holds an event from a Codex source asks once for a health refresh. What Claude
-// Code's hooks already reported is not taken again from its transcripts (ClaudeHookCoverage).
+// The bus's sink: every event moves the metrics and is stored with the model then in force and
+// with what it counted under the engine's one-count rule (a model event that changes nothing is
+// not stored); a group that holds an event from a Codex source asks once for a health refresh.
+// What Claude Code's hooks already reported is not taken again from its transcripts
+// (ClaudeHookCoverage).
 //
 // Both run here, on the main thread, because the model in force is the metrics engine's: the
 // adapters' threads map and queue, the bus hands each queued group over in one call, and the
@@ -31,6 +35,9 @@ public:
     bool deliver(const QList<AgentEvent> &events);
 
 private:
+    // What a token row stores as its counted share: absent when it counted in full.
+    static std::optional<CountedTokens> storedShare(const AgentEvent &event, const std::optional<CountedTokens> &counted);
+
     EventBus &m_bus;
     MetricsEngine &m_metrics;
     EventStore *m_store;

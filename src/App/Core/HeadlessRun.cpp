@@ -4,6 +4,7 @@
 #include "App/Core/AppEnvironment.h"
 #include "App/Core/InstanceRun.h"
 #include "Settings/SettingsStore.h"
+#include "Telemetry/MetricsEngine.h"
 
 #include <QCoreApplication>
 
@@ -13,6 +14,21 @@ void nameApplication()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
 }
+
+namespace {
+
+// Without a screen no agent window has the focus: snapshots show the display mode's starting
+// scope, as a snapshot read from the store does.
+void followDisplayMode(AppCore &core)
+{
+    MetricsEngine *metrics = core.metrics();
+    AppSettings *settings = &core.settings();
+    const auto follow = [metrics, settings] { metrics->setScope(settings->displayMode().startingScope()); };
+    follow();
+    QObject::connect(settings, &AppSettings::displayModeChanged, metrics, follow);
+}
+
+} // namespace
 
 int run(int argc, char **argv)
 {
@@ -28,6 +44,7 @@ int run(int argc, char **argv)
     return InstanceRun::run(environment, [&] {
         auto core = std::make_unique<AppCore>(defaults, environment);
         core->launch();
+        followDisplayMode(*core);
         const MetricsEngine *metrics = core->metrics();
         const CodexTelemetryHealth *health = &core->codexHealth();
         ClaudeCodeHookSource *claudeHooks = core->adapters()->claudeHooks();

@@ -143,7 +143,7 @@ Result supportDirectory(const QString &)
     const QString &dir = environment.supportDir;
     if (!dir.startsWith(QDir::homePath() + QLatin1Char('/')))
         return QStringLiteral("support directory resolved outside the temporary home: ") + dir;
-    AppPaths::seedIfMissing(QStringLiteral("pricing"), QStringLiteral("json"), environment.pricingFile());
+    const PricingTable pricing(environment.pricingFile()); // writes the built-in table when missing
     AppPaths::seedIfMissing(QStringLiteral("campaigns"), QStringLiteral("json"), environment.campaignsFile());
     for (const QString &file : {environment.pricingFile(), environment.campaignsFile()}) {
         if (QFileInfo(file).size() == 0)
@@ -155,7 +155,6 @@ Result supportDirectory(const QString &)
 Result priceTable(const QString &workDir)
 {
     const QString path = subdir(workDir, "pricing") + QStringLiteral("/pricing.json");
-    AppPaths::seedIfMissing(QStringLiteral("pricing"), QStringLiteral("json"), path);
     const PricingTable table(path);
     const double cost = table.cost(QStringLiteral("gpt-5"), 1'000'000, 1'000'000, 0, 0);
     if (!(cost > 0) || !std::isfinite(cost))

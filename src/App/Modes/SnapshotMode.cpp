@@ -14,11 +14,6 @@
 
 namespace SnapshotMode {
 
-MetricsScope startingScope(const DisplayMode &mode)
-{
-    return mode.kind == DisplayMode::Kind::pinned ? MetricsScope::of(mode.agent) : MetricsScope::aggregate();
-}
-
 namespace {
 
 // Reading only: no database means no history, and none is made.
@@ -64,7 +59,7 @@ int run(const Options &options, const Files &files, const DisplayMode &displayMo
     const QByteArray request = ControlRequest::snapshot(options.scope, options.json).toLine();
     std::optional<QByteArray> answer = ControlClient::send(files.controlSocket, request);
     if (!answer || answer->isEmpty())
-        answer = fromStore(files, options.scope.value_or(startingScope(displayMode)), options.json);
+        answer = fromStore(files, options.scope.value_or(displayMode.startingScope()), options.json);
     CommandLine::printLines(QString::fromUtf8(*answer));
     return 0;
 }

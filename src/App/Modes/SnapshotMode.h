@@ -26,9 +26,6 @@ struct Files {
     QString codexConfig;
 };
 
-// The scope the HUD starts with for a display mode when no instance says otherwise.
-MetricsScope startingScope(const DisplayMode &mode);
-
 // Built from "events.sqlite" and "pricing.json" in the support directory, with the Codex health
 // of the config and the store (nothing listens without an instance); creates no file there.
 QByteArray fromStore(const Files &files, const MetricsScope &scope, bool json);

@@ -16,7 +16,7 @@ SponsoredSlot::SponsoredSlot(AppSettings &settings, const MetricsEngine &metrics
     m_adServer = makeAdServer();
     m_impressions = std::make_unique<ImpressionEngine>(m_adServer, m_ledger, inputIdle, m_env);
     // The metrics engine outlives the slot (the delegate builds it first and drops it last).
-    m_impressions->turnInFlightProvider = [&metrics] { return metrics.anyAgentWorking(); };
+    m_impressions->turnInFlightProvider = [&metrics] { return metrics.anyLiveTurn(); };
     m_impressions->agentSourceProvider = [&metrics] { return agentSourceText(metrics); };
     m_impressions->adsShownProvider = [&settings] { return settings.showAds(); };
 }

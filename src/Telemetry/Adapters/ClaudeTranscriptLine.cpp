@@ -3,25 +3,51 @@
 #include "Telemetry/Adapters/JsonLine.h"
 #include "Telemetry/SaturatingMath.h"
 
+#include <algorithm>
+
 namespace {
 
 namespace sj = simdjson::ondemand;
+
+// The cache writes by how long the entry lives; without the split they are 5-minute writes.
+struct CacheWriteSplit {
+    std::optional<qint64> fiveMinutes; // only when the split gives it as a number
+    qint64 oneHour = 0;
+};
+
+CacheWriteSplit cacheWriteSplit(sj::object split)
+{
+    CacheWriteSplit result;
+    for (auto field : split) {
+        const std::string_view key = field.unescaped_key();
+        sj::value value = field.value();
+        if (key == "ephemeral_1h_input_tokens")
+            result.oneHour = JsonLine::count(value);
+        else if (key == "ephemeral_5m_input_tokens" && value.type() == sj::json_type::number)
+            result.fiveMinutes = JsonLine::count(value);
+    }
+    return result;
+}
 
 // Claude Code's counts are disjoint (uncached, read from cache, written to cache); ours count
 // every input token and say how many of them came from the cache.
 std::optional<TokenUsage> tokenUsage(sj::object usage)
 {
     qint64 uncached = 0, output = 0, cacheRead = 0, cacheWrite = 0;
+    CacheWriteSplit split;
     for (auto field : usage) {
         const std::string_view key = field.unescaped_key();
+        sj::value value = field.value();
         if (key == "input_tokens")
-            uncached = JsonLine::count(field.value());
+            uncached = JsonLine::count(value);
         else if (key == "output_tokens")
-            output = JsonLine::count(field.value());
+            output = JsonLine::count(value);
         else if (key == "cache_read_input_tokens")
-            cacheRead = JsonLine::count(field.value());
+            cacheRead = JsonLine::count(value);
         else if (key == "cache_creation_input_tokens")
-            cacheWrite = JsonLine::count(field.value());
+            cacheWrite = JsonLine::count(value);
+        else if (key == "cache_creation" && value.type() == sj::json_type::object)
+            split = cacheWriteSplit(value.get_object());
     }
     // Counts come from outside: their sums saturate rather than overflow.
     const qint64 input = saturatingAdd(saturatingAdd(uncached, cacheRead), cacheWrite);
@@ -32,6 +58,9 @@ std::optional<TokenUsage> tokenUsage(sj::object usage)
     result.outputTokens = output;
     if (cacheRead >= 1)
         result.cachedTokens = cacheRead;
+    const qint64 write5m = split.fiveMinutes.value_or(std::max<qint64>(cacheWrite - split.oneHour, 0));
+    result.cacheWrite5mTokens = std::min(write5m, cacheWrite);
+    result.cacheWrite1hTokens = std::min(split.oneHour, cacheWrite - result.cacheWrite5mTokens);
     return result;
 }
 

@@ -142,6 +142,41 @@ TEST_F(AppCoreTest, CodexEventsRefreshTheHealthOnceShortlyAfterClaudeCodeEventsD
     EXPECT_EQ(core->codexHealth().snapshot().detail, "last just now");
 }
 
+TEST_F(EventPipelineTest, AModelIsStoredOncePerChangeOfTheSessionsModel)
+{
+    MetricsEngine metrics(pricing, store.get());
+    EventPipeline pipeline(bus, metrics, store.get(), {});
+    for (const char *model : {"claude-sonnet-4-5", "claude-sonnet-4-5", "claude-opus-4-5", "claude-opus-4-5"})
+        bus.publish(event(AgentSource::claudeCodeJsonl, ModelInfo{model}, "c1"));
+    bus.publish(event(AgentSource::claudeCodeJsonl, ModelInfo{"claude-opus-4-5"}, "c2")); // another session
+    QStringList stored;
+    for (const StoredAgentEvent &row : store->recentEvents(10))
+        stored << std::get<ModelInfo>(row.event.kind).model;
+    EXPECT_EQ(stored, QStringList({"claude-sonnet-4-5", "claude-opus-4-5", "claude-opus-4-5"}));
+    EXPECT_EQ(metrics.scoped(MetricsScope::of(DisplayAgent::claudeCode)).model, "claude-opus-4-5");
+}
+
+TEST_F(AppCoreTest, TurnsOpenAtExitAreStoredAsEndedAndAStaleOneEndsAtTheNextLaunch)
+{
+    launch();
+    core->bus().publish(AgentEvent::make(AgentSource::codexOtel, "c", TokenUsage{100, 10, std::nullopt}, clock.now()));
+    ASSERT_EQ(core->metrics()->agents().at(DisplayAgent::codex).state, AgentState::working);
+    core.reset(); // the quit path, as after SIGTERM, SIGINT or Quit
+    launch();
+    EXPECT_EQ(core->metrics()->agents().at(DisplayAgent::codex).state, AgentState::idle);
+    EXPECT_TRUE(core->metrics()->turnsEndedAtHydration().isEmpty()) << "the end was stored at exit";
+
+    // A turn stored as open by an older build ends at launch, and that end is stored too.
+    core->store()->insert(AgentEvent::make(AgentSource::claudeCodeJsonl, "s", TurnStarted{}, clock.now().addSecs(1)),
+                          std::nullopt);
+    const qint64 rows = core->store()->eventCount();
+    core.reset(); // this run never saw that turn, so its exit ends nothing
+    clock.advance(std::chrono::minutes(1));
+    launch();
+    EXPECT_EQ(core->metrics()->agents().at(DisplayAgent::claudeCode).state, AgentState::idle);
+    EXPECT_EQ(core->store()->eventCount(), rows + 1);
+}
+
 TEST_F(AppCoreTest, MockDataSwitchStartsAndStopsTheSyntheticAgentOnce)
 {
     launch();

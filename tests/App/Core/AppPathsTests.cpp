@@ -2,6 +2,7 @@
 
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -27,12 +28,13 @@ TEST(AppPaths, CreatedDirectoryIsPrivate)
 TEST(AppPaths, SeedCopiesOnlyWhenNothingIsThere)
 {
     QTemporaryDir dir;
-    const QString target = dir.filePath("pricing.json");
-    AppPaths::seedIfMissing("pricing", "json", target);
-    EXPECT_EQ(TestSupport::readFile(target), TestSupport::readFile(":/seed/pricing.json"));
+    const QString target = dir.filePath("campaigns.json");
+    AppPaths::seedIfMissing("campaigns", "json", target);
+    EXPECT_EQ(TestSupport::readFile(target), TestSupport::readFile(":/seed/campaigns.json"));
     EXPECT_TRUE(QFileInfo(target).isWritable());
 
-    const QString empty = dir.filePath("campaigns.json");
+    const QString empty = dir.filePath("empty/campaigns.json");
+    QDir().mkpath(dir.filePath("empty"));
     TestSupport::writeFile(empty, "");
     AppPaths::seedIfMissing("campaigns", "json", empty);
     EXPECT_EQ(TestSupport::readFile(empty), QByteArray());

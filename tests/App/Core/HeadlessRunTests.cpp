@@ -257,6 +257,23 @@ TEST_F(HeadlessRunTest, SettingsAreReadFromTheConfFileInTheConfigHome)
     EXPECT_FALSE(QFileInfo::exists(home.filePath("config/Corvane/Corvane.ini")));
 }
 
+TEST_F(HeadlessRunTest, SnapshotsOfAnInstanceDefaultToTheDisplayModesScope)
+{
+    const QString conf = home.filePath("config/Corvane/Corvane.conf");
+    TestSupport::writeFile(conf, "[General]\ndisplayMode=pin:claudeCode\n");
+    QProcess &corvane = launch({"--headless"});
+    ASSERT_TRUE(waitUntilServing(corvane));
+    const auto scope = [&] {
+        const Run run = runToEnd({"--snapshot", "--json"});
+        return QJsonDocument::fromJson(run.out).object()["scope"].toString();
+    };
+    EXPECT_EQ(scope(), "claudeCode");
+    // An edit of the file moves the scope, as a choice in the menu would.
+    TestSupport::writeFile(conf, "[General]\ndisplayMode=aggregate\n");
+    EXPECT_TRUE(waitUntil([&] { return scope() == "aggregate"; }, std::chrono::seconds(10)));
+    EXPECT_EQ(stop(corvane, SIGTERM), 0);
+}
+
 TEST_F(HeadlessRunTest, EventsFromEverySourceReachTheStoreAndTheSnapshot)
 {
     const QString transcript = home.filePath(".claude/projects/-home-dev-project/session-1.jsonl");

@@ -73,9 +73,9 @@ TEST(SnapshotFormatTest, JsonHoldsEveryFieldWithIsoTimes)
 
 TEST(SnapshotModeTest, StartingScope)
 {
-    EXPECT_EQ(SnapshotMode::startingScope(DisplayMode::pinned(DisplayAgent::mock)), MetricsScope::of(DisplayAgent::mock));
-    EXPECT_EQ(SnapshotMode::startingScope(DisplayMode::aggregate()), MetricsScope::aggregate());
-    EXPECT_EQ(SnapshotMode::startingScope(DisplayMode::followFocus()), MetricsScope::aggregate());
+    EXPECT_EQ(DisplayMode::pinned(DisplayAgent::mock).startingScope(), MetricsScope::of(DisplayAgent::mock));
+    EXPECT_EQ(DisplayMode::aggregate().startingScope(), MetricsScope::aggregate());
+    EXPECT_EQ(DisplayMode::followFocus().startingScope(), MetricsScope::aggregate());
 }
 
 } // namespace

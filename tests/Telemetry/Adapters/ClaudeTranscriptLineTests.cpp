@@ -1,7 +1,15 @@
 #include "Telemetry/Adapters/ClaudeCodeJSONLAdapter.h"
 #include "Telemetry/Adapters/ClaudeTranscriptLine.h"
 
+#include "Telemetry/PricingTable.h"
+
+#include "support/TestSupport.h"
+
+#include <QDirIterator>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -67,11 +75,20 @@ TEST(ClaudeTranscriptLine, UsageCountsEveryInputTokenAndTheCachedReadPart)
     };
     const Case cases[] = {
         {R"({"input_tokens":12,"cache_read_input_tokens":30000,"cache_creation_input_tokens":500,"output_tokens":7})",
-         {30512, 7, 30000}},
-        {R"({"input_tokens":5,"cache_read_input_tokens":100,"cache_creation_input_tokens":20})", {125, 0, 100}},
+         {30512, 7, 30000, 500}},
+        {R"({"input_tokens":5,"cache_read_input_tokens":100,"cache_creation_input_tokens":20})", {125, 0, 100, 20}},
         // Only written to the cache: nothing was read from it.
         {R"({"input_tokens":1200,"cache_creation_input_tokens":3000,"cache_read_input_tokens":0,"output_tokens":45})",
-         {4200, 45, std::nullopt}},
+         {4200, 45, std::nullopt, 3000}},
+        // Writes split by lifetime; a split claiming more than was written is held to the total.
+        {R"({"input_tokens":1,"cache_creation_input_tokens":300,"output_tokens":2,
+             "cache_creation":{"ephemeral_5m_input_tokens":100,"ephemeral_1h_input_tokens":200}})",
+         {301, 2, std::nullopt, 100, 200}},
+        {R"({"input_tokens":1,"cache_creation_input_tokens":300,"cache_creation":{"ephemeral_1h_input_tokens":300}})",
+         {301, 0, std::nullopt, 0, 300}},
+        {R"({"input_tokens":1,"cache_creation_input_tokens":300,
+             "cache_creation":{"ephemeral_5m_input_tokens":250,"ephemeral_1h_input_tokens":250}})",
+         {301, 0, std::nullopt, 250, 50}},
         {R"({"input_tokens":10.9,"output_tokens":2})", {10, 2, std::nullopt}},
         {R"({"input_tokens":"12","output_tokens":"5"})", {12, 5, std::nullopt}},
         // Sums of counts from outside saturate instead of overflowing.
@@ -98,6 +115,44 @@ TEST(ClaudeTranscriptLine, SessionFallsBackToTheFileAndIdentitiesAreRead)
 
     EXPECT_EQ(parse(R"({"type":"assistant","message":{"id":"msg_1","model":"m"}})").responseId, "msg_1");
     EXPECT_EQ(parse(R"({"type":"assistant","requestId":"r","message":{"model":"m"}})").responseId, "");
+}
+
+// Each recorded response once (as the transcript reader counts them), priced on the built-in
+// table: what ccusage bills for every model it has a price for, cache writes included.
+TEST(ClaudeTranscriptLine, RecordedResponsesCostWhatCcusageBills)
+{
+    const QString samples = TestSupport::samplesDir() + "/claude";
+    const PricingTable pricing = PricingTable::readOnly("/nonexistent/pricing.json");
+    std::map<QString, double> costs;
+    QSet<QString> counted;
+    QDirIterator files(samples + "/projects", {"*.jsonl"}, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        for (const QByteArray &text : TestSupport::readFile(files.next()).split('\n')) {
+            const ClaudeTranscriptLine line = parse(text);
+            if (line.responseId.isEmpty() || counted.contains(line.responseId))
+                continue;
+            counted.insert(line.responseId);
+            QString model;
+            for (const AgentEvent &event : line.events) {
+                if (const auto *info = std::get_if<ModelInfo>(&event.kind))
+                    model = info->model;
+                if (const auto *usage = std::get_if<TokenUsage>(&event.kind))
+                    costs[model] += pricing.cost(model, *usage);
+            }
+        }
+    }
+    const QJsonObject ccusage = QJsonDocument::fromJson(TestSupport::readFile(samples + "/ccusage-daily.json")).object();
+    int priced = 0;
+    for (const QJsonValue &row : ccusage["daily"].toArray()[0].toObject()["modelBreakdowns"].toArray()) {
+        const QJsonObject model = row.toObject();
+        if (model["missingPricing"].toBool())
+            continue;
+        ++priced;
+        EXPECT_NEAR(costs[model["modelName"].toString()], model["cost"].toDouble(), 1e-9)
+            << model["modelName"].toString().toStdString();
+    }
+    EXPECT_EQ(priced, 1);
+    EXPECT_NEAR(costs["claude-sonnet-4-5-20250929"], 0.0374535, 1e-9);
 }
 
 } // namespace
