@@ -48,6 +48,8 @@ for model, i, o in db.execute("SELECT model, SUM(input), SUM(output) FROM events
     ok = ok and (i, o) == theirs
     print("%-28s %-14s %s" % (model, (i, o), theirs))
 codex = json.load(open(work + "/codex.json"))
-print("codex 7 days: %s (from the rollouts)" % ((sum(d["input"] for d in codex["daily"]), sum(d["output"] for d in codex["daily"])),))
+print("codex 7 days: %s in the snapshot" % ((sum(d["input"] for d in codex["daily"]), sum(d["output"] for d in codex["daily"])),))
+for row in db.execute("SELECT substr(session, 1, 13), kind, input, output, counted_input, counted_output FROM events WHERE source = 'codexDesktopSession' AND kind IN ('tokenUsage', 'sessionSnapshot')"):
+    print("  stored codex row", row)
 print("tokens equal to ccusage:", ok)
 PY

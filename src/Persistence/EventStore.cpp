@@ -465,6 +465,22 @@ CountedIdentities EventStore::countedIdentities(qsizetype limit) const
     return FilePositionTable::countedIdentities(m_db, limit);
 }
 
+std::optional<SessionSnapshot> EventStore::latestSnapshot(AgentSource source, const QString &session) const
+{
+    SqliteStatement statement(m_db, "SELECT input, output, cached FROM events WHERE source = ? AND session = ? "
+                                    "AND kind = 'sessionSnapshot' ORDER BY COALESCE(input, 0) + COALESCE(output, 0) DESC LIMIT 1");
+    statement.bind(1, rawValue(source));
+    statement.bind(2, session);
+    if (!statement.nextRow())
+        return std::nullopt;
+    SessionSnapshot snapshot;
+    snapshot.inputTokens = statement.optionalInteger(0).value_or(0);
+    snapshot.outputTokens = statement.optionalInteger(1).value_or(0);
+    snapshot.cachedTokens = statement.optionalInteger(2);
+    snapshot.sessionTokens = saturatingAdd(snapshot.inputTokens, snapshot.outputTokens);
+    return snapshot;
+}
+
 std::optional<qint64> EventStore::importBatch(std::span<const StoredAgentEvent> events,
                                               std::span<const FilePosition> positions,
                                               std::span<const CountedIdentity> counted)

@@ -99,6 +99,7 @@ public:
     std::optional<qint64> importBatch(std::span<const StoredAgentEvent> events, std::span<const FilePosition> positions,
                                       std::span<const CountedIdentity> counted) override;
     CountedIdentities countedIdentities(qsizetype limit) const override;
+    std::optional<SessionSnapshot> latestSnapshot(AgentSource source, const QString &session) const override;
 
 private:
     struct DayRange;

@@ -21,4 +21,6 @@ public:
     virtual FilePositions filePositions() const = 0;
     // The identities counted so far, at most `limit` of them.
     virtual CountedIdentities countedIdentities(qsizetype limit) const = 0;
+    // The largest stored snapshot of a session (cumulative counts the live channel has counted).
+    virtual std::optional<SessionSnapshot> latestSnapshot(AgentSource source, const QString &session) const = 0;
 };

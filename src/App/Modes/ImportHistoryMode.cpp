@@ -69,7 +69,9 @@ int runHere(const std::optional<qint64> &days, const AppEnvironment &environment
             .allJobs();
     for (HistoryImport::Job &job : codexJobs)
         job.from = 0; // a rollout's counts are differences: it is read from its start
-    CodexHistoryReader codexReader(now);
+    CodexHistoryReader codexReader(now, [&store](const QString &sessionId) {
+        return store.latestSnapshot(AgentSource::codexDesktopSession, sessionId);
+    });
     HistoryImport codex(codexReader, store, std::move(codexJobs));
 
     const bool terminal = isTerminal(stdout);

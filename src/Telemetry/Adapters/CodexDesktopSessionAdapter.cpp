@@ -67,7 +67,6 @@ void CodexDesktopSessionAdapter::setHistoryLink(HistoryLink link)
 void CodexDesktopSessionAdapter::start()
 {
     m_thread.run([this] {
-        startImport(std::nullopt);
         delete m_timer;
         m_active = false;
         m_timer = m_clock.createTimer(m_pollInterval, Clock::Repeat::everyInterval, m_thread.context(),
@@ -75,6 +74,8 @@ void CodexDesktopSessionAdapter::start()
         m_timer->start();
     });
     m_thread.post([this] { poll(); });
+    // After the first poll, so that what its snapshot counts is known to the import.
+    m_thread.post([this] { startImport(std::nullopt); });
 }
 
 void CodexDesktopSessionAdapter::stop()
@@ -115,7 +116,12 @@ void CodexDesktopSessionAdapter::startImport(const std::optional<QDateTime> &sin
         m_sink = m_history->openSink();
     if (!m_sink)
         return;
-    m_reader = std::make_unique<CodexHistoryReader>(m_clock.now());
+    // What the live snapshots counted (this run's, else stored ones) is not imported again.
+    m_reader = std::make_unique<CodexHistoryReader>(m_clock.now(), [this](const QString &sessionId) {
+        if (sessionId == m_currentSessionId && m_lastPublished)
+            return m_lastPublished;
+        return m_sink->latestSnapshot(AgentSource::codexDesktopSession, sessionId);
+    });
     m_import = std::make_unique<HistoryImport>(*m_reader, *m_sink, std::move(jobs));
     m_thread.post([this] { importStep(); });
 }
@@ -179,6 +185,7 @@ bool CodexDesktopSessionAdapter::switchTo(const QString &file, qint64 size, cons
     m_currentSessionId = CodexRollout::threadId(file).value_or(unknownSession);
     m_currentModel = CodexThreadDatabase::model(m_codexHome, m_currentSessionId);
     m_lastSnapshotFingerprint.reset();
+    m_lastPublished.reset();
     m_repeatedInfo.reset();
     m_lines = LineAssembler(file);
     m_currentOffset = size;
@@ -233,6 +240,7 @@ void CodexDesktopSessionAdapter::readIncrement(const QString &file, qint64 size,
 void CodexDesktopSessionAdapter::adoptSession(const QString &sessionId)
 {
     m_currentSessionId = sessionId;
+    m_lastPublished.reset();
     m_currentModel = CodexThreadDatabase::model(m_codexHome, sessionId);
 }
 
@@ -256,6 +264,7 @@ void CodexDesktopSessionAdapter::publish(const CodexSessionSnapshot &snapshot)
     payload.modelContextWindow = snapshot.modelContextWindow;
     payload.contextInputTokens = snapshot.contextInputTokens;
     m_bus.publish(AgentEvent::make(source, snapshot.sessionId, payload, snapshot.timestamp));
+    m_lastPublished = payload;
 }
 
 void CodexDesktopSessionAdapter::updateActiveState(const QDateTime &modifiedAt, const QDateTime &eventTime)

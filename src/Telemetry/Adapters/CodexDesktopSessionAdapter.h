@@ -78,6 +78,7 @@ private:
     std::optional<QString> m_currentModel;
     std::optional<QString> m_lastReportedModel;
     std::optional<QString> m_lastSnapshotFingerprint;
+    std::optional<SessionSnapshot> m_lastPublished; // of m_currentSessionId
     bool m_active = false;
     RepeatedTokenInfo m_repeatedInfo;
     QString m_limitFamily = QStringLiteral("codex");

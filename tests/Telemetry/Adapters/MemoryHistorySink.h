@@ -43,6 +43,7 @@ public:
         std::lock_guard lock(m_mutex);
         return m_counted;
     }
+    std::optional<SessionSnapshot> latestSnapshot(AgentSource, const QString &) const override { return std::nullopt; }
     QList<StoredAgentEvent> rows() const
     {
         std::lock_guard lock(m_mutex);
@@ -76,6 +77,10 @@ public:
     }
     FilePositions filePositions() const override { return m_target.filePositions(); }
     CountedIdentities countedIdentities(qsizetype limit) const override { return m_target.countedIdentities(limit); }
+    std::optional<SessionSnapshot> latestSnapshot(AgentSource source, const QString &session) const override
+    {
+        return m_target.latestSnapshot(source, session);
+    }
 
 private:
     MemoryHistorySink &m_target;
