@@ -18,6 +18,8 @@ CLAUDE_CONFIG_DIR=$HOME/.claude npx -y ccusage@20.0.24 daily --offline --json >"
 sleep 3
 "$BIN" --snapshot --json --scope claudeCode >"$WORK/claude.json"
 "$BIN" --snapshot --json --scope codex >"$WORK/codex.json"
+sleep 32 # past the engine's next day refresh from the store
+"$BIN" --snapshot --json --scope codex >"$WORK/codex-later.json"
 kill -TERM $PID; wait $PID
 python3 - "$WORK" <<'PY'
 import json, sqlite3, sys
@@ -48,7 +50,9 @@ for model, i, o in db.execute("SELECT model, SUM(input), SUM(output) FROM events
     ok = ok and (i, o) == theirs
     print("%-28s %-14s %s" % (model, (i, o), theirs))
 codex = json.load(open(work + "/codex.json"))
-print("codex 7 days: %s in the snapshot" % ((sum(d["input"] for d in codex["daily"]), sum(d["output"] for d in codex["daily"])),))
+later = json.load(open(work + "/codex-later.json"))
+print("codex 7 days: %s in the snapshot at 3 s, %s at 35 s" % ((sum(d["input"] for d in codex["daily"]), sum(d["output"] for d in codex["daily"])),
+      (sum(d["input"] for d in later["daily"]), sum(d["output"] for d in later["daily"]))))
 for row in db.execute("SELECT substr(session, 1, 13), kind, input, output, counted_input, counted_output FROM events WHERE source = 'codexDesktopSession' AND kind IN ('tokenUsage', 'sessionSnapshot')"):
     print("  stored codex row", row)
 print("tokens equal to ccusage:", ok)

@@ -362,9 +362,15 @@ TokenSums storedTokens(const QString &database, AgentSource source)
 {
     TokenSums sums;
     const auto store = EventStore::open(database);
+    // What each row added to the totals: its counted share when it has one (a snapshot), else a
+    // usage's own counts.
     for (const StoredAgentEvent &stored : store->recentEvents(100000)) {
-        const auto *usage = std::get_if<TokenUsage>(&stored.event.kind);
-        if (usage && stored.event.source == source) {
+        if (stored.event.source != source)
+            continue;
+        if (stored.counted) {
+            sums.input += stored.counted->input;
+            sums.output += stored.counted->output;
+        } else if (const auto *usage = std::get_if<TokenUsage>(&stored.event.kind)) {
             sums.input += usage->inputTokens;
             sums.output += usage->outputTokens;
         }
