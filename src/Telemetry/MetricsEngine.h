@@ -128,8 +128,8 @@ private:
     // Ends the replayed turns whose rule has run out by now; the ended events.
     QList<AgentEvent> endReplayedTurns(const QDateTime &now);
     void applyReport(const AgentEvent &event, const SessionReport &report);
-    void bumpToday(DisplayAgent agent, const Increment &increment);
-    void bumpDay(QList<DayAgg> &days, const QDateTime &today, const Increment &increment) const;
+    void bumpDayOf(DisplayAgent agent, const QDateTime &stampedAt, const Increment &increment);
+    void bumpDay(QList<DayAgg> &days, const QDateTime &now, const QDateTime &day, const Increment &increment) const;
     void hydrateFromStore();
     void applyPlanLimits(DisplayAgent agent, const PlanLimits &limits);
     QList<AgentPlanLimits> planLimitsProjection(const MetricsScope &scope) const;
