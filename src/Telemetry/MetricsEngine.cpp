@@ -389,6 +389,24 @@ void MetricsEngine::hydrateFromStore()
     m_turnsEndedAtHydration = endReplayedTurns(m_clock.now());
 }
 
+void MetricsEngine::adoptStoredSessions()
+{
+    if (!m_store)
+        return;
+    // Replayed on a scratch engine, so a known session is not counted twice and an old session
+    // does not become an agent's current one.
+    MetricsEngine scratch(m_pricing, nullptr, {}, Environment{&m_clock, m_delays}, m_calendar);
+    for (const StoredAgentEvent &stored : m_store->recentSessionEvents(replayedSessions)) {
+        const auto agent = m_agents.find(displayAgent(stored.event.source));
+        if (agent == m_agents.end() || !agent->second.sessions.contains(stored.event.sessionId))
+            scratch.apply(stored.event, false, stored.modelAtEvent);
+    }
+    for (const auto &[agent, metrics] : scratch.m_agents)
+        m_agents[agent].sessions.insert(metrics.sessions.begin(), metrics.sessions.end());
+    Q_EMIT agentsChanged();
+    refreshFromStore();
+}
+
 void MetricsEngine::refreshFromStore()
 {
     if (!m_store) {

@@ -79,6 +79,9 @@ public:
 
     // Reloads the day lists from the store (or scaffolds today's week without one).
     void refreshFromStore();
+    // Takes in the store's recent sessions this engine has not seen (rows a history import has
+    // just written), leaving the agents' state and the sessions it has alone; then refreshes the days.
+    void adoptStoredSessions();
 
     // Seven zero days, oldest first, the last being the day of `endingOn`.
     static QList<DayAgg> emptyWeek(const QDateTime &endingOn, const Calendar &calendar = Calendar());
