@@ -236,7 +236,7 @@ void BM_ReportSummaries7(benchmark::State &state)
 void BM_Scoped(benchmark::State &state)
 {
     MetricsEngine engine(*fixture->pricing, fixture->store.get(), [] { return std::optional<QString>("session-1"); },
-                         [] { return fixture->now; });
+                         Environment{&fixture->clock});
     for (int i = 0; i < 60; ++i)
         engine.tick(fixture->now.addSecs(i));
     const std::optional<MetricsScope> scope =

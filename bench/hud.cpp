@@ -1,6 +1,7 @@
 // Cost of one compact-bar update per metrics tick, and the HUD's resident memory.
 #include "HUD/HUDViewModel.h"
 #include "HUD/HUDWindowController.h"
+#include "HUD/Quick/QuickHUDPanel.h"
 #include "Platform/FakeWindowSystem.h"
 #include "support/XSession.h"
 
@@ -69,7 +70,7 @@ void BM_CompactBarRenderPerTick(benchmark::State &state)
     FakeWindowSystem windows;
     windows.addApplication({QStringLiteral("XTerm"), 1});
     FakeHUDSettings settings;
-    HUDWindowController controller(windows, settings, nullptr);
+    HUDWindowController controller(windows, settings, nullptr, nullptr, QuickHUDPanel::factory());
     controller.show();
     controller.setLastTarget({QRectF(20, 200, 1240, 300), false, true, false});
     controller.applyFrame();
