@@ -109,7 +109,7 @@ std::optional<CountedTokens> MetricsEngine::apply(const AgentEvent &event, bool 
     }
     if (const auto *report = std::get_if<SessionReport>(&event.kind)) {
         applyReport(event, *report);
-        return;
+        return std::nullopt;
     }
 
     AgentMetrics &metrics = m_agents[displayAgent(event.source)];
