@@ -90,7 +90,9 @@ struct DBusDesktopWindowSystem::Impl {
         }
         if (family == DesktopFamily::kde)
             setupProblem = KWinScript::load(bus).value_or(QString());
-        if (setupProblem.isEmpty())
+        // An extension that is not running now will not report in a moment from now either.
+        const bool peerExpected = family == DesktopFamily::kde || GnomeShellExtension::problem(bus).isEmpty();
+        if (setupProblem.isEmpty() && peerExpected)
             waitForHello(helloWait);
     }
 
