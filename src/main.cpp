@@ -7,6 +7,7 @@
 #include "App/Modes/ClaudeModes.h"
 #include "App/Modes/CodexModes.h"
 #include "App/Modes/SmokeTest.h"
+#include "App/Modes/ImportHistoryMode.h"
 #include "App/Modes/SnapshotMode.h"
 #include "Settings/AppSettings.h"
 #include "Settings/SettingsStore.h"
@@ -129,6 +130,12 @@ int main(int argc, char **argv)
         return ClaudeModes::runRevert(AppEnvironment::fromProcess(AppEnvironment::SupportDir::leave).claudeSettingsFile());
     case Mode::adReport:
         return AdReportMode::run(invocation.days, AppEnvironment::fromProcess());
+    case Mode::importHistory: {
+        if (invocation.daysGiven && (!invocation.days || *invocation.days < 1))
+            return CommandLine::usageError(QStringLiteral("--days needs a whole number of days, 1 or more"));
+        QCoreApplication app(argc, argv);
+        return ImportHistoryMode::run(invocation.days, AppEnvironment::fromProcess());
+    }
     case Mode::snapshot:
         return runSnapshot(argc, argv, invocation);
     case Mode::help:

@@ -63,7 +63,7 @@ int runInterface(int argc, char **argv)
         AppDelegate *raw = delegate.get();
         return InstanceRun::Launched{std::move(delegate), raw->core().metrics(), &raw->core().codexHealth(),
                                      [raw] { raw->bringHUDForward(); }, raw->core().adapters()->claudeHooks(),
-                                     InstanceRun::queuedPublisher(raw->core().bus())};
+                                     InstanceRun::queuedPublisher(raw->core().bus()), &raw->core()};
     });
 }
 

@@ -215,5 +215,6 @@ DashboardContent dashboardContent(const DashboardInputs &inputs)
     fillSessions(content, inputs.scoped);
     content.showDebugOverlay = inputs.showDebugOverlay;
     fillGates(content, inputs.slot);
+    content.historyLine = inputs.historyLine;
     return content;
 }

@@ -28,6 +28,7 @@ struct DashboardContent {
     Q_PROPERTY(bool showDebugOverlay MEMBER showDebugOverlay)
     Q_PROPERTY(QVariantList gateRows MEMBER gateRows)
     Q_PROPERTY(QString streakLine MEMBER streakLine)
+    Q_PROPERTY(QString historyLine MEMBER historyLine)
 
 public:
     static constexpr double wideFromWidth = 760;
@@ -52,6 +53,7 @@ public:
     bool showDebugOverlay = false;
     QVariantList gateRows;
     QString streakLine;
+    QString historyLine; // the history import's progress while it runs; empty otherwise
 
     bool operator==(const DashboardContent &) const = default;
 };
@@ -64,6 +66,7 @@ struct DashboardInputs {
     double width = 0;
     QLocale locale; // for the one-letter weekday labels
     QDateTime now;  // for the limits' countdowns; invalid: the current time
+    QString historyLine;
 };
 
 DashboardContent dashboardContent(const DashboardInputs &inputs);

@@ -103,6 +103,12 @@ void HUDViewModel::setLocale(const QLocale &locale)
     rebuild();
 }
 
+void HUDViewModel::setHistoryLine(const QString &line)
+{
+    m_historyLine = line;
+    rebuild();
+}
+
 void HUDViewModel::chooseDisplayMode(const QString &raw) { m_settings.setDisplayMode(DisplayMode::fromRaw(raw)); }
 
 void HUDViewModel::refreshFromEngine()
@@ -124,8 +130,8 @@ void HUDViewModel::rebuild()
     // The dashboard exists only while expanded; a collapsed HUD does not pay for it.
     if (!m_hudState.expanded())
         return;
-    DashboardContent dashboard =
-        dashboardContent({m_scoped, m_slot, m_health, m_settings.showDebugOverlay(), m_dashboardWidth, m_locale});
+    DashboardContent dashboard = dashboardContent(
+        {m_scoped, m_slot, m_health, m_settings.showDebugOverlay(), m_dashboardWidth, m_locale, {}, m_historyLine});
     if (!(dashboard == m_dashboard)) {
         m_dashboard = std::move(dashboard);
         Q_EMIT dashboardChanged();

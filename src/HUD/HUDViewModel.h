@@ -57,6 +57,8 @@ public:
     void setSlot(const SlotSnapshot &slot);
     void setCodexHealth(const CodexTelemetryHealth::Snapshot &health);
     void setLocale(const QLocale &locale);
+    // The history import's progress for the dashboard; empty once it is done.
+    void setHistoryLine(const QString &line);
     const ScopedMetrics &scoped() const { return m_scoped; }
 
     // Actions of the views.
@@ -102,6 +104,7 @@ private:
     SlotSnapshot m_slot;
     CodexTelemetryHealth::Snapshot m_health;
     QLocale m_locale;
+    QString m_historyLine;
     double m_dashboardWidth = 0;
     double m_barWidth = 0;
     QVariantMap m_barContentWidths;

@@ -1,5 +1,6 @@
 #include "Persistence/EventStore.h"
 
+#include "Persistence/FilePositionTable.h"
 #include "Persistence/PlanLimitsTable.h"
 #include "Persistence/SqliteStatement.h"
 #include "Telemetry/SaturatingMath.h"
@@ -299,7 +300,7 @@ std::unique_ptr<EventStore> EventStore::open(const QString &path, const Clock &c
     if (code == SQLITE_OK) {
         sqlite3_busy_timeout(db, busyTimeoutMs);
         if (sqlite3_exec(db, connectionPragmas, nullptr, nullptr, nullptr) == SQLITE_OK && migrate(db)
-            && PlanLimitsTable::migrate(db))
+            && PlanLimitsTable::migrate(db) && FilePositionTable::migrate(db))
             return std::unique_ptr<EventStore>(new EventStore(path, db, clock, std::move(calendar)));
         code = sqlite3_extended_errcode(db);
     }
@@ -455,7 +456,48 @@ bool EventStore::insertAll(std::span<const StoredAgentEvent> events)
     return stored;
 }
 
-bool EventStore::writeAll(std::span<const StoredAgentEvent> events)
+FilePositions EventStore::filePositions() const { return FilePositionTable::all(m_db); }
+
+bool EventStore::saveFilePosition(const FilePosition &position, std::span<const CountedIdentity> counted)
+{
+    return writeAll({}, std::span(&position, 1), counted);
+}
+
+CountedIdentities EventStore::countedIdentities(qsizetype limit) const
+{
+    return FilePositionTable::countedIdentities(m_db, limit);
+}
+
+std::optional<SessionSnapshot> EventStore::latestSnapshot(AgentSource source, const QString &session) const
+{
+    SqliteStatement statement(m_db, "SELECT input, output, cached FROM events WHERE source = ? AND session = ? "
+                                    "AND kind = 'sessionSnapshot' ORDER BY COALESCE(input, 0) + COALESCE(output, 0) DESC LIMIT 1");
+    statement.bind(1, rawValue(source));
+    statement.bind(2, session);
+    if (!statement.nextRow())
+        return std::nullopt;
+    SessionSnapshot snapshot;
+    snapshot.inputTokens = statement.optionalInteger(0).value_or(0);
+    snapshot.outputTokens = statement.optionalInteger(1).value_or(0);
+    snapshot.cachedTokens = statement.optionalInteger(2);
+    snapshot.sessionTokens = saturatingAdd(snapshot.inputTokens, snapshot.outputTokens);
+    return snapshot;
+}
+
+std::optional<qint64> EventStore::importBatch(std::span<const StoredAgentEvent> events,
+                                              std::span<const FilePosition> positions,
+                                              std::span<const CountedIdentity> counted)
+{
+    const qint64 before = sqlite3_total_changes64(m_db);
+    qint64 countedAdded = 0;
+    if (!writeAll(events, positions, counted, &countedAdded))
+        return std::nullopt;
+    // The positions' and identities' rows are changes too; only the events' count as imported.
+    return sqlite3_total_changes64(m_db) - before - qint64(positions.size()) - countedAdded;
+}
+
+bool EventStore::writeAll(std::span<const StoredAgentEvent> events, std::span<const FilePosition> positions,
+                          std::span<const CountedIdentity> counted, qint64 *countedAdded)
 {
     // IMMEDIATE takes the write lock up front, so the busy timeout covers it instead of a
     // deadlock error half-way through.
@@ -468,6 +510,16 @@ bool EventStore::writeAll(std::span<const StoredAgentEvent> events)
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
             return false;
         }
+    }
+    for (const FilePosition &position : positions) {
+        if (!FilePositionTable::upsert(m_db, position)) {
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            return false;
+        }
+    }
+    if (!FilePositionTable::insertCounted(m_db, counted, countedAdded)) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return false;
     }
     if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
         return true;

@@ -2,6 +2,7 @@
 
 #include "Persistence/EventStoreReportSummary.h"
 #include "Telemetry/Calendar.h"
+#include "Telemetry/HistorySink.h"
 #include "Platform/Clock.h"
 #include "Telemetry/MetricsHistory.h"
 #include "Telemetry/StoredAgentEvent.h"
@@ -24,7 +25,7 @@ class SqliteStatement;
 // and model changes, each with the model in force, without duplicates. Several connections may use
 // one file (the application's and a report's): the database runs in WAL mode and waits
 // up to busyTimeoutMs for a lock instead of failing.
-class EventStore final : public MetricsHistory {
+class EventStore final : public MetricsHistory, public HistorySink {
 public:
     static constexpr int busyTimeoutMs = 5000;
     // How far before a report window a turn start may lie and still count from the window start.
@@ -89,6 +90,17 @@ public:
     // Rows held; 0 when the query cannot run.
     qint64 eventCount() const;
 
+    // How far each transcript and rollout file has been counted.
+    FilePositions filePositions() const override;
+    // A file's position and the identities counted up to it, in one transaction; false when
+    // the database refused them.
+    bool saveFilePosition(const FilePosition &position, std::span<const CountedIdentity> counted = {});
+    // Imported history: the events, the positions they were read up to and what they counted.
+    std::optional<qint64> importBatch(std::span<const StoredAgentEvent> events, std::span<const FilePosition> positions,
+                                      std::span<const CountedIdentity> counted) override;
+    CountedIdentities countedIdentities(qsizetype limit) const override;
+    std::optional<SessionSnapshot> latestSnapshot(AgentSource source, const QString &session) const override;
+
 private:
     struct DayRange;
 
@@ -97,7 +109,8 @@ private:
                                             int *errorCode, QString *failure);
     std::optional<DayRange> dayRange(int days) const;
     bool write(const StoredAgentEvent &row);
-    bool writeAll(std::span<const StoredAgentEvent> events);
+    bool writeAll(std::span<const StoredAgentEvent> events, std::span<const FilePosition> positions = {},
+                  std::span<const CountedIdentity> counted = {}, qint64 *countedAdded = nullptr);
     void noteWrite(bool stored);
 
     QString m_path;

@@ -11,7 +11,8 @@ AdapterSet::AdapterSet(EventBus &bus, Locations locations, const Environment &en
 
 AdapterSet::~AdapterSet() = default;
 
-void AdapterSet::start(bool useMockData, bool debugLogRawOTel, const std::function<void()> &onListenerReady)
+void AdapterSet::start(bool useMockData, bool debugLogRawOTel, const std::function<void()> &onListenerReady,
+                       const HistoryLinkFactory &historyLink)
 {
     if (useMockData) {
         m_mock = std::make_unique<MockAdapter>(m_bus, m_env);
@@ -19,6 +20,8 @@ void AdapterSet::start(bool useMockData, bool debugLogRawOTel, const std::functi
     }
 
     m_claude = std::make_unique<ClaudeCodeJSONLAdapter>(m_bus, m_locations.claudeRoot, m_env);
+    if (historyLink)
+        m_claude->setHistoryLink(historyLink(AgentSource::claudeCodeJsonl));
     m_claude->start();
     m_claudeHooks = std::make_unique<ClaudeCodeHookSource>(m_bus, m_env);
 
@@ -32,6 +35,8 @@ void AdapterSet::start(bool useMockData, bool debugLogRawOTel, const std::functi
     m_notify->start();
 
     m_codexDesktop = std::make_unique<CodexDesktopSessionAdapter>(m_bus, m_locations.homeDir, m_env);
+    if (historyLink)
+        m_codexDesktop->setHistoryLink(historyLink(AgentSource::codexDesktopSession));
     m_codexDesktop->start();
 }
 

@@ -33,9 +33,15 @@ public:
     AdapterSet(EventBus &bus, Locations locations, const Environment &env = {});
     ~AdapterSet();
 
+    // Makes a history link for one file-reading adapter (with the store's positions at start).
+    using HistoryLinkFactory = std::function<HistoryLink(AgentSource source)>;
+
     // Creates and starts every adapter, the mock one only when asked. onListenerReady is called
-    // from an adapter's thread each time the OTel or notify listener becomes ready.
-    void start(bool useMockData, bool debugLogRawOTel, const std::function<void()> &onListenerReady);
+    // from an adapter's thread each time the OTel or notify listener becomes ready. With a
+    // history link factory, the transcript and rollout readers keep their positions and import
+    // what was never counted.
+    void start(bool useMockData, bool debugLogRawOTel, const std::function<void()> &onListenerReady,
+               const HistoryLinkFactory &historyLink = {});
     // Stops and drops the synthetic agent, then starts a new one when useMockData is on.
     void restartMock(bool useMockData);
 

@@ -72,10 +72,13 @@ void AppCore::launch()
 
     // Listeners report readiness from their own threads; the refresh belongs on this one.
     const QPointer<AppCore> self(this);
+    AdapterSet::HistoryLinkFactory history;
+    if (m_store)
+        history = [this](AgentSource source) { return historyLink(source); };
     m_adapters->start(m_settings.useMockData(), m_settings.debugLogRawOTel(), [self] {
         QMetaObject::invokeMethod(
             self.data(), [self] { if (self) self->refreshCodexHealth(); }, Qt::QueuedConnection);
-    });
+    }, history);
     refreshCodexHealth();
 
     m_healthTimer = m_environment.clock->createTimer(m_environment.delays.codexHealthRefresh,
@@ -112,6 +115,57 @@ void AppCore::openStore()
         tell(problem ? *problem + QStringLiteral("; retrying") : QStringLiteral("events are stored again"));
         Q_EMIT storeProblemChanged();
     });
+}
+
+HistoryLink AppCore::historyLink(AgentSource source)
+{
+    HistoryLink link;
+    link.known = m_store->filePositions();
+    // The import writes from the adapter's thread through a connection of its own.
+    link.openSink = [path = m_environment.eventsDatabase(), clock = m_environment.clock]() -> std::unique_ptr<HistorySink> {
+        return EventStore::open(path, *clock);
+    };
+    link.savePosition = [store = m_store.get()](const FilePosition &position, const CountedIdentities &counted) {
+        store->saveFilePosition(position, counted);
+    };
+    const QPointer<AppCore> self(this);
+    link.onProgress = [self, source](const HistoryImport::Progress &progress) {
+        QMetaObject::invokeMethod(
+            self.data(), [self, source, progress] { if (self) self->noteImportProgress(source, progress); },
+            Qt::QueuedConnection);
+    };
+    return link;
+}
+
+void AppCore::noteImportProgress(AgentSource source, const HistoryImport::Progress &progress)
+{
+    m_historyImport[source] = progress;
+    if (progress.problem)
+        tell(*progress.problem);
+    // Imported rows reach the day lists (totals, charts) at once rather than at the next refresh.
+    if (progress.finished && m_metrics)
+        m_metrics->refreshFromStore();
+    Q_EMIT historyImportChanged();
+}
+
+void AppCore::importHistory(const std::optional<qint64> &days)
+{
+    if (!m_adapters || !m_store)
+        return;
+    const std::optional<QDateTime> since =
+        days ? std::optional(m_environment.clock->now().addDays(-*days)) : std::nullopt;
+    m_historyImport[AgentSource::claudeCodeJsonl] = {};
+    m_historyImport[AgentSource::codexDesktopSession] = {};
+    m_adapters->claude()->importHistory(since);
+    m_adapters->codexDesktop()->importHistory(since);
+}
+
+HistoryImport::Progress AppCore::historyImportTotal() const
+{
+    QList<HistoryImport::Progress> parts;
+    for (const auto &[source, progress] : m_historyImport)
+        parts.append(progress);
+    return HistoryImport::Progress::sum(parts);
 }
 
 QString AppCore::storeProblem() const

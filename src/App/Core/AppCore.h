@@ -8,6 +8,7 @@
 
 #include <QObject>
 
+#include <map>
 #include <memory>
 
 class EventPipeline;
@@ -54,12 +55,22 @@ public:
     // What the user should know about the event store: why writes fail, that an unreadable
     // database was moved aside at launch, or why there is none; empty when all is well.
     QString storeProblem() const;
+    // The history import of each file-reading adapter, as last reported.
+    const std::map<AgentSource, HistoryImport::Progress> &historyImport() const { return m_historyImport; }
+    // The imports together; finished once every one is (also when none ran).
+    HistoryImport::Progress historyImportTotal() const;
+    // Asks the transcript and rollout readers to import what they have not counted (with days,
+    // only files written in the last N days); the progress starts over as unfinished.
+    void importHistory(const std::optional<qint64> &days);
 
 Q_SIGNALS:
     void storeProblemChanged();
+    void historyImportChanged();
 
 private:
     void openStore();
+    HistoryLink historyLink(AgentSource source);
+    void noteImportProgress(AgentSource source, const HistoryImport::Progress &progress);
     void storePendingTurnEnds();
     void storeRuleEndedTurn(const AgentEvent &event);
     void installSettingsSubscriptions();
@@ -80,5 +91,6 @@ private:
     Timer *m_healthTimer = nullptr;
     Timer *m_eventHealthRefresh = nullptr;
     bool m_deliveredUseMockData = false;
+    std::map<AgentSource, HistoryImport::Progress> m_historyImport;
     bool m_launched = false;
 };

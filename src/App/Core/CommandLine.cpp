@@ -19,7 +19,7 @@ struct ModeFlag {
 };
 
 // In the order in which they win.
-constexpr std::array<ModeFlag, 16> modeFlags{{
+constexpr std::array<ModeFlag, 17> modeFlags{{
     {"smoke-test", Mode::smokeTest},
     {"codex-status", Mode::codexStatus},
     {"install-codex-config", Mode::installCodexConfig},
@@ -31,6 +31,7 @@ constexpr std::array<ModeFlag, 16> modeFlags{{
     {"revert-claude-config", Mode::revertClaudeConfig},
     {"revert-claude-statusline", Mode::revertClaudeConfig},
     {"ad-report", Mode::adReport},
+    {"import-history", Mode::importHistory},
     {"snapshot", Mode::snapshot},
     {"help", Mode::help},
     {"version", Mode::version},
@@ -57,7 +58,8 @@ std::optional<QString> misplaced(const QCommandLineParser &parser, Mode mode)
     const std::array<std::pair<const char *, Mode>, 3> owners{{
         {"scope", Mode::snapshot}, {"json", Mode::snapshot}, {"days", Mode::adReport}}};
     for (const auto &[option, owner] : owners) {
-        if (parser.isSet(QLatin1String(option)) && mode != owner) {
+        const bool sharedDays = owner == Mode::adReport && mode == Mode::importHistory;
+        if (parser.isSet(QLatin1String(option)) && mode != owner && !sharedDays) {
             const auto flag = std::find_if(modeFlags.begin(), modeFlags.end(),
                                            [owner = owner](const ModeFlag &f) { return f.mode == owner; });
             return QStringLiteral("--%1 goes with --%2").arg(QLatin1String(option), QLatin1String(flag->name));
@@ -100,7 +102,8 @@ std::variant<Invocation, QString> parse(const QStringList &arguments)
             return QStringLiteral("unknown scope \"%1\" (expected aggregate, claudeCode, codex or mock)").arg(name);
     }
     invocation.json = parser.isSet(QStringLiteral("json"));
-    if (parser.isSet(QStringLiteral("days")))
+    invocation.daysGiven = parser.isSet(QStringLiteral("days"));
+    if (invocation.daysGiven)
         invocation.days = cliInt(parser.values(QStringLiteral("days")).first());
     return invocation;
 }
@@ -160,6 +163,11 @@ QString usage()
         "                           (also --install-claude-statusline)\n"
         "  --revert-claude-config   remove them again (also --revert-claude-statusline)\n"
         "  --ad-report [--days N]   write the sponsored-slot pilot report (default 7 days)\n"
+        "  --import-history [--days N]\n"
+        "                           count the Claude Code transcripts and Codex rollout files not yet\n"
+        "                           counted (default: all history; with --days, files written in the\n"
+        "                           last N days), newest first; a running Corvane is asked to do it.\n"
+        "                           Running it again adds nothing\n"
         "  --snapshot [--scope aggregate|claudeCode|codex|mock] [--json]\n"
         "                           print the current metrics in one line (or as JSON), for status bars\n"
         "  --help                   print this text\n"

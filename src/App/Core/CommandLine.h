@@ -21,6 +21,7 @@ enum class Mode {
     installClaudeConfig,
     revertClaudeConfig,
     adReport,
+    importHistory,
     snapshot,
     help,
     version,
@@ -34,7 +35,8 @@ struct Invocation {
     Mode mode = Mode::interface;
     std::optional<MetricsScope> scope; // --scope, with --snapshot; none: the running instance's
     bool json = false;                 // --json, with --snapshot
-    std::optional<qint64> days;        // --days N, with --ad-report; none when absent or not a number
+    std::optional<qint64> days;        // --days N, with --ad-report or --import-history; none when absent or not a number
+    bool daysGiven = false;            // --days was on the command line
 };
 
 // The invocation (without the program name in `arguments`), or what is wrong with the arguments:

@@ -14,9 +14,11 @@ const char *commandName(ControlRequest::Command command)
     case ControlRequest::Command::raise: return "raise";
     case ControlRequest::Command::snapshot: return "snapshot";
     case ControlRequest::Command::claudeHook: return "claudeHook";
-    case ControlRequest::Command::claudeStatus: break;
+    case ControlRequest::Command::claudeStatus: return "claudeStatus";
+    case ControlRequest::Command::importHistory: return "importHistory";
+    case ControlRequest::Command::importStatus: break;
     }
-    return "claudeStatus";
+    return "importStatus";
 }
 
 } // namespace
@@ -28,6 +30,8 @@ QByteArray ControlRequest::toLine() const
         object.insert("hook", hook);
     if (command == Command::claudeStatus)
         object.insert("report", report);
+    if (command == Command::importHistory && days)
+        object.insert("days", *days);
     if (command == Command::snapshot) {
         if (scope)
             object.insert("scope", SnapshotFormat::scopeName(*scope));
@@ -55,6 +59,16 @@ std::optional<ControlRequest> ControlRequest::parse(QByteArrayView line)
             return std::nullopt;
         return claudeStatus(object.value("report").toObject());
     }
+    if (command == u"importHistory") {
+        const QJsonValue days = object.value("days");
+        if (days.isUndefined())
+            return importHistory(std::nullopt);
+        if (!days.isDouble() || days.toInteger(0) < 1)
+            return std::nullopt;
+        return importHistory(days.toInteger());
+    }
+    if (command == u"importStatus")
+        return importStatus();
     if (command != u"snapshot")
         return std::nullopt;
     std::optional<MetricsScope> scope;

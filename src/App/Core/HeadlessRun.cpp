@@ -49,7 +49,8 @@ int run(int argc, char **argv)
         const CodexTelemetryHealth *health = &core->codexHealth();
         ClaudeCodeHookSource *claudeHooks = core->adapters()->claudeHooks();
         EventPublisher publish = InstanceRun::queuedPublisher(core->bus());
-        return InstanceRun::Launched{std::move(core), metrics, health, {}, claudeHooks, std::move(publish)};
+        AppCore *raw = core.get();
+        return InstanceRun::Launched{std::move(core), metrics, health, {}, claudeHooks, std::move(publish), raw};
     });
 }
 

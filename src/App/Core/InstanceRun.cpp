@@ -1,9 +1,11 @@
 #include "App/Core/InstanceRun.h"
 
+#include "App/Core/AppCore.h"
 #include "App/Core/ClaudeStatusLine.h"
 #include "App/Core/CommandLine.h"
 #include "App/Core/ControlClient.h"
 #include "App/Core/ControlServer.h"
+#include "App/Core/HistoryProgressJson.h"
 #include "App/Core/InstanceLock.h"
 #include "App/Core/SnapshotFormat.h"
 #include "App/Core/TerminationSignals.h"
@@ -13,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QJsonDocument>
 #include <QPointer>
 #include <QThread>
 
@@ -57,7 +60,7 @@ QByteArray claudeStatusAnswer(const QJsonObject &object, const MetricsEngine &me
 
 QByteArray answer(const std::optional<ControlRequest> &request, const MetricsEngine &metrics,
                   const CodexTelemetryHealth &health, const std::function<void()> &bringForward,
-                  ClaudeCodeHookSource *claudeHooks, const EventPublisher &publish)
+                  ClaudeCodeHookSource *claudeHooks, const EventPublisher &publish, AppCore *core)
 {
     if (!request)
         return QByteArrayLiteral("error: unknown request\n");
@@ -74,6 +77,13 @@ QByteArray answer(const std::optional<ControlRequest> &request, const MetricsEng
         return {};
     case ControlRequest::Command::claudeStatus:
         return claudeStatusAnswer(request->report, metrics, publish);
+    case ControlRequest::Command::importHistory:
+    case ControlRequest::Command::importStatus:
+        if (!core)
+            return QByteArrayLiteral("error: this instance does not import history\n");
+        if (request->command == ControlRequest::Command::importHistory)
+            core->importHistory(request->days);
+        return QJsonDocument(HistoryProgressJson::toJson(core->historyImportTotal())).toJson(QJsonDocument::Compact) + '\n';
     }
     return {};
 }
@@ -91,8 +101,9 @@ int run(const AppEnvironment &environment, const std::function<Launched()> &laun
     const std::function<void()> bringForward = launched.bringForward;
     ClaudeCodeHookSource *claudeHooks = launched.claudeHooks;
     const EventPublisher publish = launched.publish;
-    ControlServer control(environment.controlSocket(), [&metrics, &health, &bringForward, claudeHooks, &publish](QByteArrayView line) {
-        return answer(ControlRequest::parse(line), metrics, health, bringForward, claudeHooks, publish);
+    AppCore *core = launched.core;
+    ControlServer control(environment.controlSocket(), [&metrics, &health, &bringForward, claudeHooks, &publish, core](QByteArrayView line) {
+        return answer(ControlRequest::parse(line), metrics, health, bringForward, claudeHooks, publish, core);
     }, environment);
     if (!control.listen())
         std::fprintf(stderr, "corvane: control socket unavailable: %s\n", qPrintable(control.errorString()));

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+class AppCore;
 class ClaudeCodeHookSource;
 class CodexTelemetryHealth;
 class MetricsEngine;
@@ -34,13 +35,15 @@ struct Launched {
     std::function<void()> bringForward;
     ClaudeCodeHookSource *claudeHooks = nullptr; // where Claude Code's hook calls go
     EventPublisher publish;
+    AppCore *core = nullptr; // runs the history imports asked for over the socket
 };
 
 // The answer to one control request of a running instance. A hook call gets an empty answer (its
 // sender never waits for one); a Claude status report is published as events before its line is made.
 QByteArray answer(const std::optional<ControlRequest> &request, const MetricsEngine &metrics,
                   const CodexTelemetryHealth &health, const std::function<void()> &bringForward,
-                  ClaudeCodeHookSource *claudeHooks = nullptr, const EventPublisher &publish = {});
+                  ClaudeCodeHookSource *claudeHooks = nullptr, const EventPublisher &publish = {},
+                  AppCore *core = nullptr);
 
 // Becomes the instance and runs the event loop until SIGINT, SIGTERM, SIGHUP or quit (status 0); when
 // another instance holds the support directory, asks it to come forward, prints one line and

@@ -2,6 +2,7 @@
 
 #include "App/Shell/AppHUD.h"
 #include "App/Core/AutostartEntry.h"
+#include "App/Core/HistoryProgressText.h"
 #include "App/Modes/ReportExport.h"
 #include "App/Shell/ShellController.h"
 #include "App/Shell/SponsoredSlot.h"
@@ -56,6 +57,9 @@ void AppDelegate::launchShell()
     const DesktopSession session = detectDesktopSession(QProcessEnvironment::systemEnvironment());
     m_windows = makeWindowSystem(session, x);
     m_hud = std::make_unique<AppHUD>(settings, *m_windows, *m_core.metrics(), m_core.codexHealth(), *m_slot);
+    connect(&m_core, &AppCore::historyImportChanged, m_hud.get(), [this] {
+        m_hud->controller().viewModel().setHistoryLine(historyProgressText(m_core.historyImportTotal()));
+    });
     m_tracker = std::make_unique<WindowTracker>(*m_windows, [&settings] { return settings.targetBundleID(); }, env);
     m_desktop = std::make_unique<FreedesktopDesktop>();
     m_slot->impressions().desktop = m_desktop.get();

@@ -1,6 +1,9 @@
 #include "Telemetry/Adapters/CodexDesktopSessionAdapter.h"
 
+#include "Platform/Files/RegularFile.h"
+#include "Telemetry/Adapters/CodexHistoryReader.h"
 #include "Telemetry/Adapters/CodexThreadDatabase.h"
+#include "Telemetry/Adapters/HistoryScan.h"
 #include "Telemetry/EventBus.h"
 
 #include <QDir>
@@ -28,20 +31,19 @@ void findNewest(const QString &dir, std::optional<QFileInfo> &newest)
     }
 }
 
-// The bytes [from, to) of a file; none when it cannot be read.
+// The bytes [from, to) of a regular file; none when it cannot be read.
 std::optional<QByteArray> readRange(const QString &path, qint64 from, qint64 to)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(from))
+    const std::optional<RegularFile> file = RegularFile::open(path);
+    if (!file)
         return std::nullopt;
-    QByteArray bytes = file.read(to - from);
-    if (bytes.size() != to - from)
+    QByteArray bytes(to - from, Qt::Uninitialized);
+    if (file->read(from, bytes.data(), bytes.size()) != bytes.size())
         return std::nullopt;
     return bytes;
 }
 
-// Length of the complete lines at the start of bytes: a line still being written is left for the
-// next poll instead of being lost.
+// Length of the complete lines at the start of bytes.
 qint64 completeLength(const QByteArray &bytes) { return bytes.lastIndexOf('\n') + 1; }
 
 } // namespace
@@ -57,6 +59,11 @@ CodexDesktopSessionAdapter::CodexDesktopSessionAdapter(EventBus &bus, const QStr
 
 CodexDesktopSessionAdapter::~CodexDesktopSessionAdapter() { stop(); }
 
+void CodexDesktopSessionAdapter::setHistoryLink(HistoryLink link)
+{
+    m_thread.run([this, &link] { m_history = std::move(link); });
+}
+
 void CodexDesktopSessionAdapter::start()
 {
     m_thread.run([this] {
@@ -67,15 +74,69 @@ void CodexDesktopSessionAdapter::start()
         m_timer->start();
     });
     m_thread.post([this] { poll(); });
+    // After the first poll, so that what its snapshot counts is known to the import.
+    m_thread.post([this] { startImport(std::nullopt); });
 }
 
 void CodexDesktopSessionAdapter::stop()
 {
     m_thread.run([this] {
+        m_import.reset();
+        m_reader.reset();
+        m_sink.reset();
         delete m_timer;
         m_timer = nullptr;
         m_active = false;
     });
+}
+
+// Rollouts are read again from their start (a count is a difference from the one before it);
+// the rows already held are not stored twice.
+void CodexDesktopSessionAdapter::importHistory(const std::optional<QDateTime> &since)
+{
+    m_thread.post([this, since] {
+        if (m_history && !m_import) {
+            m_history->known = m_sink ? m_sink->filePositions() : m_history->known;
+            startImport(since);
+        }
+    });
+}
+
+void CodexDesktopSessionAdapter::startImport(const std::optional<QDateTime> &since)
+{
+    m_import.reset();
+    if (!m_history)
+        return;
+    QList<HistoryImport::Job> jobs =
+        HistoryScan::classify(HistoryScan::jsonlFiles(m_codexHome + QStringLiteral("/sessions")), m_history->known, since)
+            .allJobs();
+    for (HistoryImport::Job &job : jobs)
+        job.from = 0;
+    if (!m_sink && m_history->openSink)
+        m_sink = m_history->openSink();
+    if (!m_sink)
+        return;
+    // What the live snapshots counted (this run's, else stored ones) is not imported again.
+    m_reader = std::make_unique<CodexHistoryReader>(m_clock.now(), [this](const QString &sessionId) {
+        if (sessionId == m_currentSessionId && m_lastPublished)
+            return m_lastPublished;
+        return m_sink->latestSnapshot(AgentSource::codexDesktopSession, sessionId);
+    });
+    m_import = std::make_unique<HistoryImport>(*m_reader, *m_sink, std::move(jobs));
+    m_thread.post([this] { importStep(); });
+}
+
+void CodexDesktopSessionAdapter::importStep()
+{
+    if (!m_import)
+        return; // stopped meanwhile
+    const bool more = m_import->step(); // also tells an import with nothing to do that it is done
+    if (m_history->onProgress)
+        m_history->onProgress(m_import->progress());
+    if (more)
+        m_thread.post([this] { importStep(); });
+    else
+        m_import.reset();
 }
 
 void CodexDesktopSessionAdapter::pollNow()
@@ -124,7 +185,9 @@ bool CodexDesktopSessionAdapter::switchTo(const QString &file, qint64 size, cons
     m_currentSessionId = CodexRollout::threadId(file).value_or(unknownSession);
     m_currentModel = CodexThreadDatabase::model(m_codexHome, m_currentSessionId);
     m_lastSnapshotFingerprint.reset();
+    m_lastPublished.reset();
     m_repeatedInfo.reset();
+    m_lines = LineAssembler(file);
     m_currentOffset = size;
     if (size == 0)
         return false;
@@ -148,32 +211,27 @@ bool CodexDesktopSessionAdapter::switchTo(const QString &file, qint64 size, cons
 
 void CodexDesktopSessionAdapter::readIncrement(const QString &file, qint64 size, const QDateTime &modifiedAt)
 {
-    if (size < m_currentOffset) // truncated or replaced: read it again from the start
-        m_currentOffset = 0;
-    const auto bytes = readRange(file, m_currentOffset, size);
-    if (!bytes) {
+    const std::optional<RegularFile> opened = RegularFile::open(file);
+    if (!opened) {
         updateActiveState(modifiedAt, m_clock.now());
         return;
     }
-    const qint64 complete = completeLength(*bytes);
-    m_currentOffset += complete;
+    if (size < m_currentOffset) { // truncated or replaced: read it again from the start
+        m_currentOffset = 0;
+        m_lines.clear();
+    }
     const QDateTime now = m_clock.now();
     std::optional<CodexSessionSnapshot> latest;
-    qsizetype start = 0;
-    while (start < complete) {
-        const qsizetype end = bytes->indexOf('\n', start);
-        const QByteArrayView line(bytes->constData() + start, end - start);
-        start = end + 1;
-        if (line.isEmpty())
-            continue;
+    // A line still being written stays in m_lines for the next poll instead of being lost.
+    m_currentOffset = m_lines.read(*opened, m_currentOffset, size, [&](QByteArrayView line) {
         if (const auto session = CodexRollout::sessionId(line); session && *session != m_currentSessionId)
             adoptSession(*session);
         publishLimits(line, now, modifiedAt);
         if (m_repeatedInfo.repeats(line))
-            continue; // a usage-limit line repeats the counts before it
+            return; // a usage-limit line repeats the counts before it
         if (auto snapshot = CodexRollout::snapshot(line, m_currentSessionId, now))
             latest = std::move(snapshot);
-    }
+    });
     if (latest)
         publish(*latest);
     updateActiveState(modifiedAt, latest ? latest->timestamp : modifiedAt);
@@ -182,6 +240,7 @@ void CodexDesktopSessionAdapter::readIncrement(const QString &file, qint64 size,
 void CodexDesktopSessionAdapter::adoptSession(const QString &sessionId)
 {
     m_currentSessionId = sessionId;
+    m_lastPublished.reset();
     m_currentModel = CodexThreadDatabase::model(m_codexHome, sessionId);
 }
 
@@ -205,6 +264,7 @@ void CodexDesktopSessionAdapter::publish(const CodexSessionSnapshot &snapshot)
     payload.modelContextWindow = snapshot.modelContextWindow;
     payload.contextInputTokens = snapshot.contextInputTokens;
     m_bus.publish(AgentEvent::make(source, snapshot.sessionId, payload, snapshot.timestamp));
+    m_lastPublished = payload;
 }
 
 void CodexDesktopSessionAdapter::updateActiveState(const QDateTime &modifiedAt, const QDateTime &eventTime)

@@ -96,6 +96,37 @@ std::optional<QString> sessionId(QByteArrayView line)
     return id.toString();
 }
 
+std::optional<std::pair<QString, QDateTime>> turnModel(QByteArrayView line)
+{
+    if (!line.contains(QByteArrayView("turn_context")))
+        return std::nullopt;
+    const auto object = objectLine(line);
+    if (!object || object->value(QLatin1String("type")).toString() != QLatin1String("turn_context"))
+        return std::nullopt;
+    const QJsonValue model = object->value(QLatin1String("payload"))[QLatin1String("model")];
+    if (!model.isString() || model.toString().isEmpty())
+        return std::nullopt;
+    return std::pair{model.toString(),
+                     QDateTime::fromString(object->value(QLatin1String("timestamp")).toString(), Qt::ISODateWithMs)};
+}
+
+std::optional<std::pair<bool, QDateTime>> turnEdge(QByteArrayView line)
+{
+    if (!line.contains(QByteArrayView("task_started")) && !line.contains(QByteArrayView("task_complete")))
+        return std::nullopt;
+    const auto object = objectLine(line);
+    if (!object || object->value(QLatin1String("type")).toString() != QLatin1String("event_msg"))
+        return std::nullopt;
+    const QString type = object->value(QLatin1String("payload"))[QLatin1String("type")].toString();
+    if (type != QLatin1String("task_started") && type != QLatin1String("task_complete"))
+        return std::nullopt;
+    const QDateTime stamp =
+        QDateTime::fromString(object->value(QLatin1String("timestamp")).toString(), Qt::ISODateWithMs);
+    if (!stamp.isValid())
+        return std::nullopt;
+    return std::pair{type == QLatin1String("task_started"), stamp};
+}
+
 std::optional<QString> threadId(const QString &filePath)
 {
     static const QRegularExpression uuid(

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 // The newest token counts of a Codex thread, as its rollout file records them (cumulative).
 struct CodexSessionSnapshot {
@@ -33,6 +34,10 @@ std::optional<CodexSessionSnapshot> snapshot(QByteArrayView line, const QString 
 std::optional<CodexSessionSnapshot> latestSnapshot(QByteArrayView chunk, const QString &sessionId, const QDateTime &now);
 // The thread id of a "session_meta" line, else none.
 std::optional<QString> sessionId(QByteArrayView line);
+// The model of a "turn_context" line, with the line's time (invalid when it has none); else none.
+std::optional<std::pair<QString, QDateTime>> turnModel(QByteArrayView line);
+// A "task_started" (true) or "task_complete" (false) event line, with its time; else none.
+std::optional<std::pair<bool, QDateTime>> turnEdge(QByteArrayView line);
 // The thread UUID in a rollout file's name (lower-case hexadecimal only), else none.
 std::optional<QString> threadId(const QString &filePath);
 

@@ -1,8 +1,7 @@
 #include "Telemetry/Adapters/RecentIdentities.h"
 
-bool RecentIdentities::insert(QStringView identity)
+bool RecentIdentities::insertDigest(quint64 key)
 {
-    const quint64 key = digest(identity);
     if (!m_digests.insert(key).second)
         return false;
     m_order.push_back(key);

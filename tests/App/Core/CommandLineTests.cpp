@@ -32,6 +32,9 @@ TEST(CommandLine, OptionsAsOneTable)
         {{"--ad-report", "--days", "3", "--days", "4"}, Invocation{Mode::adReport, {}, false, 3}, {}},
         {{"--ad-report", "--days", "x"}, Invocation{Mode::adReport}, {}}, // not a number: the default window
         {{"--version", "--ad-report"}, Invocation{Mode::adReport}, {}},
+        {{"--import-history"}, Invocation{Mode::importHistory}, {}},
+        {{"--import-history", "--days", "30"}, Invocation{Mode::importHistory, {}, false, 30}, {}},
+        {{"--import-history", "--snapshot"}, Invocation{Mode::importHistory}, {}},
         {{"--snapshot", "--scope", "codex"}, Invocation{Mode::snapshot, codex}, {}},
         {{"--snapshot", "--scope=codex", "--json"}, Invocation{Mode::snapshot, codex, true}, {}},
         {{"--json", "--snapshot"}, Invocation{Mode::snapshot, {}, true}, {}},

@@ -127,13 +127,14 @@ TEST(ControlRequestTest, LinesRoundTripAndMalformedOnesAreRefused)
     for (const ControlRequest &request :
          {ControlRequest::raise(), ControlRequest::snapshot(std::nullopt, false),
           ControlRequest::snapshot(MetricsScope::of(DisplayAgent::claudeCode), true),
-          ControlRequest::snapshot(MetricsScope::aggregate(), false)}) {
+          ControlRequest::snapshot(MetricsScope::aggregate(), false), ControlRequest::importHistory(std::nullopt),
+          ControlRequest::importHistory(7), ControlRequest::importStatus()}) {
         const QByteArray line = request.toLine();
         EXPECT_TRUE(line.endsWith('\n'));
         EXPECT_EQ(ControlRequest::parse(line), request) << line.toStdString();
     }
     for (const char *bad : {"", "raise", "{}", R"({"command":"quit"})", R"({"command":"snapshot","scope":"Codex"})",
-                            R"(["raise"])"})
+                            R"(["raise"])", R"({"command":"importHistory","days":0})", R"({"command":"importHistory","days":"7"})"})
         EXPECT_EQ(ControlRequest::parse(bad), std::nullopt) << bad;
 }
 

@@ -2,8 +2,10 @@
 
 #include "App/Core/InstanceLock.h"
 #include "Persistence/EventStore.h"
+#include "Telemetry/Adapters/CodexRollout.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -17,6 +19,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <set>
 
@@ -346,3 +349,96 @@ TEST_F(HeadlessRunTest, SnapshotRejectsBadScopesAsAUsageError)
 }
 
 } // namespace
+
+namespace {
+
+struct TokenSums {
+    qint64 input = 0;
+    qint64 output = 0;
+    bool operator==(const TokenSums &) const = default;
+};
+
+TokenSums storedTokens(const QString &database, AgentSource source)
+{
+    TokenSums sums;
+    const auto store = EventStore::open(database);
+    // What each row added to the totals: its counted share when it has one (a snapshot), else a
+    // usage's own counts.
+    for (const StoredAgentEvent &stored : store->recentEvents(100000)) {
+        if (stored.event.source != source)
+            continue;
+        if (stored.counted) {
+            sums.input += stored.counted->input;
+            sums.output += stored.counted->output;
+        } else if (const auto *usage = std::get_if<TokenUsage>(&stored.event.kind)) {
+            sums.input += usage->inputTokens;
+            sums.output += usage->outputTokens;
+        }
+    }
+    return sums;
+}
+
+} // namespace
+
+// A first launch on a home holding the recorded transcripts and rollouts stores their history;
+// the half of a transcript written while Corvane was stopped is counted after a restart, so the
+// Claude Code totals equal ccusage's and the Codex totals the rollouts' own; --import-history
+// asks the running instance and, like a run without one, finds nothing left to add.
+TEST_F(HeadlessRunTest, FirstLaunchImportsHistoryAndARestartCatchesUp)
+{
+    const QString samples = TestSupport::samplesDir();
+    const QString claudeRoot = home.filePath(".claude/projects");
+    QDirIterator it(samples + "/claude/projects", QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        TestSupport::writeFile(claudeRoot + file.mid(samples.size() + 16), readFile(file));
+    }
+    const QString halfWritten = claudeRoot + "/-home-dev-projects-beta/e73b8745-8420-4147-9784-5013bfceb75f.jsonl";
+    const QByteArray whole = readFile(halfWritten);
+    const qsizetype half = whole.indexOf('\n', whole.size() / 2) + 1;
+    TestSupport::writeFile(halfWritten, whole.left(half));
+    TokenSums rollouts;
+    for (const QString run : {"exec", "tui"}) {
+        const QFileInfo rollout = QDir(samples + "/codex/" + run).entryInfoList({"rollout-*.jsonl"}).first();
+        TestSupport::writeFile(home.filePath(".codex/sessions/2026/12/09/" + rollout.fileName()), readFile(rollout.filePath()));
+        const auto last = CodexRollout::latestSnapshot(readFile(rollout.filePath()), "x", QDateTime::currentDateTimeUtc());
+        rollouts.input += last->inputTokens;
+        rollouts.output += last->outputTokens;
+    }
+    const QString database = supportDir + "/events.sqlite";
+    const auto allCounted = [&] {
+        const auto store = EventStore::open(database);
+        const FilePositions positions = store ? store->filePositions() : FilePositions();
+        return positions.size() == 7 && std::all_of(positions.cbegin(), positions.cend(), [](const FilePosition &p) { return p.complete; });
+    };
+
+    QProcess &first = launch({"--headless"});
+    ASSERT_TRUE(waitUntilServing(first));
+    ASSERT_TRUE(waitUntil(allCounted, std::chrono::seconds(10)));
+    EXPECT_EQ(stop(first, SIGTERM), 0);
+    const TokenSums partial = storedTokens(database, AgentSource::claudeCodeJsonl);
+    QFile appended(halfWritten);
+    ASSERT_TRUE(appended.open(QIODevice::Append));
+    appended.write(whole.mid(half));
+    appended.close();
+
+    const QJsonObject ccusage = QJsonDocument::fromJson(readFile(samples + "/claude/ccusage-daily.json")).object()["totals"].toObject();
+    const TokenSums expected{ccusage["inputTokens"].toInteger() + ccusage["cacheCreationTokens"].toInteger()
+                                 + ccusage["cacheReadTokens"].toInteger(),
+                             ccusage["outputTokens"].toInteger()};
+    EXPECT_NE(partial, expected);
+    QProcess &second = launch({"--headless"});
+    ASSERT_TRUE(waitUntilServing(second));
+    EXPECT_TRUE(waitUntil([&] { return storedTokens(database, AgentSource::claudeCodeJsonl) == expected; }, std::chrono::seconds(10)));
+    EXPECT_EQ(storedTokens(database, AgentSource::codexDesktopSession), rollouts);
+
+    const Run asked = runToEnd({"--import-history"});
+    EXPECT_EQ(asked.exitCode, 0) << asked.out.toStdString();
+    EXPECT_TRUE(asked.out.endsWith("imported 0 events from 0 files\n")) << asked.out.toStdString();
+    EXPECT_EQ(stop(second, SIGTERM), 0);
+    const Run alone = runToEnd({"--import-history", "--days", "30"});
+    EXPECT_EQ(alone.exitCode, 0);
+    EXPECT_TRUE(alone.out.endsWith("imported 0 events from 0 files\n")) << alone.out.toStdString();
+    EXPECT_EQ(storedTokens(database, AgentSource::claudeCodeJsonl), expected);
+    EXPECT_EQ(runToEnd({"--import-history", "--days", "x"}).exitCode, 2);
+}

@@ -1,6 +1,9 @@
 #include "Telemetry/Adapters/ClaudeCodeJSONLAdapter.h"
 
 #include "AdapterTestSupport.h"
+#include "MemoryHistorySink.h"
+
+#include "Platform/Files/RegularFile.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -11,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+
+#include <sys/stat.h>
 
 using namespace std::chrono_literals;
 using AdapterTest::appendFile;
@@ -49,6 +54,26 @@ protected:
         adapter->start();
         return adapter;
     }
+    // With the store's positions: what the sink holds stands for the store.
+    std::unique_ptr<ClaudeCodeJSONLAdapter> startWithHistory(const FilePositions &known = {})
+    {
+        auto adapter = std::make_unique<ClaudeCodeJSONLAdapter>(bus, root, Environment{&clock});
+        HistoryLink link;
+        link.known = known;
+        link.openSink = [this] { return std::make_unique<ForwardingSink>(sink); };
+        link.savePosition = [this](const FilePosition &position, const CountedIdentities &counted) {
+            sink.savePosition(position, counted);
+        };
+        link.onProgress = [this](const HistoryImport::Progress &progress) {
+            if (progress.finished)
+                importFinished = true;
+        };
+        adapter->setHistoryLink(std::move(link));
+        adapter->start();
+        return adapter;
+    }
+    MemoryHistorySink sink;
+    std::atomic<bool> importFinished = false;
     // Long enough for the 0.2 s coalescing and the read to have happened.
     void settle() { TestSupport::spin(600ms); }
 };
@@ -110,18 +135,20 @@ TEST_F(ClaudeAdapterTest, ResponsesAndLinesAlreadySeenAreNotCountedAgain)
     EXPECT_EQ(recorder.ofKind<ModelInfo>().size(), 6u); // every line but the copy still names its model
 }
 
-TEST_F(ClaudeAdapterTest, ShrunkTranscriptIsFollowedFromItsNewEnd)
+TEST_F(ClaudeAdapterTest, CutTranscriptIsReadAgainFromItsStartWithoutItsCopies)
 {
     const QString path = root + "/p/t.jsonl";
-    TestSupport::writeFile(path, userLine("h1") + userLine("h2"));
+    TestSupport::writeFile(path, "");
     auto adapter = startAdapter();
-    TestSupport::writeFile(path, userLine("x1")); // shorter than before: not read
+    appendFile(path, userLine("h1") + userLine("h2"));
+    ASSERT_TRUE(recorder.waitForCount(2));
+    TestSupport::writeFile(path, userLine("h1")); // shorter: read from its start, h1 is a copy
     settle();
-    EXPECT_TRUE(recorder.events().empty());
+    EXPECT_EQ(recorder.events().size(), 2u);
     appendFile(path, userLine("x2"));
-    ASSERT_TRUE(recorder.waitForCount(1));
+    ASSERT_TRUE(recorder.waitForCount(3));
     settle();
-    EXPECT_EQ(recorder.events().size(), 1u);
+    EXPECT_EQ(recorder.events().size(), 3u);
 }
 
 TEST_F(ClaudeAdapterTest, RootCreatedAfterStartIsWatched)
@@ -183,14 +210,9 @@ struct Totals {
     bool operator==(const Totals &) const = default;
 };
 
-// The recorded sessions (a resumed one, a fork and a subagent) add up to what ccusage counts:
-// each response once, with our input including what was read from and written to the cache.
-TEST_F(ClaudeAdapterTest, RecordedTranscriptsAddUpToCcusageTotals)
+// ccusage's per-model totals of the recorded transcripts, in our terms.
+std::map<QString, Totals> ccusageTotals()
 {
-    clock.set(QDateTime::fromString("2026-12-09T23:00:00.000Z", Qt::ISODateWithMs)); // before the recording
-    auto adapter = startAdapter();
-    copyTree(TestSupport::samplesDir() + "/claude/projects", root);
-
     const QJsonObject ccusage =
         QJsonDocument::fromJson(TestSupport::readFile(TestSupport::samplesDir() + "/claude/ccusage-daily.json")).object();
     std::map<QString, Totals> expected;
@@ -201,6 +223,17 @@ TEST_F(ClaudeAdapterTest, RecordedTranscriptsAddUpToCcusageTotals)
             model["inputTokens"].toInteger() + model["cacheCreationTokens"].toInteger() + cacheRead,
             model["outputTokens"].toInteger(), cacheRead};
     }
+    return expected;
+}
+
+// The recorded sessions (a resumed one, a fork and a subagent) add up to what ccusage counts:
+// each response once, with our input including what was read from and written to the cache.
+TEST_F(ClaudeAdapterTest, RecordedTranscriptsAddUpToCcusageTotals)
+{
+    clock.set(QDateTime::fromString("2026-12-09T23:00:00.000Z", Qt::ISODateWithMs)); // before the recording
+    auto adapter = startAdapter();
+    copyTree(TestSupport::samplesDir() + "/claude/projects", root);
+    const std::map<QString, Totals> expected = ccusageTotals();
     std::map<QString, Totals> seen;
     const auto collect = [&] {
         seen.clear();
@@ -227,16 +260,85 @@ TEST_F(ClaudeAdapterTest, RecordedTranscriptsAddUpToCcusageTotals)
     }
 }
 
-TEST_F(ClaudeAdapterTest, HistoryCopiedIntoANewTranscriptYieldsNothing)
+// A first launch imports the recorded transcripts (a resumed session, a fork, a subagent) into
+// the store as ccusage counts them; nothing of them reaches the live metrics, and a fork made
+// later that copies their lines adds nothing.
+TEST_F(ClaudeAdapterTest, FirstLaunchImportsHistoryAsCcusageCountsIt)
 {
     clock.set(QDateTime::fromString("2026-12-10T00:00:00.000Z", Qt::ISODateWithMs)); // after the recording
-    auto adapter = startAdapter();
-    const QString fork = "/-home-dev-projects-alpha/e68a560d-7f61-4ba4-843a-9435d34d386d.jsonl";
-    TestSupport::writeFile(root + fork, TestSupport::readFile(TestSupport::samplesDir() + "/claude/projects" + fork));
-    settle();
+    copyTree(TestSupport::samplesDir() + "/claude/projects", root);
+    auto adapter = startWithHistory();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return importFinished.load(); }, 15s));
+
+    std::map<QString, Totals> seen;
+    int turnStarts = 0, turnEnds = 0;
+    for (const StoredAgentEvent &row : sink.rows()) {
+        turnStarts += std::holds_alternative<TurnStarted>(row.event.kind);
+        turnEnds += std::holds_alternative<TurnEnded>(row.event.kind);
+        if (const auto *usage = std::get_if<TokenUsage>(&row.event.kind)) {
+            Totals &totals = seen[row.modelAtEvent.value_or("")];
+            totals.input += usage->inputTokens;
+            totals.output += usage->outputTokens;
+            totals.cached += usage->cachedTokens.value_or(0);
+        }
+    }
+    EXPECT_EQ(seen, ccusageTotals());
+    EXPECT_GT(turnEnds, 0); // old turns are ended by the quiet rule, not left open
+    EXPECT_LE(turnEnds, turnStarts);
     EXPECT_TRUE(recorder.events().empty());
+    EXPECT_EQ(sink.filePositions().size(), 5);
+
+    const QString fork = "/-home-dev-projects-alpha/e68a560d-7f61-4ba4-843a-9435d34d386d.jsonl";
+    TestSupport::writeFile(root + "/-home-dev-projects-alpha/copy.jsonl", TestSupport::readFile(root + fork));
     appendFile(root + fork, userLine("later", "2026-12-10T00:00:05.000Z"));
     ASSERT_TRUE(recorder.waitForCount(1));
+    settle();
+    EXPECT_EQ(recorder.kindNames(), std::vector<QString>{"turnStarted"});
+}
+
+// Positions kept from an earlier run: what was appended meanwhile is read live, a transcript
+// replaced under the same name is imported from its start, and each read saves its position.
+TEST_F(ClaudeAdapterTest, KnownTranscriptsResumeWhereTheyWereAndReplacedOnesStartOver)
+{
+    const QString kept = root + "/p/kept.jsonl";
+    const QString replaced = root + "/p/replaced.jsonl";
+    TestSupport::writeFile(kept, userLine("k1"));
+    TestSupport::writeFile(replaced, userLine("r1"));
+    FilePositions known;
+    const FileIdentity keptIdentity = *RegularFile::identify(kept);
+    known.insert(kept, {kept, keptIdentity, keptIdentity.size, true});
+    FileIdentity other = *RegularFile::identify(replaced);
+    other.inode += 1; // another file had that name
+    known.insert(replaced, {replaced, other, other.size, true});
+    appendFile(kept, assistantLine("k2", "msg_k", "req_k", 4)); // written while stopped
+
+    auto adapter = startWithHistory(known);
+    ASSERT_TRUE(recorder.waitForCount(3));
+    EXPECT_EQ(recorder.kindNames(), (std::vector<QString>{"modelInfo", "tokenUsage", "toolCall"}));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return importFinished.load(); }, 15s));
+    ASSERT_EQ(sink.rows().size(), 1);
+    EXPECT_EQ(caseName(sink.rows()[0].event.kind), "turnStarted");
+    EXPECT_EQ(sink.filePositions().value(kept).offset, QFileInfo(kept).size());
+    EXPECT_EQ(sink.filePositions().value(replaced).offset, QFileInfo(replaced).size());
+
+    appendFile(replaced, userLine("r2")); // after its import: read live
+    ASSERT_TRUE(recorder.waitForCount(4));
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return sink.filePositions().value(replaced).offset == QFileInfo(replaced).size(); }, 5s));
+}
+
+// A FIFO named like a transcript is never opened, so the other transcripts are read and the
+// adapter stops at once.
+TEST_F(ClaudeAdapterTest, FifoAmongTranscriptsBlocksNothing)
+{
+    QDir().mkpath(root + "/p");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(root + "/p/fifo.jsonl").constData(), 0600), 0);
+    TestSupport::writeFile(root + "/p/old.jsonl", userLine("o1"));
+    auto adapter = startWithHistory();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return importFinished.load(); }, 15s));
+    EXPECT_EQ(sink.rows().size(), 1);
+    TestSupport::writeFile(root + "/p/new.jsonl", userLine("n1"));
+    ASSERT_TRUE(recorder.waitForCount(1));
+    adapter->stop();
 }
 
 } // namespace

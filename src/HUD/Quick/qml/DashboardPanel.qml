@@ -19,6 +19,14 @@ Item {
 
     // Read ids of this file from inside a component (valid QML, unseen by Qt 6.4's qmllint).
     // qmllint disable unqualified
+    component HistoryLine: Text {
+        objectName: "historyLine"
+        visible: text.length > 0
+        text: panel.d.historyLine
+        color: Theme.color("secondary")
+        font.pixelSize: 10
+        elide: Text.ElideRight
+    }
     // A grid of columns at least this wide; the wide layout's tiles fit one row (the view model
     // keeps only those that do).
     component Tiles: Grid {
@@ -123,6 +131,7 @@ Item {
                 spacing: 10
                 bottomPadding: 12
                 Tiles { width: parent.width }
+                HistoryLine { width: parent.width }
                 DayCharts { id: narrowCharts; hud: panel.hud; width: parent.width; height: narrowCharts.fixedHeight + 90 }
                 Row {
                     width: parent.width
@@ -144,6 +153,7 @@ Item {
                 anchors.margins: 12
                 spacing: 10
                 Tiles { Layout.fillWidth: true }
+                HistoryLine { Layout.fillWidth: true }
                 RowLayout {
                     Layout.fillWidth: true
                     Layout.fillHeight: true
