@@ -75,18 +75,6 @@ bool applyChange(Window &window, const QVariantMap &change)
     return true;
 }
 
-QVariantMap toMap(const Window &window)
-{
-    QVariantMap map{{QStringLiteral("id"), window.id},
-                    {QStringLiteral("appId"), window.application.appId},
-                    {QStringLiteral("pid"), window.application.pid},
-                    {QStringLiteral("title"), window.title},
-                    {QStringLiteral("focused"), window.focused},
-                    {QStringLiteral("minimized"), window.minimized}};
-    putFrame(map, window.frame);
-    return map;
-}
-
 QVariantMap toMap(const Placement &placement)
 {
     QVariantMap map{{QStringLiteral("generation"), placement.generation}};

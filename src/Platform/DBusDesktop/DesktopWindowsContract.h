@@ -42,7 +42,7 @@ std::optional<Window> windowFrom(const QVariantMap &map);
 // Applies a WindowChanged argument's keys (a partial frame keeps the other edges); false when
 // nothing it names differs.
 bool applyChange(Window &window, const QVariantMap &change);
-QVariantMap toMap(const Window &window);
+// A NextPlacement answer.
 QVariantMap toMap(const Placement &placement);
 // The primary output's size from a Hello argument; empty when it sends none.
 QSizeF screenSizeFrom(const QVariantMap &session);
