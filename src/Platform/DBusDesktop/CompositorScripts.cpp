@@ -13,6 +13,7 @@ namespace {
 
 const QString kwinService = QStringLiteral("org.kde.KWin");
 const QString shellService = QStringLiteral("org.gnome.Shell");
+const QString scripting = QStringLiteral("org.kde.kwin.Scripting");
 constexpr int callTimeoutMs = 3000;
 // GNOME Shell's ExtensionState: 1 is enabled (ACTIVE), 3 an error, 4 out of date.
 constexpr int shellStateEnabled = 1;
@@ -71,8 +72,7 @@ std::optional<QString> load(QDBusConnection bus)
         + QStringLiteral("/corvane/corvane-dock.js");
     if (const auto failed = writeResource(QStringLiteral("kwin/corvane-dock.js"), path))
         return QStringLiteral("The KWin script could not be written: %1.").arg(*failed);
-    const QString scripting = QStringLiteral("org.kde.kwin.Scripting");
-    call(bus, kwinService, QStringLiteral("/Scripting"), scripting, QStringLiteral("unloadScript"), {pluginName});
+    unload(bus);
     const QDBusMessage loaded =
         call(bus, kwinService, QStringLiteral("/Scripting"), scripting, QStringLiteral("loadScript"), {path, pluginName});
     if (loaded.type() != QDBusMessage::ReplyMessage || loaded.arguments().value(0).toInt() < 0)
@@ -82,6 +82,11 @@ std::optional<QString> load(QDBusConnection bus)
     if (started.type() != QDBusMessage::ReplyMessage)
         return QStringLiteral("KWin did not start the script (%1).").arg(started.errorMessage());
     return std::nullopt;
+}
+
+void unload(QDBusConnection bus)
+{
+    call(bus, kwinService, QStringLiteral("/Scripting"), scripting, QStringLiteral("unloadScript"), {pluginName});
 }
 
 } // namespace KWinScript

@@ -15,6 +15,8 @@ inline const QString pluginName = QStringLiteral("corvane-dock");
 // Writes the script to the runtime folder and has KWin load and start it, replacing the copy an
 // earlier run loaded. The reason, in a sentence, when KWin is not there or refuses it.
 std::optional<QString> load(QDBusConnection bus);
+// Takes it out of KWin again (at exit: nobody is left to hear it).
+void unload(QDBusConnection bus);
 
 } // namespace KWinScript
 

@@ -238,6 +238,8 @@ DBusDesktopWindowSystem::DBusDesktopWindowSystem(DesktopFamily family, QDBusConn
 
 DBusDesktopWindowSystem::~DBusDesktopWindowSystem()
 {
+    if (d->family == DesktopFamily::kde && d->setupProblem.isEmpty())
+        KWinScript::unload(d->bus);
     d->bus.unregisterService(DesktopWindows::service);
     d->bus.unregisterObject(DesktopWindows::path);
 }

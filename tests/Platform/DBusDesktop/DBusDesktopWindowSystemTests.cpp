@@ -182,6 +182,12 @@ TEST_F(DesktopWindowsTest, LosingTheScriptEndsWhatItShowedAndOnlyItsPeerIsHeard)
     EXPECT_FALSE(windows->observe(foot));
 }
 
+TEST_F(DesktopWindowsTest, QuittingTakesTheScriptOutOfKWin)
+{
+    startKWinDesktop().reset();
+    EXPECT_EQ(kwin->unloaded, (QStringList{KWinScript::pluginName, KWinScript::pluginName}));
+}
+
 TEST_F(DesktopWindowsTest, TheOnboardingProblemNamesWhatIsMissing)
 {
     {
