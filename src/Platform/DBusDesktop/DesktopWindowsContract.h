@@ -44,7 +44,7 @@ std::optional<Window> windowFrom(const QVariantMap &map);
 bool applyChange(Window &window, const QVariantMap &change);
 // A NextPlacement answer.
 QVariantMap toMap(const Placement &placement);
-// The primary output's size from a Hello argument; empty when it sends none.
+// The size of the area of all outputs from a Hello argument; empty when it sends none.
 QSizeF screenSizeFrom(const QVariantMap &session);
 
 } // namespace DesktopWindows
