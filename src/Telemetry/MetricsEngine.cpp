@@ -287,7 +287,7 @@ void MetricsEngine::count(const AgentEvent &event, Channel channel, const Channe
     if (increment.output > 0)
         metrics.outputSamples.append(OutputSample{event.timestamp, increment.output});
     if (plus(increment.input, increment.output) > 0 || increment.cost > 0)
-        bumpToday(displayAgent(event.source), increment);
+        bumpDayOf(displayAgent(event.source), event.timestamp, increment);
 }
 
 void MetricsEngine::applyReport(const AgentEvent &event, const SessionReport &report)
@@ -309,24 +309,28 @@ void MetricsEngine::applyReport(const AgentEvent &event, const SessionReport &re
     Q_EMIT changed();
 }
 
-void MetricsEngine::bumpToday(DisplayAgent agent, const Increment &increment)
+void MetricsEngine::bumpDayOf(DisplayAgent agent, const QDateTime &stampedAt, const Increment &increment)
 {
-    // Today is taken from the clock, not from the event's time.
+    // The day the event was stamped, as the store counts it, so a refresh from the store agrees
+    // (a file read late tells of an earlier day); a stamp from the future counts today.
     const QDateTime now = m_clock.now();
-    bumpDay(m_dailyAll, now, increment);
-    bumpDay(m_dailyByAgent[agent], now, increment);
+    const QDateTime day = m_calendar.startOfDay(stampedAt.isValid() && stampedAt < now ? stampedAt : now);
+    bumpDay(m_dailyAll, now, day, increment);
+    bumpDay(m_dailyByAgent[agent], now, day, increment);
     m_daysTouched = true;
 }
 
-void MetricsEngine::bumpDay(QList<DayAgg> &days, const QDateTime &now, const Increment &increment) const
+void MetricsEngine::bumpDay(QList<DayAgg> &days, const QDateTime &now, const QDateTime &day,
+                            const Increment &increment) const
 {
     if (days.isEmpty())
         days = emptyWeek(now, m_calendar);
-    const QDateTime today = m_calendar.startOfDay(now);
-    const auto found = std::find_if(days.begin(), days.end(), [&](const DayAgg &day) { return day.date == today; });
+    const auto found = std::find_if(days.begin(), days.end(), [&](const DayAgg &entry) { return entry.date == day; });
     if (found == days.end()) {
-        // Past midnight since the list was built; the next store refresh trims it.
-        days.append(DayAgg{today, increment.input, increment.output, increment.cost});
+        // Past midnight since the list was built; the next store refresh trims it. Days before
+        // the list are outside the week.
+        if (days.isEmpty() || day > days.last().date)
+            days.append(DayAgg{day, increment.input, increment.output, increment.cost});
         return;
     }
     found->input = plus(found->input, increment.input);
@@ -383,6 +387,24 @@ void MetricsEngine::hydrateFromStore()
     for (auto &[agent, metrics] : m_agents)
         metrics.turnReplayed = metrics.state != AgentState::idle;
     m_turnsEndedAtHydration = endReplayedTurns(m_clock.now());
+}
+
+void MetricsEngine::adoptStoredSessions()
+{
+    if (!m_store)
+        return;
+    // Replayed on a scratch engine, so a known session is not counted twice and an old session
+    // does not become an agent's current one.
+    MetricsEngine scratch(m_pricing, nullptr, {}, Environment{&m_clock, m_delays}, m_calendar);
+    for (const StoredAgentEvent &stored : m_store->recentSessionEvents(replayedSessions)) {
+        const auto agent = m_agents.find(displayAgent(stored.event.source));
+        if (agent == m_agents.end() || !agent->second.sessions.contains(stored.event.sessionId))
+            scratch.apply(stored.event, false, stored.modelAtEvent);
+    }
+    for (const auto &[agent, metrics] : scratch.m_agents)
+        m_agents[agent].sessions.insert(metrics.sessions.begin(), metrics.sessions.end());
+    Q_EMIT agentsChanged();
+    refreshFromStore();
 }
 
 void MetricsEngine::refreshFromStore()

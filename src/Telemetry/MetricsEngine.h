@@ -79,6 +79,9 @@ public:
 
     // Reloads the day lists from the store (or scaffolds today's week without one).
     void refreshFromStore();
+    // Takes in the store's recent sessions this engine has not seen (rows a history import has
+    // just written), leaving the agents' state and the sessions it has alone; then refreshes the days.
+    void adoptStoredSessions();
 
     // Seven zero days, oldest first, the last being the day of `endingOn`.
     static QList<DayAgg> emptyWeek(const QDateTime &endingOn, const Calendar &calendar = Calendar());
@@ -128,8 +131,8 @@ private:
     // Ends the replayed turns whose rule has run out by now; the ended events.
     QList<AgentEvent> endReplayedTurns(const QDateTime &now);
     void applyReport(const AgentEvent &event, const SessionReport &report);
-    void bumpToday(DisplayAgent agent, const Increment &increment);
-    void bumpDay(QList<DayAgg> &days, const QDateTime &today, const Increment &increment) const;
+    void bumpDayOf(DisplayAgent agent, const QDateTime &stampedAt, const Increment &increment);
+    void bumpDay(QList<DayAgg> &days, const QDateTime &now, const QDateTime &day, const Increment &increment) const;
     void hydrateFromStore();
     void applyPlanLimits(DisplayAgent agent, const PlanLimits &limits);
     QList<AgentPlanLimits> planLimitsProjection(const MetricsScope &scope) const;

@@ -176,23 +176,28 @@ TEST_F(Apply, ReplayedUsageMovesTotalsButNotSamplesOrDays)
     EXPECT_TRUE(engine->dailyByAgent().empty());
 }
 
-TEST_F(Apply, UsageCountsForTheClocksDayNotTheEventsDay)
+// Counted in the day the event was stamped, as the store counts it: a line read late (a file
+// caught up after a restart) must not land in today too.
+TEST_F(Apply, UsageCountsForTheEventsDayAsTheStoreDoes)
 {
     clock.set(at(23, 50, 0, -1));
     engine = makeEngine(nullptr); // the week was built yesterday evening
     clock.set(at(0, 0, 5));
     send(AgentSource::mock, "m1", TokenUsage{100, 10, std::nullopt}, at(23, 59, 0, -1));
+    send(AgentSource::mock, "m1", TokenUsage{7, 1, std::nullopt}, at(0, 0, 1));
+    send(AgentSource::mock, "m1", TokenUsage{3, 2, std::nullopt}, at(0, 5, 0)); // from the future: today
 
     const QList<DayAgg> &all = engine->dailyAll();
-    ASSERT_EQ(all.size(), 8); // appended past midnight; the next refresh rebuilds the week
+    ASSERT_EQ(all.size(), 8); // today appended past midnight; the next refresh rebuilds the week
+    EXPECT_EQ(all[6].date, at(0, 0, 0, -1));
+    EXPECT_EQ(all[6].input, 100);
     EXPECT_EQ(all.last().date, at(0, 0));
-    EXPECT_EQ(all.last().input, 100);
-    EXPECT_EQ(all[6].input, 0);
+    EXPECT_EQ(all.last().input, 10);
     // The agent's list did not exist yet: a fresh week ending today.
     const QList<DayAgg> &mock = engine->dailyByAgent().at(DisplayAgent::mock);
     ASSERT_EQ(mock.size(), 7);
-    EXPECT_EQ(mock.last().date, at(0, 0));
-    EXPECT_EQ(mock.last().output, 10);
+    EXPECT_EQ(mock[5].output, 10);
+    EXPECT_EQ(mock.last().output, 3);
 }
 
 TEST_F(Apply, HugeCountsSaturate)

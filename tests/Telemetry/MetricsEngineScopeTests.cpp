@@ -312,6 +312,31 @@ TEST_F(Scopes, HydrationReplaysWithoutTouchingDaysAndTicksRefreshThem)
     EXPECT_EQ(engine->dailyAll().last().input, 2000);
 }
 
+// A history import ends while the engine runs: its sessions join the list, while the live session
+// keeps its totals and stays the agent's current one.
+TEST_F(Scopes, ImportedSessionsJoinWithoutTouchingTheLiveOnes)
+{
+    FakeHistory history;
+    engine = makeEngine(&history);
+    send(AgentSource::claudeCodeJsonl, "live", TurnStarted{});
+    send(AgentSource::claudeCodeJsonl, "live", TokenUsage{500, 50, std::nullopt});
+
+    const auto stored = [&](const QString &session, AgentEventKind kind, QDateTime time) {
+        history.events.append({event(AgentSource::claudeCodeJsonl, session, std::move(kind), time), std::nullopt});
+    };
+    stored("live", TokenUsage{500, 50, std::nullopt}, clock.now()); // the live row, stored too
+    stored("old", TurnStarted{}, at(9, 0, 0, -2));
+    stored("old", TokenUsage{1000, 100, std::nullopt}, at(9, 1, 0, -2));
+    engine->adoptStoredSessions();
+
+    const AgentMetrics &claude = agent(DisplayAgent::claudeCode);
+    EXPECT_EQ(claude.sessions.size(), 2u);
+    EXPECT_EQ(session(DisplayAgent::claudeCode, "live").input, 500);
+    EXPECT_EQ(session(DisplayAgent::claudeCode, "old").input, 1000);
+    EXPECT_EQ(claude.currentSessionId, "live");
+    EXPECT_EQ(claude.state, AgentState::working);
+}
+
 } // namespace
 
 // Claude Code's own figures of a session: the scope shows them beside the estimate while every

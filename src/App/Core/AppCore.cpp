@@ -142,9 +142,9 @@ void AppCore::noteImportProgress(AgentSource source, const HistoryImport::Progre
     m_historyImport[source] = progress;
     if (progress.problem)
         tell(*progress.problem);
-    // Imported rows reach the day lists (totals, charts) at once rather than at the next refresh.
+    // Imported rows reach the sessions and the day lists (totals, charts) at once.
     if (progress.finished && m_metrics)
-        m_metrics->refreshFromStore();
+        m_metrics->adoptStoredSessions();
     Q_EMIT historyImportChanged();
 }
 

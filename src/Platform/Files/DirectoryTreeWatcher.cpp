@@ -69,6 +69,11 @@ void DirectoryTreeWatcher::armRoot(bool reportExisting)
         ancestor = QFileInfo(ancestor).path();
     } while (!QFileInfo(ancestor).isDir() && ancestor != QLatin1String("/"));
     addWatch(ancestor, ancestorMask);
+    // A component made between the look and the watch sends no event: look once more (each
+    // round starts deeper, so this ends).
+    const QString rest = m_root.mid(ancestor.size() + (ancestor.endsWith(QLatin1Char('/')) ? 0 : 1));
+    if (QFileInfo(QDir(ancestor).filePath(rest.section(QLatin1Char('/'), 0, 0))).isDir())
+        armRoot(reportExisting);
 }
 
 void DirectoryTreeWatcher::addTree(const QString &directory, bool reportFiles)

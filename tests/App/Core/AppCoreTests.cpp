@@ -231,7 +231,9 @@ TEST_F(AppCoreTest, RunsWithoutAStoreWhenTheDatabaseCannotBeOpened)
     EXPECT_EQ(core->store(), nullptr);
     core->bus().publish(event(AgentSource::codexOtel, TokenUsage{100, 10, std::nullopt}));
     EXPECT_EQ(core->metrics()->scoped(MetricsScope::of(DisplayAgent::codex)).sessionMeteredTokens, 110);
-    EXPECT_EQ(health(), CodexTelemetryHealth::Status::restartNeeded) << "no store: no latest event time";
+    // The listener's readiness comes from its thread.
+    EXPECT_TRUE(waitUntil([&] { return health() == CodexTelemetryHealth::Status::restartNeeded; }))
+        << "no store: no latest event time";
 }
 
 } // namespace
