@@ -1,6 +1,9 @@
 // Cost of one tracker refresh (with the fake, against Xvfb + openbox + xterm and against headless
-// Sway + foot) and the tracker's CPU use while idle, attached to an xterm on a real X server and
-// to a foot on Sway; on Sway also the time from a window's move to the tracker's report of it.
+// Sway + foot) and the tracker's CPU use while idle, attached to an xterm on a real X server, to a
+// foot on Sway and to a window a compositor script reports over D-Bus (a private bus, the script
+// played by this process); on Sway and D-Bus also the time from a window's move to its report.
+#include "Platform/DBusDesktop/DBusDesktopWindowSystem.h"
+#include "Platform/DBusDesktop/DesktopWindowsContract.h"
 #include "Platform/FakeWindowSystem.h"
 #include "Platform/Sway/SwayWindowSystem.h"
 #include "Platform/X11/X11Display.h"
@@ -10,7 +13,11 @@
 #include "support/XSession.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -178,6 +185,90 @@ void moveToReportOnSway(benchmark::State &state)
     state.counters["max_ms"] = latencies.back();
 }
 BENCHMARK(moveToReportOnSway)->Iterations(30)->Unit(benchmark::kMillisecond);
+
+// A private session bus with the compositor script's side on its own connection: it has said
+// Hello and reported one konsole window at 950,50 600×500.
+struct ScriptedDesktop {
+    QProcess daemon;
+    QDBusConnection compositor{QString()};
+    std::unique_ptr<DBusDesktopWindowSystem> windows;
+
+    bool start()
+    {
+        daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
+        if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(5000))
+            return false;
+        const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+        compositor = QDBusConnection::connectToBus(address, QStringLiteral("bench-compositor"));
+        QDBusConnection corvane = QDBusConnection::connectToBus(address, QStringLiteral("bench-corvane"));
+        windows = std::make_unique<DBusDesktopWindowSystem>(DesktopFamily::gnome, corvane);
+        send("Hello", QVariantMap{{"screenWidth", 1600}, {"screenHeight", 1000}});
+        send("WindowAdded", QVariantMap{{"id", "k"}, {"appId", "org.kde.konsole"}, {"pid", 42}, {"x", 950}, {"y", 50},
+                                        {"width", 600}, {"height", 500}, {"title", "codex"}, {"focused", true}});
+        QElapsedTimer wall;
+        wall.start();
+        while (windows->runningApplications(QStringLiteral("org.kde.konsole")).isEmpty() && wall.elapsed() < 3000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        return windows->hasWindowAccess();
+    }
+    void send(const QString &method, const QVariant &argument)
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(DesktopWindows::service, DesktopWindows::path,
+                                                              DesktopWindows::interface, method);
+        message << argument;
+        compositor.asyncCall(message);
+    }
+    ~ScriptedDesktop()
+    {
+        windows.reset();
+        QDBusConnection::disconnectFromBus(QStringLiteral("bench-compositor"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("bench-corvane"));
+        daemon.kill();
+        daemon.waitForFinished();
+    }
+};
+
+// Attached to a reported window that does not change: the tracker's poll, nothing read from the bus.
+void idleCpuOnDBus(benchmark::State &state)
+{
+    ScriptedDesktop desktop;
+    if (!desktop.start()) {
+        state.SkipWithError("no dbus-daemon");
+        return;
+    }
+    measureIdle(state, *desktop.windows, QStringLiteral("org.kde.konsole"));
+}
+BENCHMARK(idleCpuOnDBus)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// From the script's WindowChanged call to the tracker's report of the new frame.
+void moveToReportOnDBus(benchmark::State &state)
+{
+    ScriptedDesktop desktop;
+    if (!desktop.start()) {
+        state.SkipWithError("no dbus-daemon");
+        return;
+    }
+    WindowTracker tracker(*desktop.windows, [] { return QStringLiteral("org.kde.konsole"); });
+    std::optional<QRectF> reported;
+    tracker.onChange = [&](const TargetWindowState &target) { reported = target.frame; };
+    tracker.start();
+    std::vector<double> latencies;
+    int step = 0;
+    for (auto _ : state) {
+        const int x = 100 + 10 * (step++ % 50);
+        const QRectF expected = WindowTracker::appKitRect(QPointF(x, 200), QSizeF(600, 500), 1000);
+        QElapsedTimer wall;
+        wall.start();
+        desktop.send("WindowChanged", QVariantMap{{"id", "k"}, {"x", x}, {"y", 200}});
+        while (reported != expected && wall.elapsed() < 1000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        latencies.push_back(double(wall.nsecsElapsed()) / 1e6);
+    }
+    std::sort(latencies.begin(), latencies.end());
+    state.counters["median_ms"] = latencies[latencies.size() / 2];
+    state.counters["max_ms"] = latencies.back();
+}
+BENCHMARK(moveToReportOnDBus)->Iterations(30)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -42,6 +42,11 @@ struct Delays {
     // Sway sends no event when a window moves or is resized, so the tree of an observed
     // application's windows is read this often.
     ms swayGeometryPoll{40};
+    // A compositor script's request for the HUD's place is answered at the latest after this
+    // long (D-Bus gives up on a call after 25 s); it then asks again.
+    ms placementRequestHold{20000};
+    // At start, how long the KWin script or GNOME Shell extension has to report in.
+    ms compositorHello{2000};
     // The sponsored slot's gates are evaluated this often; input counts as recent for this long.
     ms adEvaluation{1000};
     ms adInputRecent{60000};

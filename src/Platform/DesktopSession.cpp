@@ -26,5 +26,7 @@ DesktopSession detectDesktopSession(const QProcessEnvironment &environment)
     session.family = session.swaySocket.isEmpty()
         ? familyOf(environment.value(QStringLiteral("XDG_CURRENT_DESKTOP")).split(u':', Qt::SkipEmptyParts))
         : DesktopFamily::sway;
+    session.wayland = !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty()
+        || environment.value(QStringLiteral("XDG_SESSION_TYPE")) == u"wayland";
     return session;
 }

@@ -14,6 +14,9 @@ TEST(DesktopSession, TheEnvironmentNamesTheFamily)
         {{"XDG_CURRENT_DESKTOP=sway"}, {DesktopFamily::sway, {}}}, // the socket unknown: onboarding says so
         {{"XDG_CURRENT_DESKTOP=ubuntu:GNOME"}, {DesktopFamily::gnome, {}}},
         {{"XDG_CURRENT_DESKTOP=KDE"}, {DesktopFamily::kde, {}}},
+        {{"XDG_CURRENT_DESKTOP=KDE", "WAYLAND_DISPLAY=wayland-0"}, {DesktopFamily::kde, {}, true}},
+        {{"XDG_CURRENT_DESKTOP=GNOME", "XDG_SESSION_TYPE=wayland"}, {DesktopFamily::gnome, {}, true}},
+        {{"XDG_CURRENT_DESKTOP=GNOME", "XDG_SESSION_TYPE=x11"}, {DesktopFamily::gnome, {}}},
         {{"XDG_CURRENT_DESKTOP=XFCE"}, {DesktopFamily::other, {}}},
         {{}, {DesktopFamily::other, {}}},
     };

@@ -1,4 +1,5 @@
 #include "Platform/Freedesktop/FreedesktopDesktop.h"
+#include "support/PrivateBus.h"
 #include "support/TestSupport.h"
 
 #include <QDBusConnection>
@@ -22,28 +23,6 @@ public:
 
 public Q_SLOTS:
     void ShowItems(const QStringList &uris, const QString &) { shown.append(uris); }
-};
-
-// dbus-daemon on a private address, gone with the test.
-struct PrivateBus : ::testing::Test {
-    QProcess daemon;
-    QString address;
-
-    void SetUp() override
-    {
-        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
-        ASSERT_TRUE(daemon.waitForStarted(5000)) << "dbus-daemon is missing";
-        ASSERT_TRUE(waitUntil([&] { return daemon.canReadLine(); }, 5s));
-        address = QString::fromUtf8(daemon.readLine()).trimmed();
-    }
-    void TearDown() override
-    {
-        QDBusConnection::disconnectFromBus("desktop");
-        QDBusConnection::disconnectFromBus("filemanager");
-        daemon.kill();
-        daemon.waitForFinished();
-    }
-    QDBusConnection bus(const QString &name) { return QDBusConnection::connectToBus(address, name); }
 };
 
 struct Opened {

@@ -1,5 +1,7 @@
 #include "App/Shell/OnboardingTexts.h"
 
+#include "Platform/DBusDesktop/CompositorScripts.h"
+
 namespace OnboardingTexts {
 
 namespace {
@@ -19,6 +21,19 @@ QString howToGetAccess(DesktopFamily family)
             "the programs it starts. Start Corvane from inside your Sway session (for example "
             "<code>exec corvane</code> in ~/.config/sway/config, or from a terminal in the session), then start "
             "Corvane again. Until then the HUD floats where you drag it.</p>");
+    if (family == DesktopFamily::kde)
+        return QStringLiteral(
+            "<p>On Plasma (Wayland), Corvane reads window positions through a small KWin script it loads into KWin "
+            "at start over D-Bus; the script also keeps the HUD above your windows. If KWin refused it, restart "
+            "Corvane from inside your Plasma session, or check that scripting is not disabled for KWin. Until then "
+            "the HUD floats where you drag it.</p>");
+    if (family == DesktopFamily::gnome)
+        return QStringLiteral(
+                   "<p>On GNOME (Wayland), Corvane reads window positions through its GNOME Shell extension, which "
+                   "also keeps the HUD above your windows. Press Install Extension. If GNOME Shell cannot enable it "
+                   "right away, log out and in again, then run:</p><p><code>%1</code></p><p>and press Re-check. "
+                   "Until then the HUD floats where you drag it.</p>")
+            .arg(GnomeShellExtension::enableCommand());
     return QStringLiteral(
         "<p>Here other apps' window positions are only exposed in an X11 session (XWayland apps included), through "
         "the window manager's standard hints. This session does not offer them — it may be a Wayland-only session. "
@@ -40,6 +55,8 @@ QString body(DesktopFamily family, const QString &problem)
         + QStringLiteral("<p>Corvane never reads window <i>contents</i> — only position, size, and focus state. No "
                          "prompts, code, or AI responses are ever collected.</p>");
 }
+
+QString installExtensionButton() { return QStringLiteral("Install Extension"); }
 
 QString recheckButton() { return QStringLiteral("Re-check"); }
 

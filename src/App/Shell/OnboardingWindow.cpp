@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 OnboardingWindow::OnboardingWindow(const QString &bodyText, std::function<bool()> hasAccess,
-                                   std::function<void()> onRecheck, QWidget *parent)
+                                   std::function<void()> onRecheck, const OnboardingFix &fix, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_hasAccess(std::move(hasAccess))
     , m_onRecheck(std::move(onRecheck))
@@ -35,11 +35,27 @@ OnboardingWindow::OnboardingWindow(const QString &bodyText, std::function<bool()
     auto *body = new QLabel(bodyText, this);
     body->setTextFormat(Qt::RichText);
     body->setWordWrap(true);
+    body->setTextInteractionFlags(Qt::TextSelectableByMouse); // commands in it can be copied
     body->setForegroundRole(QPalette::PlaceholderText);
     layout->addWidget(body);
+    m_fixOutcome = new QLabel(this);
+    m_fixOutcome->setTextFormat(Qt::PlainText);
+    m_fixOutcome->setWordWrap(true);
+    m_fixOutcome->setTextInteractionFlags(Qt::TextSelectableByMouse); // the command can be copied
+    m_fixOutcome->hide();
+    layout->addWidget(m_fixOutcome);
     layout->addStretch();
 
     auto *row = new QHBoxLayout;
+    if (fix.run) {
+        auto *fixButton = new QPushButton(literalLabel(fix.label), this);
+        connect(fixButton, &QPushButton::clicked, this, [this, run = fix.run] {
+            m_fixOutcome->setText(run());
+            m_fixOutcome->show();
+            recheck();
+        });
+        row->addWidget(fixButton);
+    }
     auto *recheckButton = new QPushButton(literalLabel(OnboardingTexts::recheckButton()), this);
     connect(recheckButton, &QPushButton::clicked, this, &OnboardingWindow::recheck);
     row->addWidget(recheckButton);

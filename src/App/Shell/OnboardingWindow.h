@@ -6,6 +6,13 @@
 
 class QLabel;
 
+// A button that fixes what is missing (installs the GNOME Shell extension); run answers what
+// happened, in a sentence shown under the text.
+struct OnboardingFix {
+    QString label;
+    std::function<QString()> run;
+};
+
 // Explains why docking is unavailable; "Re-check" reads window access again and reports it.
 // Closing only hides the window, so it comes back as it was.
 class OnboardingWindow : public QWidget {
@@ -16,7 +23,7 @@ public:
     // body is the rich text that says what is missing; hasAccess is read when the window is built
     // and at each re-check; onRecheck runs after it.
     OnboardingWindow(const QString &body, std::function<bool()> hasAccess, std::function<void()> onRecheck,
-                     QWidget *parent = nullptr);
+                     const OnboardingFix &fix = {}, QWidget *parent = nullptr);
 
     bool granted() const { return m_granted; }
     // Shows the window in front, centred on first showing.
@@ -30,4 +37,5 @@ private:
     bool m_granted = false;
     bool m_placed = false;
     QLabel *m_grantedLabel = nullptr;
+    QLabel *m_fixOutcome = nullptr;
 };

@@ -12,6 +12,7 @@
 #include "App/Shell/AlertDialog.h"
 #include "Claude/ClaudeSettingsWriter.h"
 #include "Codex/CodexConfigWriter.h"
+#include "Platform/DBusDesktop/CompositorScripts.h"
 #include "Platform/WindowSystem.h"
 #include "Telemetry/CodexTelemetryHealth.h"
 #include "Telemetry/DisplayFormat.h"
@@ -19,6 +20,7 @@
 #include "Tracking/WindowTracker.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QTimer>
 
 ShellController::ShellController(ShellParts parts, HUDHooks hud, QObject *parent)
@@ -102,6 +104,7 @@ StatusMenuState ShellController::menuState() const
     StatusMenuState state;
     state.windowAccessGranted = m_parts.windows.hasWindowAccess();
     state.windowBackend = m_parts.windows.backendName();
+    state.offerShellExtension = offersShellExtension();
     state.hudVisible = m_hud.isVisible();
     state.dashboardExpanded = m_hud.isExpanded();
     state.targetBundleID = settings.targetBundleID();
@@ -133,6 +136,9 @@ void ShellController::handle(MenuAction action, const QString &represented)
         return;
     switch (action) {
     case MenuAction::openOnboarding: showOnboarding(); break;
+    case MenuAction::installShellExtension:
+        AlertDialog::ask({QStringLiteral("GNOME Shell extension"), installShellExtension(), {QStringLiteral("OK")}});
+        break;
     case MenuAction::toggleHUD: m_hud.toggle(); break;
     case MenuAction::toggleExpandedDashboard: m_hud.toggleExpanded(); break;
     case MenuAction::pickCustomTarget: MenuDialogs::pickCustomTarget(m_parts.settings); break;
@@ -165,9 +171,22 @@ void ShellController::showOnboarding()
             [self] {
                 if (self)
                     self->recheckWindowAccess();
-            });
+            },
+            offersShellExtension() ? OnboardingFix{OnboardingTexts::installExtensionButton(),
+                                                   [self] { return self ? self->installShellExtension() : QString(); }}
+                                   : OnboardingFix{});
     }
     m_onboarding->present();
+}
+
+bool ShellController::offersShellExtension() const
+{
+    return m_parts.desktopFamily == DesktopFamily::gnome && !m_parts.windows.hasWindowAccess();
+}
+
+QString ShellController::installShellExtension()
+{
+    return GnomeShellExtension::install(QDBusConnection::sessionBus()).message;
 }
 
 void ShellController::recheckWindowAccess()

@@ -86,6 +86,9 @@ public:
     void showOnboarding();
     // The onboarding window's re-check: with window access, closes it and starts tracking.
     void recheckWindowAccess();
+    // GNOME on Wayland docks through Corvane's Shell extension, which the user installs from here.
+    bool offersShellExtension() const;
+    QString installShellExtension();
 
     StatusMenu *statusMenu() const { return m_menu.get(); }
     OnboardingWindow *onboardingWindow() const { return m_onboarding.get(); }

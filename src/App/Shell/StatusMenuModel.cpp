@@ -33,6 +33,14 @@ MenuRow accessRow(const StatusMenuState &state)
     return item(name + QStringLiteral("not granted — click to fix"), MenuAction::openOnboarding);
 }
 
+QList<MenuRow> accessRows(const StatusMenuState &state)
+{
+    QList<MenuRow> rows{accessRow(state)};
+    if (state.offerShellExtension)
+        rows << item(QStringLiteral("Install GNOME Shell Extension…"), MenuAction::installShellExtension);
+    return rows;
+}
+
 MenuRow targetMenu(const StatusMenuState &state)
 {
     // A name with a macOS and a Linux id is listed once, where it first appears, and picks the
@@ -99,7 +107,7 @@ QString capitalised(const QString &raw)
 QList<MenuRow> statusMenuRows(const StatusMenuState &state)
 {
     QList<MenuRow> rows;
-    rows << accessRow(state) << MenuRow::separator();
+    rows << accessRows(state) << MenuRow::separator();
     rows << item(QStringLiteral("Show HUD"), MenuAction::toggleHUD, state.hudVisible);
     rows << item(QStringLiteral("Expand Dashboard"), MenuAction::toggleExpandedDashboard, state.dashboardExpanded);
     rows << targetMenu(state) << edgeMenu(state) << displayMenu(state) << MenuRow::separator();

@@ -12,6 +12,7 @@
 enum class MenuAction {
     none,
     openOnboarding,
+    installShellExtension,
     toggleHUD,
     toggleExpandedDashboard,
     pickTarget,
@@ -51,6 +52,7 @@ struct MenuRow {
 struct StatusMenuState {
     bool windowAccessGranted = false;
     QString windowBackend; // what windows are read through ("X11", "Sway IPC")
+    bool offerShellExtension = false; // GNOME on Wayland without Corvane's extension running
     bool hudVisible = false;
     bool dashboardExpanded = false;
     QString targetBundleID;

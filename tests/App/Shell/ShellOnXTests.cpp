@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QPushButton>
+
 #include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
@@ -66,6 +68,27 @@ TEST(ShellOnX, ChildDrawsTheMenuAndTheOnboardingWindow)
     const QRect frame = onboarding.frameGeometry();
     EXPECT_TRUE(XScreenshot::save(qgetenv("DISPLAY"), dir + "/onboarding.png", frame.adjusted(-8, -8, 8, 8)));
 
+    // As GNOME on Wayland shows it before the Shell extension is installed: the install button and
+    // the command to enable it.
+    int installs = 0;
+    OnboardingWindow gnome(OnboardingTexts::body(DesktopFamily::gnome,
+                                                 QStringLiteral("The Corvane GNOME Shell extension is not installed.")),
+                           [] { return false; }, [] {},
+                           OnboardingFix{OnboardingTexts::installExtensionButton(), [&] {
+                                             ++installs;
+                                             return QStringLiteral("The extension is installed.");
+                                         }});
+    gnome.present();
+    TestSupport::spin(800ms);
+    auto *install = gnome.findChild<QPushButton *>();
+    ASSERT_TRUE(install && install->text().contains("Install Extension"));
+    install->click();
+    EXPECT_EQ(installs, 1);
+    TestSupport::spin(300ms);
+    EXPECT_TRUE(XScreenshot::save(qgetenv("DISPLAY"), dir + "/onboarding-gnome.png",
+                                  gnome.frameGeometry().adjusted(-8, -8, 8, 8)));
+    gnome.hide();
+
     // The visibility the sponsored slot's HUD gate reads, for a window of our own.
     ASSERT_NE(onboarding.windowHandle(), nullptr);
     EXPECT_TRUE(isOwnWindowVisible(*onboarding.windowHandle()));
@@ -83,13 +106,14 @@ TEST(ShellOnX, MenuAndOnboardingOnARealXServer)
     QDir().mkpath(dir);
     QFile::remove(dir + "/menu.png");
     QFile::remove(dir + "/onboarding.png");
+    QFile::remove(dir + "/onboarding-gnome.png");
     QProcessEnvironment env = x.environment();
     env.insert("CORVANE_X_SHOT_DIR", dir);
     env.remove("QT_QPA_PLATFORM");
     const TestSupport::ChildRun child =
         TestSupport::runTestInChild("ShellOnX.ChildDrawsTheMenuAndTheOnboardingWindow", env);
     ASSERT_TRUE(child.passed()) << child.output.toStdString();
-    for (const char *name : {"menu.png", "onboarding.png"}) {
+    for (const char *name : {"menu.png", "onboarding.png", "onboarding-gnome.png"}) {
         const QImage shot(dir + "/" + name);
         ASSERT_FALSE(shot.isNull()) << name;
         EXPECT_GT(distinctColours(shot), 8) << name << " looks blank";

@@ -73,6 +73,20 @@ TEST(StatusMenuModel, AccessRowOffersOnboardingWithoutAccess)
     EXPECT_EQ(row.action, MenuAction::openOnboarding);
 }
 
+TEST(StatusMenuModel, GnomeWithoutItsExtensionOffersToInstallIt)
+{
+    StatusMenuState state = baseState();
+    state.windowAccessGranted = false;
+    state.windowBackend = QStringLiteral("GNOME Shell extension");
+    state.offerShellExtension = true;
+    const QList<MenuRow> rows = statusMenuRows(state);
+    EXPECT_EQ(rows[0].title, "Accessibility (GNOME Shell extension): not granted — click to fix");
+    EXPECT_EQ(rows[1].title, "Install GNOME Shell Extension…");
+    EXPECT_EQ(rows[1].action, MenuAction::installShellExtension);
+    state.offerShellExtension = false;
+    EXPECT_FALSE(titles(statusMenuRows(state)).contains("Install GNOME Shell Extension…"));
+}
+
 TEST(StatusMenuModel, RevertRowAndSetupTitleFollowTheConfigFlags)
 {
     struct Case {

@@ -1,0 +1,3 @@
+#include "FakeCompositor.h"
+
+#include "moc_FakeCompositor.cpp"
