@@ -78,6 +78,17 @@ void tickAgent(AgentMetrics &metrics, const QDateTime &now)
         metrics.elapsedInTurn = static_cast<double>(metrics.turnStartedAt->msecsTo(now)) / 1000.0;
 }
 
+// The event's session, made on its first event.
+SessionAgg &sessionOf(AgentMetrics &metrics, const AgentEvent &event)
+{
+    auto [entry, created] = metrics.sessions.try_emplace(event.sessionId);
+    if (created) {
+        entry->second.sessionId = event.sessionId;
+        entry->second.source = event.source;
+    }
+    return entry->second;
+}
+
 } // namespace
 
 MetricsEngine::MetricsEngine(const PricingTable &pricing, const MetricsHistory *store,
@@ -119,12 +130,7 @@ std::optional<CountedTokens> MetricsEngine::apply(const AgentEvent &event, bool 
     metrics.lastActivity = event.timestamp;
     metrics.currentSessionId = event.sessionId;
 
-    auto [entry, created] = metrics.sessions.try_emplace(event.sessionId);
-    SessionAgg &session = entry->second;
-    if (created) {
-        session.sessionId = event.sessionId;
-        session.source = event.source;
-    }
+    SessionAgg &session = sessionOf(metrics, event);
     session.lastActivity = event.timestamp;
     if (event.source == AgentSource::claudeCodeHooks)
         session.turnsFromHooks = true;
@@ -294,12 +300,7 @@ void MetricsEngine::applyReport(const AgentEvent &event, const SessionReport &re
 {
     // A report repeats what the agent knows (it comes on a resize too): it is no activity.
     AgentMetrics &metrics = m_agents[displayAgent(event.source)];
-    auto [entry, created] = metrics.sessions.try_emplace(event.sessionId);
-    SessionAgg &session = entry->second;
-    if (created) {
-        session.sessionId = event.sessionId;
-        session.source = event.source;
-    }
+    SessionAgg &session = sessionOf(metrics, event);
     // Each report is whole: a figure it leaves out is no longer known.
     session.reportedCost = report.costUsd;
     session.contextUsedPercent = report.contextUsedPercent;
