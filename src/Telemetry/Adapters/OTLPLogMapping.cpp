@@ -5,10 +5,10 @@
 #include "Telemetry/SaturatingMath.h"
 
 #include <QHash>
-#include <QSet>
 
 #include <simdjson.h>
 
+#include <algorithm>
 #include <array>
 
 #include <cmath>
@@ -20,11 +20,15 @@ namespace {
 using AttributeMap = QHash<QString, QJsonValue>;
 
 // The only attributes the mapping reads.
-const QSet<QString> usedAttributes{
-    QStringLiteral("conversation.id"), QStringLiteral("model"), QStringLiteral("event.name"),
-    QStringLiteral("event.kind"), QStringLiteral("input_token_count"), QStringLiteral("output_token_count"),
-    QStringLiteral("reasoning_token_count"), QStringLiteral("cached_token_count"), QStringLiteral("tool_name"),
-    QStringLiteral("tool"), QStringLiteral("duration_ms")};
+// The attributes the mapping reads; the rest are skipped unconverted.
+constexpr std::array<std::string_view, 11> usedAttributes{
+    "conversation.id", "model", "event.name", "event.kind", "input_token_count", "output_token_count",
+    "reasoning_token_count", "cached_token_count", "tool_name", "tool", "duration_ms"};
+
+bool isUsedAttribute(std::string_view key)
+{
+    return std::find(usedAttributes.begin(), usedAttributes.end(), key) != usedAttributes.end();
+}
 
 const QString streamingText = QStringLiteral(u"Streaming\u2026");
 const QString thinkingText = QStringLiteral(u"Thinking\u2026");
@@ -97,28 +101,31 @@ bool eachObject(sj::value value, Visit visit)
 
 void addAttribute(AttributeMap &map, sj::object entry)
 {
-    std::optional<QString> key;
-    bool keyIsString = false;
+    std::optional<std::string_view> key;
     std::optional<QJsonValue> value;
     bool valueIsObject = false;
     for (auto field : entry) {
         const std::string_view name = field.unescaped_key();
         if (name == "key") {
             sj::value member = field.value();
-            keyIsString = member.type() == sj::json_type::string;
-            key = keyIsString ? std::optional<QString>(text(member.get_string())) : std::nullopt;
+            key = member.type() == sj::json_type::string ? std::optional(std::string_view(member.get_string()))
+                                                         : std::nullopt;
+            // Most attributes are never read: once the key says so, neither it nor its value is
+            // converted. (A key's view stays valid until the next parse.)
+            if (!key || !isUsedAttribute(*key))
+                return;
         } else if (name == "value") {
             sj::value member = field.value();
             valueIsObject = member.type() == sj::json_type::object;
             value = valueIsObject ? anyValue(member.get_object()) : std::nullopt;
         }
     }
-    if (!keyIsString || !valueIsObject || !usedAttributes.contains(*key))
-        return; // never read, so not kept
+    if (!key || !valueIsObject)
+        return;
     if (value)
-        map.insert(*key, *value);
+        map.insert(text(*key), *value);
     else
-        map.remove(*key);
+        map.remove(text(*key));
 }
 
 QString stringAttribute(const AttributeMap &map, const char *key)
