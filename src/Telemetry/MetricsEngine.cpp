@@ -273,7 +273,7 @@ void MetricsEngine::applySnapshot(const AgentEvent &event, const SessionSnapshot
 // (responses from before the exporter was set up, a channel that is off). Both totals only grow
 // and both converge on the same counts, so every order ends at the same numbers; a session seen
 // by one channel counts that channel in full. What the session grew by is what it adds to the
-// throughput and today's totals, and what the event stores as its counted share.
+// throughput and the day totals, and what the event stores as its counted share.
 void MetricsEngine::count(const AgentEvent &event, Channel channel, const ChannelTotals &totals, bool live,
                           SessionAgg &session, AgentMetrics &metrics)
 {
