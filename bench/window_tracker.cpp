@@ -100,20 +100,26 @@ void refreshWithFake(benchmark::State &state)
 }
 BENCHMARK(refreshWithFake)->Unit(benchmark::kMicrosecond);
 
-void refreshOnX(benchmark::State &state)
+// One refresh of a tracker attached to a real window of `target`, repeated.
+void measureRefresh(benchmark::State &state, WindowSystem &windows, const QString &target)
 {
-    X11WindowSystem windows(openXcbConnection(session().displayName()));
-    WindowTracker tracker(windows, [] { return QStringLiteral("XTerm"); });
+    WindowTracker tracker(windows, [target] { return target; });
     tracker.attach();
     tracker.refreshNow();
     if (!tracker.state().frame) {
-        state.SkipWithError("no xterm frame");
+        state.SkipWithError("no frame of the target");
         return;
     }
     for (auto _ : state) {
         tracker.refreshNow();
         benchmark::DoNotOptimize(tracker.state());
     }
+}
+
+void refreshOnX(benchmark::State &state)
+{
+    X11WindowSystem windows(openXcbConnection(session().displayName()));
+    measureRefresh(state, windows, QStringLiteral("XTerm"));
     QCoreApplication::processEvents();
 }
 BENCHMARK(refreshOnX)->Unit(benchmark::kMicrosecond);
@@ -129,17 +135,7 @@ BENCHMARK(idleCpu)->Iterations(1)->Unit(benchmark::kMillisecond);
 void refreshOnSway(benchmark::State &state)
 {
     SwayWindowSystem windows(swaySession().socketPath(), false);
-    WindowTracker tracker(windows, [] { return QStringLiteral("agent-term"); });
-    tracker.attach();
-    tracker.refreshNow();
-    if (!tracker.state().frame) {
-        state.SkipWithError("no foot frame");
-        return;
-    }
-    for (auto _ : state) {
-        tracker.refreshNow();
-        benchmark::DoNotOptimize(tracker.state());
-    }
+    measureRefresh(state, windows, QStringLiteral("agent-term"));
 }
 BENCHMARK(refreshOnSway)->Unit(benchmark::kMicrosecond);
 
