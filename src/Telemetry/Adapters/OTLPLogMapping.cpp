@@ -1,74 +1,103 @@
 #include "Telemetry/Adapters/OTLPLogMapping.h"
 
 #include "Telemetry/Adapters/DecimalReading.h"
-#include "Telemetry/Adapters/JsonInteger.h"
 #include "Telemetry/SaturatingMath.h"
-
-#include <QHash>
 
 #include <simdjson.h>
 
 #include <algorithm>
 #include <array>
-
 #include <cmath>
+#include <string>
 
 namespace OTLPLogMapping {
 
 namespace {
 
-using AttributeMap = QHash<QString, QJsonValue>;
+namespace sj = simdjson::ondemand;
 
-// The only attributes the mapping reads.
-// The attributes the mapping reads; the rest are skipped unconverted.
-constexpr std::array<std::string_view, 11> usedAttributes{
+// An attribute's value as the readers take it. Text is a view into the parser's buffers, valid
+// until the next body is parsed: nothing is converted unless an event needs it.
+struct Scalar {
+    enum class Kind { text, integer, real, other };
+    Kind kind = Kind::other;
+    std::string_view text;
+    qint64 integer = 0;
+    double real = 0;
+};
+
+// The attributes the mapping reads, by slot; the rest are skipped unconverted.
+enum Attribute : std::size_t {
+    conversationId, model, eventName, eventKind, inputTokens, outputTokens, reasoningTokens, cachedTokens,
+    toolName, tool, durationMs, attributeCount
+};
+constexpr std::array<std::string_view, attributeCount> attributeKeys{
     "conversation.id", "model", "event.name", "event.kind", "input_token_count", "output_token_count",
     "reasoning_token_count", "cached_token_count", "tool_name", "tool", "duration_ms"};
 
-bool isUsedAttribute(std::string_view key)
+using Attributes = std::array<std::optional<Scalar>, attributeCount>;
+
+std::optional<std::size_t> attributeSlot(std::string_view key)
 {
-    return std::find(usedAttributes.begin(), usedAttributes.end(), key) != usedAttributes.end();
+    const auto found = std::find(attributeKeys.begin(), attributeKeys.end(), key);
+    return found != attributeKeys.end() ? std::optional(std::size_t(found - attributeKeys.begin())) : std::nullopt;
 }
 
 const QString streamingText = QStringLiteral(u"Streaming\u2026");
 const QString thinkingText = QStringLiteral(u"Thinking\u2026");
-
-namespace sj = simdjson::ondemand;
 
 QString text(std::string_view view)
 {
     return QString::fromUtf8(view.data(), qsizetype(view.size()));
 }
 
-// A scalar as the attribute readers take it; objects, arrays and null only mark the key as present.
-QJsonValue scalar(sj::value value)
+// Objects, arrays, booleans and null only mark the key as present.
+Scalar scalar(sj::value value)
 {
     switch (value.type()) {
     case sj::json_type::string:
-        return text(value.get_string());
+        return {Scalar::Kind::text, value.get_string()};
     case sj::json_type::number:
         switch (value.get_number_type()) {
         case sj::number_type::signed_integer:
-            return QJsonValue(qint64(value.get_int64()));
+            return {Scalar::Kind::integer, {}, qint64(value.get_int64())};
         case sj::number_type::unsigned_integer:
-            return QJsonValue(double(value.get_uint64()));
+            return {Scalar::Kind::real, {}, 0, double(value.get_uint64())};
         default:
-            return QJsonValue(double(value.get_double()));
+            return {Scalar::Kind::real, {}, 0, double(value.get_double())};
         }
-    case sj::json_type::boolean:
-        return QJsonValue(bool(value.get_bool()));
-    case sj::json_type::null:
-        return QJsonValue(QJsonValue::Null);
     default:
-        return QJsonValue(QJsonValue::Object);
+        return {};
     }
 }
 
+// The integer a count carries: a number as is, a fraction truncated toward zero, or a decimal
+// string (OTLP sends "intValue" as text); none outside the signed 64-bit range.
+std::optional<qint64> integer(const Scalar &value)
+{
+    switch (value.kind) {
+    case Scalar::Kind::text:
+        return DecimalReading::int64(QByteArrayView(value.text.data(), qsizetype(value.text.size())));
+    case Scalar::Kind::integer:
+        return value.integer;
+    case Scalar::Kind::real: {
+        const double truncated = std::trunc(value.real);
+        constexpr double limit = 9223372036854775808.0; // 2^63
+        if (!(truncated >= -limit && truncated < limit))
+            return std::nullopt;
+        return static_cast<qint64>(truncated);
+    }
+    case Scalar::Kind::other:
+        break;
+    }
+    return std::nullopt;
+}
+
 // The first of stringValue, intValue, doubleValue, boolValue that an OTLP AnyValue holds.
-std::optional<QJsonValue> anyValue(sj::object value)
+std::optional<Scalar> anyValue(sj::object value)
 {
     constexpr std::array<std::string_view, 4> members{"stringValue", "intValue", "doubleValue", "boolValue"};
-    std::array<std::optional<QJsonValue>, 4> found;
+    std::array<std::optional<Scalar>, 4> found;
     for (auto field : value) {
         const std::string_view key = field.unescaped_key();
         for (std::size_t i = 0; i < members.size(); ++i) {
@@ -99,20 +128,18 @@ bool eachObject(sj::value value, Visit visit)
     return true;
 }
 
-void addAttribute(AttributeMap &map, sj::object entry)
+void addAttribute(Attributes &attributes, sj::object entry)
 {
-    std::optional<std::string_view> key;
-    std::optional<QJsonValue> value;
+    std::optional<std::size_t> slot;
+    std::optional<Scalar> value;
     bool valueIsObject = false;
     for (auto field : entry) {
         const std::string_view name = field.unescaped_key();
         if (name == "key") {
             sj::value member = field.value();
-            key = member.type() == sj::json_type::string ? std::optional(std::string_view(member.get_string()))
-                                                         : std::nullopt;
-            // Most attributes are never read: once the key says so, neither it nor its value is
-            // converted. (A key's view stays valid until the next parse.)
-            if (!key || !isUsedAttribute(*key))
+            slot = member.type() == sj::json_type::string ? attributeSlot(member.get_string()) : std::nullopt;
+            // Most attributes are never read: once the key says so, its value is not looked at.
+            if (!slot)
                 return;
         } else if (name == "value") {
             sj::value member = field.value();
@@ -120,32 +147,30 @@ void addAttribute(AttributeMap &map, sj::object entry)
             value = valueIsObject ? anyValue(member.get_object()) : std::nullopt;
         }
     }
-    if (!key || !valueIsObject)
-        return;
-    if (value)
-        map.insert(text(*key), *value);
-    else
-        map.remove(text(*key));
+    if (slot && valueIsObject)
+        attributes[*slot] = value; // a later attribute replaces an earlier one; a valueless one removes it
 }
 
-QString stringAttribute(const AttributeMap &map, const char *key)
+std::string_view stringAttribute(const Attributes &attributes, Attribute key)
 {
-    const QJsonValue value = map.value(QLatin1String(key));
-    return value.isString() ? value.toString() : QString();
+    const std::optional<Scalar> &value = attributes[key];
+    return value && value->kind == Scalar::Kind::text ? value->text : std::string_view();
 }
 
-qint64 intAttribute(const AttributeMap &map, const char *key)
+qint64 intAttribute(const Attributes &attributes, Attribute key)
 {
-    return jsonCount(map.value(QLatin1String(key)));
+    const std::optional<Scalar> &value = attributes[key];
+    return value ? integer(*value).value_or(0) : 0;
 }
 
-std::optional<TokenUsage> tokenUsage(const AttributeMap &map)
+std::optional<TokenUsage> tokenUsage(const Attributes &attributes)
 {
     TokenUsage usage;
-    usage.inputTokens = intAttribute(map, "input_token_count");
+    usage.inputTokens = intAttribute(attributes, inputTokens);
     // Counts come from outside: their sums saturate rather than overflow.
-    usage.outputTokens = saturatingAdd(intAttribute(map, "output_token_count"), intAttribute(map, "reasoning_token_count"));
-    const qint64 cached = intAttribute(map, "cached_token_count");
+    usage.outputTokens =
+        saturatingAdd(intAttribute(attributes, outputTokens), intAttribute(attributes, reasoningTokens));
+    const qint64 cached = intAttribute(attributes, cachedTokens);
     if (saturatingAdd(saturatingAdd(usage.inputTokens, usage.outputTokens), cached) <= 0)
         return std::nullopt;
     if (cached >= 1)
@@ -153,52 +178,46 @@ std::optional<TokenUsage> tokenUsage(const AttributeMap &map)
     return usage;
 }
 
-ToolCall toolCall(const AttributeMap &map)
+ToolCall toolCall(const Attributes &attributes)
 {
     ToolCall call;
-    const QJsonValue toolName = map.value(QLatin1String("tool_name"));
-    const QJsonValue tool = map.value(QLatin1String("tool"));
-    call.name = toolName.isString() ? toolName.toString() : tool.isString() ? tool.toString() : QStringLiteral("tool");
-    const qint64 duration = intAttribute(map, "duration_ms");
+    const auto isText = [&](Attribute key) { return attributes[key] && attributes[key]->kind == Scalar::Kind::text; };
+    call.name = isText(toolName) ? text(attributes[toolName]->text)
+        : isText(tool)           ? text(attributes[tool]->text)
+                                 : QStringLiteral("tool");
+    const qint64 duration = intAttribute(attributes, durationMs);
     if (duration >= 1)
         call.durationMs = duration;
     return call;
 }
 
 // The kinds one record gives beyond its model report; first matching row wins.
-QList<AgentEventKind> recordKinds(const AttributeMap &map)
+QList<AgentEventKind> recordKinds(const Attributes &attributes)
 {
-    const QString name = stringAttribute(map, "event.name");
-    const QString kind = stringAttribute(map, "event.kind");
-    if (name == u"codex.user_prompt" || kind == u"response.created" || kind == u"response.in_progress")
+    const std::string_view name = stringAttribute(attributes, eventName);
+    const std::string_view kind = stringAttribute(attributes, eventKind);
+    if (name == "codex.user_prompt" || kind == "response.created" || kind == "response.in_progress")
         return {TurnStarted{}};
-    if (kind == u"response.output_text.delta")
+    if (kind == "response.output_text.delta")
         return {StateText{streamingText}};
-    if (kind == u"response.output_item.added" || kind == u"response.content_part.added")
+    if (kind == "response.output_item.added" || kind == "response.content_part.added")
         return {StateText{thinkingText}};
-    if (kind == u"response.completed") {
-        if (const std::optional<TokenUsage> usage = tokenUsage(map))
+    if (kind == "response.completed") {
+        if (const std::optional<TokenUsage> usage = tokenUsage(attributes))
             return {*usage, TurnEnded{}};
         return {TurnEnded{}};
     }
-    if (name.contains(u"approval") || kind.contains(u"approval"))
+    if (name.find("approval") != std::string_view::npos || kind.find("approval") != std::string_view::npos)
         return {ApprovalRequested{}};
     // Codex reports a finished tool run as "codex.tool_result"; the "function_call" kinds are
     // streamed fragments of the same call's arguments and must not count as calls of their own.
-    if (name == u"codex.tool_call" || name == u"codex.tool_result")
-        return {toolCall(map)};
+    if (name == "codex.tool_call" || name == "codex.tool_result")
+        return {toolCall(attributes)};
     return {};
 }
 
-} // namespace
-
-std::optional<QDateTime> nanoDate(const QJsonValue &value)
+std::optional<QDateTime> dateOfNanoseconds(std::optional<double> nanoseconds)
 {
-    std::optional<double> nanoseconds;
-    if (value.isString())
-        nanoseconds = DecimalReading::real(value.toString().toLatin1());
-    else if (value.isDouble())
-        nanoseconds = value.toDouble();
     if (!nanoseconds || !std::isfinite(*nanoseconds) || *nanoseconds <= 0)
         return std::nullopt;
     const double milliseconds = std::floor(*nanoseconds / 1e6);
@@ -208,42 +227,73 @@ std::optional<QDateTime> nanoDate(const QJsonValue &value)
     return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(milliseconds), Qt::UTC);
 }
 
+std::optional<QDateTime> nanoDate(const Scalar &value)
+{
+    switch (value.kind) {
+    case Scalar::Kind::text:
+        return dateOfNanoseconds(DecimalReading::real(QByteArrayView(value.text.data(), qsizetype(value.text.size()))));
+    case Scalar::Kind::integer:
+        return dateOfNanoseconds(double(value.integer));
+    case Scalar::Kind::real:
+        return dateOfNanoseconds(value.real);
+    case Scalar::Kind::other:
+        break;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QDateTime> nanoDate(const QJsonValue &value)
+{
+    if (value.isString())
+        return dateOfNanoseconds(DecimalReading::real(value.toString().toLatin1()));
+    if (value.isDouble())
+        return dateOfNanoseconds(value.toDouble());
+    return std::nullopt;
+}
+
 namespace {
 
 struct Walk {
     const QDateTime &now;
     QList<AgentEvent> events;
-    std::optional<QString> lastModel;
+    std::optional<std::string> lastModel;
 
     void record(sj::object record)
     {
-        AttributeMap map;
-        std::optional<QJsonValue> time;
-        std::optional<QJsonValue> observed;
+        Attributes attributes;
+        std::optional<Scalar> time;
+        std::optional<Scalar> observed;
         for (auto field : record) {
             const std::string_view key = field.unescaped_key();
             if (key == "attributes") {
-                AttributeMap attributes;
-                if (eachObject(field.value(), [&](sj::object entry) { addAttribute(attributes, entry); }))
-                    map = std::move(attributes);
-                else
-                    map.clear();
+                Attributes found;
+                const bool readable = eachObject(field.value(), [&](sj::object entry) { addAttribute(found, entry); });
+                attributes = readable ? found : Attributes();
             } else if (key == "timeUnixNano") {
                 time = scalar(field.value());
             } else if (key == "observedTimeUnixNano") {
                 observed = scalar(field.value());
             }
         }
-        const QJsonValue conversation = map.value(QLatin1String("conversation.id"));
-        const QString session = conversation.isString() ? conversation.toString() : QStringLiteral("codex");
-        const QDateTime at = nanoDate(time ? *time : observed.value_or(QJsonValue())).value_or(now);
-        const QString model = stringAttribute(map, "model");
-        if (!model.isEmpty() && lastModel != model) {
-            events.append(AgentEvent::make(AgentSource::codexOtel, session, ModelInfo{model}, at));
-            lastModel = model;
+        const std::optional<Scalar> &stamp = time ? time : observed;
+        const QDateTime at = (stamp ? nanoDate(*stamp) : std::nullopt).value_or(now);
+        std::optional<QString> session;
+        const auto sessionId = [&] {
+            if (!session) {
+                const bool named = attributes[conversationId] && attributes[conversationId]->kind == Scalar::Kind::text;
+                session = named ? text(attributes[conversationId]->text) : QStringLiteral("codex");
+            }
+            return *session;
+        };
+        const std::string_view modelName = stringAttribute(attributes, model);
+        if (!modelName.empty() && lastModel != modelName) {
+            events.append(AgentEvent::make(AgentSource::codexOtel, sessionId(), ModelInfo{text(modelName)}, at));
+            lastModel = std::string(modelName);
         }
-        for (AgentEventKind &kind : recordKinds(map))
-            events.append(AgentEvent::make(AgentSource::codexOtel, session, std::move(kind), at));
+        for (AgentEventKind &kind : recordKinds(attributes))
+            events.append(AgentEvent::make(AgentSource::codexOtel, sessionId(), std::move(kind), at));
     }
 
     // The members named `key` of an object, each an array of objects walked with visit; an array
@@ -255,7 +305,7 @@ struct Walk {
             if (field.unescaped_key() != key)
                 continue;
             const qsizetype before = events.size();
-            const std::optional<QString> modelBefore = lastModel;
+            const std::optional<std::string> modelBefore = lastModel;
             if (!eachObject(field.value(), visit)) {
                 events.resize(before);
                 lastModel = modelBefore;
