@@ -1,11 +1,13 @@
 #!/bin/sh
 # The OTLP receiver beside nginx (one worker, a fixed 200) under the same wrk load: keep-alive
-# POSTs of the recorded 11.6 KB Codex body, 1 and 16 connections, one after the other in one run.
-# Needs nginx and wrk (apt-get install nginx-light wrk); they are not test dependencies.
-#     bench/otel_vs_nginx.sh build/release/src/corvane [seconds]
+# POSTs of the recorded 11.6 KB Codex body, 1 and 16 connections. The two take turns, rounds
+# times each, so a drift in the machine's speed falls on both; each round's ratio and the median
+# are printed. Needs nginx and wrk (apt-get install nginx-light wrk); not test dependencies.
+#     bench/otel_vs_nginx.sh build/release/src/corvane [seconds] [rounds]
 set -eu
 binary=$1
 seconds=${2:-10}
+rounds=${3:-3}
 here=$(cd "$(dirname "$0")" && pwd)
 body="$here/../tests/fixtures/samples/codex/exec/otlp/0002.body.raw.json"
 work=$(mktemp -d /tmp/corvane-wrk-XXXXXX)
@@ -43,8 +45,15 @@ trap 'kill $nginx_pid $corvane_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"
 sleep 1.5
 
 rate() { wrk -t1 -c"$2" -d"${seconds}s" -s "$work/post.lua" "http://127.0.0.1:$1/v1/logs" | awk '/Requests\/sec/ {print $2}'; }
+median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 for connections in 1 16; do
-    n=$(rate "$nginx_port" "$connections")
-    c=$(rate "$otel_port" "$connections")
-    echo "c$connections: nginx $n req/s, corvane $c req/s, ratio $(echo "$c $n" | awk '{printf "%.2f", $1 / $2}')"
+    ratios=""
+    for round in $(seq "$rounds"); do
+        n=$(rate "$nginx_port" "$connections")
+        c=$(rate "$otel_port" "$connections")
+        ratio=$(echo "$c $n" | awk '{printf "%.2f", $1 / $2}')
+        ratios="$ratios $ratio"
+        echo "c$connections round $round: nginx $n req/s, corvane $c req/s, ratio $ratio"
+    done
+    echo "c$connections median ratio: $(echo "$ratios" | tr ' ' '\n' | grep . | median)"
 done
