@@ -74,10 +74,17 @@ void LineAssembler::clear()
 {
     m_partial.clear();
     m_skipping = false;
+    m_started = false;
 }
 
 qint64 LineAssembler::read(const RegularFile &file, qint64 from, qint64 to, const LineHandler &onLine)
 {
+    if (!m_started && from > 0) {
+        // Saved positions lie at line starts except past a skipped line; its notice was given then.
+        char before = '\n';
+        m_skipping = file.read(from - 1, &before, 1) == 1 && before != '\n';
+    }
+    m_started = true;
     QByteArray slice(std::min(to - from, sliceBytes), Qt::Uninitialized);
     qint64 position = from;
     while (position < to) {

@@ -27,6 +27,8 @@ public:
     const QString &path() const { return m_path; }
 
     // Reads [from, to) in slices and feeds them; the offset reached (less than `to` after a read error).
+    // A first read that starts inside a line (a position saved while a line over the cap was being
+    // skipped) skips on to that line's end.
     qint64 read(const RegularFile &file, qint64 from, qint64 to, const LineHandler &onLine);
 
 private:
@@ -38,4 +40,5 @@ private:
     QByteArray m_partial;
     bool m_skipping = false;
     bool m_noticed = false;
+    bool m_started = false;
 };

@@ -50,6 +50,23 @@ TEST(LineAssembler, CutsLinesAcrossChunksAndSkipsWhatIsTooLong)
     }
 }
 
+// A position saved while a line over the cap was skipped lies inside that line: a later start
+// from there must not take the rest of it for a line.
+TEST(LineAssembler, AReadResumedInsideALineSkipsToItsEnd)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.jsonl");
+    TestSupport::writeFile(path, "123456789012\nok\n");
+    const std::optional<RegularFile> file = RegularFile::open(path);
+    ASSERT_TRUE(file);
+    for (const qint64 from : {qint64(0), qint64(5), qint64(13)}) {
+        LineAssembler assembler(path, 8);
+        std::vector<QByteArray> lines;
+        assembler.read(*file, from, 16, [&](QByteArrayView line) { lines.push_back(line.toByteArray()); });
+        EXPECT_EQ(lines, std::vector<QByteArray>{"ok"}) << from;
+    }
+}
+
 TEST(RegularFile, OnlyRegularFilesOpenAndAFifoNeverBlocks)
 {
     QTemporaryDir dir;
