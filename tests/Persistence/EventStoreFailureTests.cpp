@@ -46,7 +46,8 @@ TEST_F(SmallDisk, AFullDiskIsToldAsAFullDisk)
 {
     fillStore();
     ASSERT_TRUE(store->writeProblem());
-    EXPECT_TRUE(store->writeProblem()->endsWith(QStringLiteral(": database or disk is full"))) << qPrintable(*store->writeProblem());
+    EXPECT_TRUE(store->writeProblem()->endsWith(QStringLiteral(": database or disk is full")))
+        << qPrintable(*store->writeProblem());
 }
 
 // Each queued row alone would cost a transaction's worth of pages; the freed space holds the
@@ -78,8 +79,8 @@ TEST_F(StoreFixture, ARetryStoresTheQueueInOrderUpToTheFirstRefusedBatch)
 
     // Rows from the 1100th on are refused: the batch holding them stops the retry.
     const QByteArray refuseLate = "DROP TRIGGER refuse; CREATE TRIGGER refuse BEFORE INSERT ON events WHEN NEW.ts >= "
-                                + QByteArray::number(rows[1100].event.timestamp.toMSecsSinceEpoch() / 1000.0, 'f', 3)
-                                + " BEGIN SELECT RAISE(ABORT, 'refused'); END;";
+                                  + QByteArray::number(rows[1100].event.timestamp.toMSecsSinceEpoch() / 1000.0, 'f', 3)
+                                  + " BEGIN SELECT RAISE(ABORT, 'refused'); END;";
     exec(refuseLate.constData());
     store->retryUnstored();
     EXPECT_EQ(store->eventCount(), 1000);
@@ -109,7 +110,7 @@ std::unique_ptr<EventStore> damagedStore(const QString &path, const Clock &clock
 QString asidePath(const QString &path, const Clock &clock)
 {
     return path + QStringLiteral(".corrupt-")
-         + QLocale::c().toString(clock.now().toLocalTime(), QStringLiteral("yyyyMMdd-HHmmss"));
+           + QLocale::c().toString(clock.now().toLocalTime(), QStringLiteral("yyyyMMdd-HHmmss"));
 }
 
 class DamagedPages : public StoreFixture {
