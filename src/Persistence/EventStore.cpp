@@ -137,6 +137,13 @@ QString moveAside(const QString &path, const QString &aside)
     return aside;
 }
 
+// Where a damaged database goes: "<path>.corrupt-<yyyyMMdd-HHmmss>" in local time.
+QString moveAsideDamaged(const QString &path, const Clock &clock)
+{
+    const QString stamp = QLocale::c().toString(clock.now().toLocalTime(), QStringLiteral("yyyyMMdd-HHmmss"));
+    return moveAside(path, path + QStringLiteral(".corrupt-") + stamp);
+}
+
 bool migrate(sqlite3 *db)
 {
     return schemaIsCurrent(db)
@@ -293,6 +300,12 @@ std::unique_ptr<EventStore> EventStore::open(const QString &path, const Clock &c
 std::unique_ptr<EventStore> EventStore::open(const QString &path, const Clock &clock, Calendar calendar,
                                              int *errorCode, QString *failure)
 {
+    sqlite3 *db = connect(path, errorCode, failure);
+    return db ? std::unique_ptr<EventStore>(new EventStore(path, db, clock, std::move(calendar))) : nullptr;
+}
+
+sqlite3 *EventStore::connect(const QString &path, int *errorCode, QString *failure)
+{
     keepPrivate(path);
     sqlite3 *db = nullptr;
     const QByteArray file = path.toUtf8();
@@ -301,7 +314,7 @@ std::unique_ptr<EventStore> EventStore::open(const QString &path, const Clock &c
         sqlite3_busy_timeout(db, busyTimeoutMs);
         if (sqlite3_exec(db, connectionPragmas, nullptr, nullptr, nullptr) == SQLITE_OK && migrate(db)
             && PlanLimitsTable::migrate(db) && FilePositionTable::migrate(db))
-            return std::unique_ptr<EventStore>(new EventStore(path, db, clock, std::move(calendar)));
+            return db;
         code = sqlite3_extended_errcode(db);
     }
     if (errorCode)
@@ -312,15 +325,14 @@ std::unique_ptr<EventStore> EventStore::open(const QString &path, const Clock &c
     return nullptr;
 }
 
-EventStore::Opened EventStore::openRecovering(const QString &path, const Clock &clock, Calendar calendar)
+EventStore::Opened EventStore::openReplacingUnreadable(const QString &path, const Clock &clock, Calendar calendar)
 {
     Opened opened;
     int code = SQLITE_OK;
     opened.store = open(path, clock, calendar, &code, &opened.failure);
     if (opened.store || !isUnreadableDatabase(code))
         return opened;
-    const QString stamp = QLocale::c().toString(clock.now().toLocalTime(), QStringLiteral("yyyyMMdd-HHmmss"));
-    opened.movedAside = moveAside(path, path + QStringLiteral(".corrupt-") + stamp);
+    opened.movedAside = moveAsideDamaged(path, clock);
     if (opened.movedAside.isEmpty()) {
         opened.failure = QStringLiteral("%1 is not a readable database (%2) and cannot be moved aside")
                              .arg(path, opened.failure);
@@ -328,6 +340,14 @@ EventStore::Opened EventStore::openRecovering(const QString &path, const Clock &
     }
     opened.failure.clear();
     opened.store = open(path, clock, std::move(calendar), &code, &opened.failure);
+    return opened;
+}
+
+EventStore::Opened EventStore::openRecovering(const QString &path, const Clock &clock, Calendar calendar)
+{
+    Opened opened = openReplacingUnreadable(path, clock, std::move(calendar));
+    if (opened.store)
+        opened.store->m_replacesDamage = true;
     return opened;
 }
 
@@ -340,10 +360,15 @@ EventStore::EventStore(QString path, sqlite3 *db, const Clock &clock, Calendar c
 {
 }
 
-EventStore::~EventStore()
+EventStore::~EventStore() { closeConnection(); }
+
+bool EventStore::closeConnection()
 {
     m_insert.reset(); // finalized before the connection closes
-    sqlite3_close(m_db);
+    if (sqlite3_close(m_db) != SQLITE_OK)
+        return false;
+    m_db = nullptr;
+    return true;
 }
 
 bool EventStore::insert(const AgentEvent &event, const std::optional<QString> &modelAtEvent)
@@ -352,25 +377,86 @@ bool EventStore::insert(const AgentEvent &event, const std::optional<QString> &m
         return true;
     const StoredAgentEvent row{event, modelAtEvent};
     const bool stored = write(row);
-    if (!stored && m_unstored.size() < maxUnstoredEvents)
-        m_unstored.append(row);
-    noteWrite(stored);
-    return stored;
+    if (!stored)
+        keepUnstored(std::span(&row, 1));
+    return settle(stored);
+}
+
+bool EventStore::insertAll(std::span<const StoredAgentEvent> events)
+{
+    if (events.empty())
+        return true;
+    const bool stored = writeAll(events);
+    if (!stored)
+        keepUnstored(events);
+    return settle(stored);
 }
 
 void EventStore::retryUnstored()
 {
-    if (m_unstored.isEmpty())
-        return;
-    QList<StoredAgentEvent> waiting;
-    std::swap(waiting, m_unstored);
-    for (qsizetype i = 0; i < waiting.size(); ++i) {
-        if (!write(waiting[i])) {
-            m_unstored = waiting.mid(i); // still failing: the rest waits for the next retry
-            break;
-        }
+    if (!m_unstored.isEmpty())
+        settle(storeUnstored());
+}
+
+void EventStore::keepUnstored(std::span<const StoredAgentEvent> refused)
+{
+    const auto room = static_cast<std::size_t>(maxUnstoredEvents - m_unstored.size());
+    for (const StoredAgentEvent &event : refused.first(std::min(room, refused.size())))
+        m_unstored.append(event);
+}
+
+bool EventStore::storeUnstored()
+{
+    // One transaction per row costs a WAL frame for the table, each index and page 1 every
+    // time; in batches the rows fit into far less room, so a disk freed a little catches up.
+    constexpr qsizetype retryBatch = 500;
+    qsizetype stored = 0;
+    while (stored < m_unstored.size()) {
+        const qsizetype count = std::min(retryBatch, m_unstored.size() - stored);
+        if (!writeAll(std::span(m_unstored.constData() + stored, static_cast<std::size_t>(count))))
+            break; // the rest waits, in order, for the next retry
+        stored += count;
     }
-    noteWrite(m_unstored.isEmpty());
+    m_unstored.remove(0, stored);
+    return m_unstored.isEmpty();
+}
+
+bool EventStore::settle(bool stored)
+{
+    if (!stored && m_replacesDamage && isUnreadableDatabase(m_failure.code) && replaceDamagedDatabase())
+        stored = storeUnstored();
+    noteWrite(stored);
+    return stored;
+}
+
+bool EventStore::replaceDamagedDatabase()
+{
+    if (!closeConnection()) {
+        m_insert = std::make_unique<SqliteStatement>(m_db, insertSql);
+        return false;
+    }
+    const QString aside = moveAsideDamaged(m_path, m_clock);
+    if (!aside.isEmpty()) {
+        m_db = connect(m_path, nullptr, nullptr);
+        if (!m_db) // no fresh database: the damaged one comes back and writes fail as before
+            putBack(aside);
+    }
+    const bool replaced = m_db != nullptr;
+    if (!replaced)
+        m_db = connect(m_path, nullptr, nullptr);
+    if (!m_db) // a handle that refuses every statement still reports why
+        sqlite3_open_v2(m_path.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
+    m_insert = std::make_unique<SqliteStatement>(m_db, insertSql);
+    if (replaced && m_movedAsideObserver)
+        m_movedAsideObserver(aside);
+    return replaced;
+}
+
+void EventStore::putBack(const QString &aside)
+{
+    for (const QLatin1String suffix : {QLatin1String(""), QLatin1String("-wal"), QLatin1String("-shm")})
+        QFile::remove(m_path + suffix);
+    moveAside(aside, m_path);
 }
 
 void EventStore::setWriteProblemObserver(std::function<void(const std::optional<QString> &)> observer)
@@ -378,11 +464,16 @@ void EventStore::setWriteProblemObserver(std::function<void(const std::optional<
     m_writeProblemObserver = std::move(observer);
 }
 
+void EventStore::setMovedAsideObserver(std::function<void(const QString &)> observer)
+{
+    m_movedAsideObserver = std::move(observer);
+}
+
 void EventStore::noteWrite(bool stored)
 {
     std::optional<QString> problem;
     if (!stored)
-        problem = QStringLiteral("cannot store events in %1: %2").arg(m_path, QString::fromUtf8(sqlite3_errmsg(m_db)));
+        problem = QStringLiteral("cannot store events in %1: %2").arg(m_path, m_failure.message);
     if (problem == m_writeProblem)
         return;
     m_writeProblem = std::move(problem);
@@ -395,14 +486,14 @@ bool EventStore::write(const StoredAgentEvent &row)
     const AgentEvent &event = row.event;
     const AgentEventKind &kind = event.kind;
     if (const auto *limits = std::get_if<PlanLimits>(&kind))
-        return PlanLimitsTable::upsert(m_db, displayAgent(event.source), *limits);
+        return PlanLimitsTable::upsert(m_db, displayAgent(event.source), *limits) || refuse();
     // Preparing this INSERT compiles the expression index each time, which costs about as
     // much as the insert itself; the statement is kept and reset instead.
     if (!m_insert->isValid())
         m_insert = std::make_unique<SqliteStatement>(m_db, insertSql);
     SqliteStatement &statement = *m_insert;
     if (!statement.isValid())
-        return false;
+        return refuse();
     statement.bind(1, canonicalId(event.id));
     statement.bind(2, rawValue(event.source));
     statement.bind(3, event.sessionId);
@@ -433,28 +524,18 @@ bool EventStore::write(const StoredAgentEvent &row)
         statement.bind(15, row.counted->output);
         statement.bind(16, row.counted->cached);
     }
-    const bool stored = statement.run();
+    const bool stored = statement.run() || refuse();
     statement.reset();
     return stored;
 }
 
-QList<std::pair<DisplayAgent, PlanLimits>> EventStore::planLimits() const { return PlanLimitsTable::all(m_db); }
-
-bool EventStore::insertAll(std::span<const StoredAgentEvent> events)
+bool EventStore::refuse()
 {
-    if (events.empty())
-        return true;
-    const bool stored = writeAll(events);
-    if (!stored) {
-        for (const StoredAgentEvent &refused : events) {
-            if (m_unstored.size() >= maxUnstoredEvents)
-                break;
-            m_unstored.append(refused);
-        }
-    }
-    noteWrite(stored);
-    return stored;
+    m_failure = {sqlite3_extended_errcode(m_db), QString::fromUtf8(sqlite3_errmsg(m_db))};
+    return false;
 }
+
+QList<std::pair<DisplayAgent, PlanLimits>> EventStore::planLimits() const { return PlanLimitsTable::all(m_db); }
 
 FilePositions EventStore::filePositions() const { return FilePositionTable::all(m_db); }
 
@@ -502,29 +583,28 @@ bool EventStore::writeAll(std::span<const StoredAgentEvent> events, std::span<co
     // IMMEDIATE takes the write lock up front, so the busy timeout covers it instead of a
     // deadlock error half-way through.
     if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-        return false;
+        return refuse();
+    const bool stored = writeRows(events, positions, counted, countedAdded)
+                     && (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK || refuse());
+    // SQLite has already rolled back after some failures (a full disk); a ROLLBACK then
+    // would only replace the reason with "no transaction is active".
+    if (!stored && sqlite3_get_autocommit(m_db) == 0)
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return stored;
+}
+
+bool EventStore::writeRows(std::span<const StoredAgentEvent> events, std::span<const FilePosition> positions,
+                           std::span<const CountedIdentity> counted, qint64 *countedAdded)
+{
     for (const StoredAgentEvent &stored : events) {
-        if (!isStoredKind(stored.event.kind))
-            continue;
-        if (!write(stored)) {
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        if (isStoredKind(stored.event.kind) && !write(stored))
             return false;
-        }
     }
     for (const FilePosition &position : positions) {
-        if (!FilePositionTable::upsert(m_db, position)) {
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-            return false;
-        }
+        if (!FilePositionTable::upsert(m_db, position))
+            return refuse();
     }
-    if (!FilePositionTable::insertCounted(m_db, counted, countedAdded)) {
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        return false;
-    }
-    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
-        return true;
-    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    return false;
+    return FilePositionTable::insertCounted(m_db, counted, countedAdded) || refuse();
 }
 
 QList<StoredAgentEvent> EventStore::recentSessionEvents(int sessionLimit) const

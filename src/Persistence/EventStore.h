@@ -45,7 +45,10 @@ public:
     // As open(), for the store's owner: a file that is not a readable database (damaged,
     // truncated, not SQLite at all) is moved aside, with its -wal and -shm, as
     // "<path>.corrupt-<yyyyMMdd-HHmmss>" in local time, and a fresh database is started. A file
-    // that is only locked or out of reach is left as it is.
+    // that is only locked or out of reach is left as it is. A write that later finds the
+    // database damaged (SQLITE_CORRUPT, SQLITE_NOTADB) does the same in place: the store keeps
+    // working on the fresh database and stores the refused events into it; when the fresh one
+    // cannot be made, the damaged one stays and the events wait for retryUnstored().
     static Opened openRecovering(const QString &path, const Clock &clock = Clock::system(),
                                  Calendar calendar = Calendar());
     ~EventStore() override;
@@ -60,13 +63,17 @@ public:
     // commit, none. An event already held is ignored as above. A refused batch is kept for
     // retryUnstored() like a refused event.
     bool insertAll(std::span<const StoredAgentEvent> events);
-    // Stores again the events a failing database refused (a full disk that has room again).
+    // Stores again the events a failing database refused (a full disk that has room again), in
+    // order and in batches of a transaction each, up to the first batch still refused.
     void retryUnstored();
     // Why the database refuses writes ("cannot store events in …: database or disk is full");
     // absent while writes succeed.
     const std::optional<QString> &writeProblem() const { return m_writeProblem; }
     // Called on the store's thread each time writeProblem() changes.
     void setWriteProblemObserver(std::function<void(const std::optional<QString> &)> observer);
+    // Called on the store's thread with the moved-aside path when a store from openRecovering
+    // finds its database damaged on a write and starts a fresh one in its place.
+    void setMovedAsideObserver(std::function<void(const QString &)> observer);
 
     static constexpr qsizetype maxUnstoredEvents = 100'000;
 
@@ -107,10 +114,30 @@ private:
     EventStore(QString path, sqlite3 *db, const Clock &clock, Calendar calendar);
     static std::unique_ptr<EventStore> open(const QString &path, const Clock &clock, Calendar calendar,
                                             int *errorCode, QString *failure);
+    static Opened openReplacingUnreadable(const QString &path, const Clock &clock, Calendar calendar);
+    // A migrated connection; null, with the reason, when the database cannot be used.
+    static sqlite3 *connect(const QString &path, int *errorCode, QString *failure);
+    bool closeConnection();
     std::optional<DayRange> dayRange(int days) const;
     bool write(const StoredAgentEvent &row);
     bool writeAll(std::span<const StoredAgentEvent> events, std::span<const FilePosition> positions = {},
                   std::span<const CountedIdentity> counted = {}, qint64 *countedAdded = nullptr);
+    bool writeRows(std::span<const StoredAgentEvent> events, std::span<const FilePosition> positions,
+                   std::span<const CountedIdentity> counted, qint64 *countedAdded);
+    // Keeps why the statement just run failed, before a rollback replaces the connection's
+    // error; always false.
+    bool refuse();
+    void keepUnstored(std::span<const StoredAgentEvent> refused);
+    // The queued events in order, in batches, up to the first refused batch; true once none wait.
+    bool storeUnstored();
+    // After a write: replaces a damaged database and stores the queue into the fresh one, then
+    // updates writeProblem(). Returns whether the events ended up stored.
+    bool settle(bool stored);
+    // Moves the damaged database aside and connects to a fresh one; false, with the damaged
+    // one still in use, when that cannot be done.
+    bool replaceDamagedDatabase();
+    // Moves a database that was moved aside back to the store's path, over what is there.
+    void putBack(const QString &aside);
     void noteWrite(bool stored);
 
     QString m_path;
@@ -119,6 +146,13 @@ private:
     Calendar m_calendar;
     std::unique_ptr<SqliteStatement> m_insert; // the one statement kept: inserts are the hot path
     QList<StoredAgentEvent> m_unstored;
+    struct Failure {
+        int code = 0;
+        QString message;
+    };
+    Failure m_failure; // of the last refused statement
+    bool m_replacesDamage = false; // only the owner's store moves its file aside
     std::optional<QString> m_writeProblem;
     std::function<void(const std::optional<QString> &)> m_writeProblemObserver;
+    std::function<void(const QString &)> m_movedAsideObserver;
 };

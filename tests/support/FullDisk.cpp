@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 #include <sys/mount.h>
 
 FullDisk::FullDisk()
@@ -19,7 +21,7 @@ FullDisk::~FullDisk()
 
 void FullDisk::fill()
 {
-    QFile filler(path() + QStringLiteral("/.filler"));
+    QFile filler(fillerPath());
     if (!filler.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return;
     // Large blocks first, then single bytes for the last partial page.
@@ -30,4 +32,10 @@ void FullDisk::fill()
     }
 }
 
-void FullDisk::release() { QFile::remove(path() + QStringLiteral("/.filler")); }
+void FullDisk::release() { QFile::remove(fillerPath()); }
+
+void FullDisk::release(qint64 bytes)
+{
+    QFile filler(fillerPath());
+    filler.resize(std::max(filler.size() - bytes, qint64(0)));
+}

@@ -19,8 +19,12 @@ public:
     void fill();
     // Frees the space again.
     void release();
+    // Frees this much of the filled space.
+    void release(qint64 bytes);
 
 private:
+    QString fillerPath() const { return path() + QStringLiteral("/.filler"); }
+
     QTemporaryDir m_dir;
     bool m_mounted = false;
 };

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QThread>
 
 #include <stdexcept>
@@ -25,6 +26,18 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+void scrambleAfterFirstPage(const QString &path)
+{
+    constexpr qint64 pageSize = 4096;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || file.size() <= pageSize)
+        throw std::runtime_error("no pages after the first in " + path.toStdString());
+    QByteArray garbage((file.size() - pageSize) / 4 * 4, Qt::Uninitialized);
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(garbage.data()), garbage.size() / 4);
+    if (!file.seek(pageSize) || file.write(garbage) != garbage.size())
         throw std::runtime_error("cannot write " + path.toStdString());
 }
 

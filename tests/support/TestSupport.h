@@ -37,6 +37,9 @@ ChildRun runTestInChild(const QString &testName, const QProcessEnvironment &envi
 
 QByteArray readFile(const QString &path);
 void writeFile(const QString &path, const QByteArray &bytes);
+// Overwrites everything after a database's first 4 KiB page with random bytes: the schema on
+// page 1 still reads, every table and index is garbage.
+void scrambleAfterFirstPage(const QString &path);
 
 // Spins the Qt event loop until the predicate holds or the timeout passes; returns the predicate.
 bool waitUntil(const std::function<bool()> &predicate,

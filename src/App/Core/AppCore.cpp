@@ -100,11 +100,8 @@ void AppCore::openStore()
 {
     EventStore::Opened opened = EventStore::openRecovering(m_environment.eventsDatabase(), *m_environment.clock);
     m_store = std::move(opened.store);
-    if (!opened.movedAside.isEmpty()) {
-        m_storeNotice = QStringLiteral("%1 could not be read as a database; it was moved aside as %2 and a new one started")
-                            .arg(QFileInfo(m_environment.eventsDatabase()).fileName(), QFileInfo(opened.movedAside).fileName());
-        tell(m_storeNotice);
-    }
+    if (!opened.movedAside.isEmpty())
+        noteMovedAside(opened.movedAside);
     if (!m_store) {
         m_storeNotice = QStringLiteral("events are not stored: ") + opened.failure;
         tell(m_storeNotice);
@@ -115,6 +112,17 @@ void AppCore::openStore()
         tell(problem ? *problem + QStringLiteral("; retrying") : QStringLiteral("events are stored again"));
         Q_EMIT storeProblemChanged();
     });
+    m_store->setMovedAsideObserver([this](const QString &aside) {
+        noteMovedAside(aside);
+        Q_EMIT storeProblemChanged();
+    });
+}
+
+void AppCore::noteMovedAside(const QString &aside)
+{
+    m_storeNotice = QStringLiteral("%1 could not be read as a database; it was moved aside as %2 and a new one started")
+                        .arg(QFileInfo(m_environment.eventsDatabase()).fileName(), QFileInfo(aside).fileName());
+    tell(m_storeNotice);
 }
 
 HistoryLink AppCore::historyLink(AgentSource source)

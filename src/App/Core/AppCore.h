@@ -53,7 +53,8 @@ public:
     AdapterSet *adapters() const { return m_adapters.get(); }
     bool isHealthTimerActive() const { return m_healthTimer && m_healthTimer->isActive(); }
     // What the user should know about the event store: why writes fail, that an unreadable
-    // database was moved aside at launch, or why there is none; empty when all is well.
+    // database was moved aside (at launch or when a write found it damaged), or why there is
+    // none; empty when all is well.
     QString storeProblem() const;
     // The history import of each file-reading adapter, as last reported.
     const std::map<AgentSource, HistoryImport::Progress> &historyImport() const { return m_historyImport; }
@@ -69,6 +70,8 @@ Q_SIGNALS:
 
 private:
     void openStore();
+    // Remembers and tells that an unreadable database was moved aside and a new one started.
+    void noteMovedAside(const QString &aside);
     HistoryLink historyLink(AgentSource source);
     void noteImportProgress(AgentSource source, const HistoryImport::Progress &progress);
     void storePendingTurnEnds();

@@ -223,6 +223,26 @@ TEST_F(AppCoreTest, RawOTelLoggingFollowsTheSettingWithoutRestartingTheListener)
     EXPECT_TRUE(otel->isListening());
 }
 
+// The notice is the one a damaged store found at launch gives, in the menu and on stderr.
+TEST_F(AppCoreTest, AStoreFoundDamagedByAWriteIsMovedAsideAndToldOnce)
+{
+    QDir().mkpath(environment().supportDir);
+    ASSERT_TRUE(EventStore::open(environment().eventsDatabase(), clock));
+    TestSupport::scrambleAfterFirstPage(environment().eventsDatabase());
+    launch();
+    ASSERT_TRUE(core->storeProblem().isEmpty()) << "the damage is out of the open's sight";
+    int changes = 0;
+    QObject::connect(core.get(), &AppCore::storeProblemChanged, [&changes] { ++changes; });
+
+    core->bus().publish(event(AgentSource::codexOtel, TokenUsage{100, 10, std::nullopt}));
+    core->bus().publish(event(AgentSource::codexOtel, TokenUsage{200, 10, std::nullopt}));
+    ASSERT_TRUE(waitUntil([&] { return core->store()->eventCount() == 2; }));
+    EXPECT_TRUE(core->storeProblem().startsWith(
+        QStringLiteral("events.sqlite could not be read as a database; it was moved aside as events.sqlite.corrupt-")))
+        << qPrintable(core->storeProblem());
+    EXPECT_EQ(changes, 1);
+}
+
 TEST_F(AppCoreTest, RunsWithoutAStoreWhenTheDatabaseCannotBeOpened)
 {
     installCodexConfig();
