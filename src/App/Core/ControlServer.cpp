@@ -79,9 +79,11 @@ void ControlServer::serve(QLocalSocket *socket)
             socket->abort();
         return;
     }
-    QByteArray line = socket->readLine(maxRequestBytes);
-    if (line.endsWith('\n'))
-        line.chop(1);
+    // A line longer than the cap is refused however it arrived, never answered as its first part.
+    QByteArray line = socket->readLine(maxRequestBytes + 1);
+    if (!line.endsWith('\n') || line.size() > maxRequestBytes)
+        return socket->abort();
+    line.chop(1);
     socket->setProperty("answered", true);
     socket->write(m_responder(line));
     socket->disconnectFromServer(); // after the answer has been written

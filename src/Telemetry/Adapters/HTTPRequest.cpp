@@ -37,12 +37,17 @@ bool splitHeader(QStringView line, QStringView &name, QStringView &value)
     return !value.isEmpty();
 }
 
-qint64 contentLengthValue(QStringView value)
+std::optional<qint64> contentLengthValue(QStringView value)
 {
     const std::optional<qint64> length = DecimalReading::int64(value.toLatin1());
-    if (!length)
-        return 0;
-    return *length < 0 ? 0 : *length;
+    if (!length || *length < 0)
+        return std::nullopt;
+    return length;
+}
+
+bool isToken(QStringView value, QLatin1StringView token)
+{
+    return value.compare(token, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -69,17 +74,32 @@ std::optional<HTTPRequestHead> HTTPRequest::parseHead(QByteArrayView buffer, qsi
 
     HTTPRequestHead head;
     head.bodyOffset = separator + 4;
-    for (QStringView line : QStringView(text).split(u"\r\n")) {
+    const QList<QStringView> lines = QStringView(text).split(u"\r\n");
+    std::optional<bool> keepAlive;
+    for (QStringView line : lines) {
         QStringView name;
         QStringView value;
         if (!splitHeader(line, name, value))
             continue;
         const QString key = trimmedOfSpacesAndTabs(name).toString().toLower();
-        if (key == u"content-length")
-            head.contentLength = contentLengthValue(trimmedOfSpacesAndTabs(value));
-        else if (key == u"content-type")
-            head.contentType = trimmedOfSpacesAndTabs(value).toString();
+        value = trimmedOfSpacesAndTabs(value);
+        if (key == u"content-length") {
+            const std::optional<qint64> length = contentLengthValue(value);
+            if (!length)
+                return std::nullopt;
+            head.contentLength = *length;
+        } else if (key == u"content-type") {
+            head.contentType = value.toString();
+        } else if (key == u"transfer-encoding" && !isToken(value, QLatin1StringView("identity"))) {
+            return std::nullopt;
+        } else if (key == u"connection") {
+            keepAlive = !isToken(value, QLatin1StringView("close"));
+        } else if (key == u"expect") {
+            head.expectsContinue = isToken(value, QLatin1StringView("100-continue"));
+        }
     }
+    const bool http10 = !lines.isEmpty() && lines.first().endsWith(u"HTTP/1.0");
+    head.closeAfter = !keepAlive.value_or(!http10);
     return head;
 }
 

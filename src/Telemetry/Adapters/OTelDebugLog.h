@@ -26,9 +26,10 @@ public:
     // redacted (record bodies, free-text attributes, unknown members), or a placeholder with its
     // size and content type when it is not JSON.
     static QString sanitizedRawPayloadForDebugLog(const QByteArray &body, const QString &contentType);
-    // `member` is the name of the member holding value (for the envelope's own texts).
-    static QJsonValue sanitizeJSON(const QJsonValue &value, QStringView member = {});
-    // An attribute whose value is kept as it is.
+    // An OTLP logs request with its structure, ids, times, levels and metadata attributes kept;
+    // every other text, attribute key and member name is replaced by a placeholder.
+    static QJsonValue sanitizeJSON(const QJsonValue &body);
+    // An attribute whose key and scalar value are kept.
     static bool isKnownMetadataKey(const QString &key);
 
 private:

@@ -70,6 +70,13 @@ TEST_F(ControlSocketTest, OversizedOrUnfinishedRequestsAreDroppedUnanswered)
     ASSERT_TRUE(flood.waitForConnected(1000));
     flood.write(QByteArray(ControlServer::maxRequestBytes + 100, 'x'));
     EXPECT_TRUE(waitUntil([&] { return flood.state() == QLocalSocket::UnconnectedState; }));
+    // The same with its newline in the one write: not answered as its first part either.
+    QLocalSocket longLine;
+    longLine.connectToServer(path);
+    ASSERT_TRUE(longLine.waitForConnected(1000));
+    longLine.write("{\"command\":\"snapshot\"}" + QByteArray(ControlServer::maxRequestBytes, ' ') + "x\n");
+    EXPECT_TRUE(waitUntil([&] { return longLine.state() == QLocalSocket::UnconnectedState; }));
+    EXPECT_EQ(longLine.readAll(), QByteArray());
 
     QLocalSocket silent;
     silent.connectToServer(path);

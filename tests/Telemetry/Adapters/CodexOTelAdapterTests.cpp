@@ -165,6 +165,39 @@ TEST_F(CodexOTelAdapterTest, IncompleteOrOversizedRequestsGetNoAnswer)
     EXPECT_EQ(client.receive(96), response);
 }
 
+TEST_F(CodexOTelAdapterTest, RequestsFramedOtherwiseAreRefusedAndClosingOnesClosedAfterTheirAnswer)
+{
+    const QByteArray body = sseBody("s1", "response.created");
+    {
+        Client chunked(adapter.listeningPort());
+        chunked.send("POST / HTTP/1.1\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n\r\n"
+                     + QByteArray::number(body.size(), 16) + "\r\n" + body + "\r\n0\r\n\r\n");
+        EXPECT_TRUE(chunked.receive(1000).startsWith("HTTP/1.1 400 Bad Request\r\n"));
+        EXPECT_TRUE(chunked.closedByPeer());
+    }
+    {
+        Client closing(adapter.listeningPort());
+        QByteArray once = request(body);
+        once.replace("Host: 127.0.0.1\r\n", "Host: 127.0.0.1\r\nConnection: close\r\n");
+        closing.send(once + request("{}"));
+        EXPECT_EQ(closing.receive(192), response) << "answered once, the pipelined one not";
+        EXPECT_TRUE(closing.closedByPeer());
+    }
+    {
+        // curl's way with a larger body: the head first, the body once told to go on.
+        Client waiting(adapter.listeningPort());
+        QByteArray whole = request("{}");
+        whole.replace("Host: 127.0.0.1\r\n", "Host: 127.0.0.1\r\nExpect: 100-continue\r\n");
+        const qsizetype headerEnd = whole.indexOf("\r\n\r\n") + 4;
+        waiting.send(whole.first(headerEnd));
+        EXPECT_EQ(waiting.receive(25), "HTTP/1.1 100 Continue\r\n\r\n");
+        waiting.send(whole.sliced(headerEnd));
+        EXPECT_EQ(waiting.receive(25 + 96), "HTTP/1.1 100 Continue\r\n\r\n" + response);
+    }
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.events().size() == 2; }));
+    EXPECT_EQ(recorder.kindNames(), (std::vector<QString>{"modelInfo", "turnStarted"})) << "the chunked body is never taken";
+}
+
 TEST_F(CodexOTelAdapterTest, NonJsonBodiesLeaveANoticeAndNoEvents)
 {
     const QByteArray protobuf("\x0a\x8f\xff\x01 resource", 13);
@@ -412,7 +445,7 @@ TEST_F(CodexOTelAdapterTest, AllConnectionsShareOneBufferBudget)
     EXPECT_EQ(first.receive(96, 10s), response) << "the bytes the closed one held were given back";
 }
 
-TEST_F(CodexOTelAdapterTest, APeerThatReadsNoAnswersIsReadNoFurther)
+TEST_F(CodexOTelAdapterTest, APeerThatReadsNoAnswersIsReadNoFurtherAndClosed)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
     sockaddr_in address{};
@@ -434,6 +467,8 @@ TEST_F(CodexOTelAdapterTest, APeerThatReadsNoAnswersIsReadNoFurther)
         return sent >= goal;
     }, 3s);
     EXPECT_LT(sent, goal / 8);
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return adapter.connectionCount() == 0; }))
+        << "closed once its unread answers pass the limit, not left to the idle timer";
 
     Client other(adapter.listeningPort());
     other.send(request("{}"));

@@ -9,6 +9,8 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 // Every text a person or the machine wrote carries "PLANTED"; what must survive does not.
@@ -35,16 +37,88 @@ const QByteArray plantedPayload = R"({"resourceLogs":[{"resource":{"attributes":
   {"key":"some.new_count","value":{"intValue":"PLANTED"}}
 ]}]}]}],"note":"PLANTED plain member","list":["PLANTED element", 3]})";
 
+// One log record with the given members, in a whole request.
+QByteArray recordBody(const QByteArray &members)
+{
+    return R"({"resourceLogs":[{"scopeLogs":[{"logRecords":[{)" + members + "}]}]}]}";
+}
+
+QByteArray recordWithAttributes(const QByteArray &attributes) { return recordBody("\"attributes\":[" + attributes + ']'); }
+
 TEST(OTelDebugLog, OnlyMetadataSurvivesTheSanitizer)
 {
-    const QString text = OTelDebugLog::sanitizedRawPayloadForDebugLog(plantedPayload, QStringLiteral("application/json"));
-    EXPECT_FALSE(text.contains(QLatin1String("PLANTED"))) << text.toStdString();
-    for (const char *kept : {"codex_exec", "codex_otel.log_only", "1796858463016627059", "INFO", "conv-7", "gpt-5.5",
-                             "\"1005\"", "\"18\"", "\"boolValue\": true"})
-        EXPECT_TRUE(text.contains(QLatin1String(kept))) << kept;
-    // Pretty-printed, keys sorted: the sanitized text is itself JSON.
-    EXPECT_TRUE(QJsonDocument::fromJson(text.toUtf8()).isObject());
-    EXPECT_LT(text.indexOf(QLatin1String("\"list\"")), text.indexOf(QLatin1String("\"resourceLogs\"")));
+    const struct {
+        const char *what;
+        QByteArray body;
+        std::vector<const char *> kept;
+    } cases[] = {
+        {"texts of every kind", plantedPayload,
+         {"codex_exec", "codex_otel.log_only", "1796858463016627059", "INFO", "conv-7", "gpt-5.5", "\"1005\"", "\"18\"",
+          "\"boolValue\": true"}},
+        {"a metadata key holding a kvlist",
+         recordWithAttributes(
+             R"({"key":"model","value":{"kvlistValue":{"values":[{"key":"prompt","value":{"stringValue":"SECRET1"}}]}}})"),
+         {"\"model\"", "\"kvlistValue\""}},
+        {"a metadata key holding an array or bytes",
+         recordWithAttributes(R"({"key":"model","value":{"arrayValue":{"values":[{"stringValue":"SECRET2"}]}}},
+                                 {"key":"model","value":{"bytesValue":"SECRET9"}})"),
+         {"\"model\"", "\"arrayValue\"", "\"bytesValue\""}},
+        {"a metadata key whose value is not an AnyValue of one scalar",
+         recordWithAttributes(R"({"key":"model","value":"SECRET6"},
+                                 {"key":"model","value":{"stringValue":"SECRET6a","boolValue":true}})"),
+         {"\"model\""}},
+        {"other members of an attribute",
+         recordWithAttributes(R"({"key":"host.name","value":{"stringValue":"SECRET3a"},"note":"SECRET3"},
+                                 {"key":"model","value":{"stringValue":"gpt-5.5"},"note":{"SECRET3b":"SECRET3c"}})"),
+         {"gpt-5.5"}},
+        {"envelope names outside the envelope", R"({"traceId":"SECRET4","eventName":["SECRET5"]})", {}},
+        {"envelope fields holding text where OTLP has none",
+         recordBody(R"("traceId":"SECRET4 not hex","spanId":"00f067aa0ba902b7","eventName":["SECRET5"],
+                       "severityText":{"text":"SECRET5a"},"timeUnixNano":"SECRET5b","flags":1,
+                       "extra":{"traceId":"SECRET5c"})"),
+         {"00f067aa0ba902b7", "\"flags\": 1"}},
+        {"free text as names", R"({"SECRET7 key text":1})", {}},
+        {"free text as attribute keys and member names",
+         R"({"resourceLogs":[{"resource":{"attributes":[{"key":"user typed SECRET8","value":{"intValue":"3"}}],
+             "entityRefs":[{"type":"service","idKeys":["service.name","SECRET8a"]}]},
+             "SECRET8b":{"SECRET8c":[1]}}]})",
+         {"\"intValue\": \"3\"", "\"service\"", "\"service.name\""}},
+    };
+    for (const auto &c : cases) {
+        const QString text = OTelDebugLog::sanitizedRawPayloadForDebugLog(c.body, QStringLiteral("application/json"));
+        EXPECT_FALSE(text.contains(QLatin1String("PLANTED")) || text.contains(QLatin1String("SECRET")))
+            << c.what << '\n' << text.toStdString();
+        for (const char *kept : c.kept)
+            EXPECT_TRUE(text.contains(QLatin1String(kept))) << c.what << ": " << kept;
+        EXPECT_FALSE(QJsonDocument::fromJson(text.toUtf8()).isNull()) << c.what;
+    }
+}
+
+TEST(OTelDebugLog, TheSanitizedBodyKeepsTheShapeOfWhatWasRedacted)
+{
+    const QByteArray body = R"({"resourceLogs":[{"resource":{"attributes":[
+          {"key":"host.name","value":{"stringValue":"SECRET"}},{"key":"service.name","value":{"stringValue":"codex_exec"}}]},
+        "scopeLogs":[{"scope":{"name":"codex_otel","version":"1.0"},"logRecords":[{
+          "timeUnixNano":"1796858463016627059","traceId":"SECRET","eventName":"codex.tool_result",
+          "body":{"kvlistValue":{"values":[
+            {"key":"prompt","value":{"arrayValue":{"values":[{"stringValue":"SECRET"},{"intValue":"7"}]}}}]}},
+          "attributes":[{"key":"model","value":{"stringValue":"gpt-5.5"},"note":"SECRET"},
+                        {"key":"SECRET","value":{"boolValue":true}}],
+          "SECRET":{"b":"SECRET","a":[1,"SECRET"]}}]}]}],
+        "another":"SECRET"})";
+    const QByteArray expected = R"({"[REDACTED member 1]":"[REDACTED]","resourceLogs":[{"resource":{"attributes":[
+          {"key":"[REDACTED]","value":{"stringValue":"[REDACTED]"}},{"key":"service.name","value":{"stringValue":"codex_exec"}}]},
+        "scopeLogs":[{"scope":{"name":"codex_otel","version":"1.0"},"logRecords":[{
+          "timeUnixNano":"1796858463016627059","traceId":"[REDACTED]","eventName":"codex.tool_result",
+          "body":{"kvlistValue":{"values":[
+            {"key":"[REDACTED]","value":{"arrayValue":{"values":[{"stringValue":"[REDACTED]"},{"intValue":"7"}]}}}]}},
+          "attributes":[{"key":"model","value":{"stringValue":"gpt-5.5"},"[REDACTED member 1]":"[REDACTED]"},
+                        {"key":"[REDACTED]","value":{"boolValue":true}}],
+          "[REDACTED member 1]":{"[REDACTED member 1]":[1,"[REDACTED]"],"[REDACTED member 2]":"[REDACTED]"}}]}]}]})";
+    const QString text = OTelDebugLog::sanitizedRawPayloadForDebugLog(body, QStringLiteral("application/json"));
+    EXPECT_EQ(QJsonDocument::fromJson(text.toUtf8()), QJsonDocument::fromJson(expected)) << text.toStdString();
+    // Pretty-printed with the keys sorted.
+    EXPECT_TRUE(text.startsWith(QLatin1String("{\n    \"[REDACTED member 1]\": \"[REDACTED]\",\n    \"resourceLogs\"")));
 }
 
 TEST(OTelDebugLog, TheRecordedCodexBodiesKeepTheirEventsAndLoseTheirText)
@@ -86,7 +160,7 @@ TEST(OTelDebugLog, EntriesAppendWithTheirHeaderLineAndRotatePastTheCap)
     log.appendRawLog("{\"a\":1}", QStringLiteral("application/json"));
     log.appendRawNotice(QStringLiteral("application/x-protobuf"), 1234);
     EXPECT_EQ(TestSupport::readFile(path),
-              "--- 2026-06-11 10:00:00 +0000 [application/json] 7 bytes\n{\n    \"a\": 1\n}\n\n"
+              "--- 2026-06-11 10:00:00 +0000 [application/json] 7 bytes\n{\n    \"[REDACTED member 1]\": 1\n}\n\n"
               "--- 2026-06-11 10:00:00 +0000 [application/x-protobuf] 1234 bytes\n"
               "[non-json payload not logged; enable raw debug logging for sanitized JSON captures]\n");
     EXPECT_EQ(QFileInfo(path).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
