@@ -37,7 +37,7 @@ public:
     static constexpr qsizetype maxBufferedBytes = qsizetype(64) * 1024 * 1024;
     // A header block may not be longer than this.
     static constexpr qsizetype maxHeaderBytes = 64 * 1024;
-    // Answers a peer has not read yet; past this nothing more of its requests is served.
+    // Answers a peer has not read yet; past this its connection is closed.
     static constexpr qsizetype maxUnsentBytes = 64 * 1024;
     // Connections beyond this many are closed as they are accepted.
     static constexpr int maxConnections = 64;
